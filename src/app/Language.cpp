@@ -1,0 +1,30 @@
+#include "app/Language.h"
+
+#include "app/CApp.h"
+#include "app/Texts.h"
+#include "platform/SettingsStore.h"
+
+namespace vst::app {
+
+int32_t determineLanguage(platform::SettingsStore& store)
+{
+    if (auto stored = store.readNumber(kStationKey, kLanguageValue)) {
+        return static_cast<int32_t>(*stored);
+    }
+    if (auto maker = store.readText(kMakerKey, kMakerLanguageValue, 512)) {
+        return *maker == "Deutsch" ? kGermanOffset : kEnglishOffset;
+    }
+    if (auto install = store.readText(kInstallLanguageKey, kInstallLanguageValue, 512)) {
+        return *install == "0407" ? kGermanOffset : kEnglishOffset;
+    }
+    return kGermanOffset;
+}
+
+void chooseLanguage(bool english, platform::SettingsStore& store)
+{
+    const int32_t offset = english ? kEnglishOffset : kGermanOffset;
+    CApp::instance().setTextIdOffset(offset);
+    (void)store.writeNumber(kStationKey, kLanguageValue, static_cast<uint32_t>(offset));
+}
+
+}  // namespace vst::app

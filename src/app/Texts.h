@@ -1,0 +1,28 @@
+#pragma once
+// The station's string table. A text is named by its German id; the English text of the same
+// message has the id plus 10000. Texts are Windows-1252 and may hold CR LF and printf placeholders.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace vst::app {
+
+using TextId = uint16_t;
+
+inline constexpr int32_t kGermanOffset = 0;
+inline constexpr int32_t kEnglishOffset = 10000;
+
+// The text of id + the application's current textIdOffset; empty when there is none.
+std::string loadText(TextId id);
+// The text stored under exactly this id, without the offset.
+std::string textAt(unsigned id);
+// Every id and text of the compiled-in table.
+const std::map<unsigned, std::string>& textTable();
+
+// Parses the table format: "id<TAB>text" lines with \r \n \t \\ \" escapes, '#' comments and blank
+// lines. Texts in the table are UTF-8 and come back as Windows-1252. On a malformed line returns
+// false and names the line in `error`.
+bool parseTextTable(std::string_view tsv, std::map<unsigned, std::string>& out, std::string* error);
+
+}  // namespace vst::app

@@ -1,0 +1,142 @@
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "platform/CodePage.h"
+
+namespace vst::platform {
+
+size_t lastPathSeparator(std::string_view path)
+{
+    for (size_t i = path.size(); i > 0; --i) {
+        if (isPathSeparator(path[i - 1])) return i - 1;
+    }
+    return std::string_view::npos;
+}
+
+std::string_view fileNamePart(std::string_view path)
+{
+    const size_t sep = lastPathSeparator(path);
+    return sep == std::string_view::npos ? path : path.substr(sep + 1);
+}
+
+std::string joinPath(std::string_view folder, std::string_view name)
+{
+    std::string out(folder);
+    out += kPathSeparator;
+    out += name;
+    return out;
+}
+
+std::filesystem::path osPath(std::string_view path)
+{
+    return std::filesystem::path(cp1252ToUtf8(path));
+}
+
+std::optional<std::vector<DirectoryEntry>> listDirectory(std::string_view folder)
+{
+    std::error_code ec;
+    std::filesystem::directory_iterator it(osPath(folder), ec);
+    if (ec) return std::nullopt;
+    std::vector<DirectoryEntry> entries;
+    for (const auto& entry : it) {
+        std::error_code typeError;
+        entries.push_back({utf8ToCp1252(entry.path().filename().string()),
+                           entry.is_directory(typeError)});
+    }
+    return entries;
+}
+
+bool isDirectory(std::string_view path)
+{
+    std::error_code ec;
+    return std::filesystem::is_directory(osPath(path), ec);
+}
+
+bool canOpenForReading(std::string_view path)
+{
+    if (isDirectory(path)) return false;
+    std::ifstream in(osPath(path), std::ios::binary);
+    return static_cast<bool>(in);
+}
+
+bool createDirectory(std::string_view path)
+{
+    std::error_code ec;
+    std::filesystem::create_directory(osPath(path), ec);
+    return isDirectory(path);
+}
+
+bool moveFile(std::string_view from, std::string_view to)
+{
+    const auto source = osPath(from);
+    const auto target = osPath(to);
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return false;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(source, ec))) return false;
+    std::filesystem::rename(source, target, ec);
+    return !ec;
+}
+
+bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    std::string pattern = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return false;
+
+    bool ok = true;
+    size_t written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false; else written += static_cast<size_t>(n);
+    }
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    struct stat old {};
+    if (ok && ::stat(file.c_str(), &old) == 0) {
+        ::fchmod(fd, old.st_mode & 07777);
+    } else if (ok) {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(pattern.c_str(), file.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(pattern.c_str());
+    return ok;
+}
+
+bool appendFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = true;
+    size_t written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ok = false; else written += static_cast<size_t>(n);
+    }
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+std::optional<std::string> readFileBytes(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) return std::nullopt;
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace vst::platform

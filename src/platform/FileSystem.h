@@ -1,0 +1,57 @@
+#pragma once
+// File-system services. Paths inside the station are Windows-1252 text; only this layer turns
+// them into the operating system's own form.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vst::platform {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+inline bool isPathSeparator(char c) { return c == '\\' || c == '/'; }
+#else
+inline constexpr char kPathSeparator = '/';
+inline bool isPathSeparator(char c) { return c == '/'; }
+#endif
+
+// Position of the last path separator, or npos.
+size_t lastPathSeparator(std::string_view path);
+// The part after the last separator (the whole text when there is none).
+std::string_view fileNamePart(std::string_view path);
+// folder + separator + name.
+std::string joinPath(std::string_view folder, std::string_view name);
+
+std::filesystem::path osPath(std::string_view path);
+
+struct DirectoryEntry {
+    std::string name;  // Windows-1252
+    bool isDirectory = false;
+};
+
+// The folder's entries (without "." and ".."), in the order the system lists them; nullopt when
+// the folder cannot be read.
+std::optional<std::vector<DirectoryEntry>> listDirectory(std::string_view folder);
+
+bool isDirectory(std::string_view path);
+bool canOpenForReading(std::string_view path);
+
+// Creates one folder (its parent must exist). True when the folder exists afterwards.
+bool createDirectory(std::string_view path);
+
+// Moves a file within the file system. Fails, changing nothing, when the target already exists.
+bool moveFile(std::string_view from, std::string_view to);
+
+// Replaces the file's content: the bytes go to a temporary file in the same folder, which is then
+// renamed over the old file, so an interrupted write never leaves a half-written file behind.
+bool replaceFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Appends the bytes in one write; creates a missing file (its folder must exist).
+bool appendFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Reads the whole file as bytes; nullopt when it cannot be opened.
+std::optional<std::string> readFileBytes(const std::filesystem::path& file);
+
+}  // namespace vst::platform

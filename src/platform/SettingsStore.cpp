@@ -1,0 +1,197 @@
+#include "platform/SettingsStore.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/FileSystem.h"
+
+namespace vst::platform {
+namespace {
+
+constexpr const char* kNumberPrefix = "dword:";
+
+std::string normaliseKey(std::string key)
+{
+    while (!key.empty() && (key.back() == '\\' || key.back() == '/')) key.pop_back();
+    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
+}
+
+std::string normaliseName(std::string name)
+{
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+std::string trim(const std::string& s)
+{
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+}  // namespace
+
+IniSettingsStore::IniSettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
+
+bool IniSettingsStore::load(Sections& sections) const
+{
+    std::ifstream in(file_, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    std::string section;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string t = trim(line);
+        if (t.empty() || t[0] == ';' || t[0] == '#') continue;
+        if (t.front() == '[' && t.back() == ']') {
+            section = normaliseKey(t.substr(1, t.size() - 2));
+            continue;
+        }
+        const size_t eq = t.find('=');
+        if (eq == std::string::npos) continue;
+        sections[section][normaliseName(trim(t.substr(0, eq)))] = trim(t.substr(eq + 1));
+    }
+    return true;
+}
+
+std::optional<std::string> IniSettingsStore::rawValue(const std::string& key,
+                                                      const std::string& name) const
+{
+    Sections sections;
+    if (!load(sections)) return std::nullopt;
+    auto s = sections.find(normaliseKey(key));
+    if (s == sections.end()) return std::nullopt;
+    auto v = s->second.find(normaliseName(name));
+    if (v == s->second.end()) return std::nullopt;
+    return v->second;
+}
+
+std::optional<uint32_t> IniSettingsStore::readNumber(const std::string& key, const std::string& name)
+{
+    auto raw = rawValue(key, name);
+    if (!raw || raw->rfind(kNumberPrefix, 0) != 0) return std::nullopt;
+    const std::string digits = raw->substr(std::char_traits<char>::length(kNumberPrefix));
+    if (digits.empty() || digits.size() > 10 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const unsigned long long value = std::stoull(digits);
+    if (value > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+std::optional<std::string> IniSettingsStore::readText(const std::string& key, const std::string& name,
+                                                      size_t maxBytes)
+{
+    auto raw = rawValue(key, name);
+    if (!raw || raw->rfind(kNumberPrefix, 0) == 0) return std::nullopt;
+    if (raw->size() + 1 > maxBytes) return std::nullopt;
+    return raw;
+}
+
+bool IniSettingsStore::writeNumber(const std::string& key, const std::string& name, uint32_t value)
+{
+    // Re-write the file line by line, keeping comments and the other values as they are.
+    std::vector<std::string> lines;
+    {
+        std::ifstream in(file_, std::ios::binary);
+        std::string line;
+        while (in && std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+        }
+    }
+    const std::string wantedSection = normaliseKey(key);
+    const std::string wantedName = normaliseName(name);
+    const std::string entry = name + "=" + kNumberPrefix + std::to_string(value);
+
+    std::string section;
+    bool inWanted = false;
+    size_t insertAt = std::string::npos;
+    bool done = false;
+    for (size_t i = 0; i < lines.size() && !done; ++i) {
+        const std::string t = trim(lines[i]);
+        if (!t.empty() && t.front() == '[' && t.back() == ']') {
+            section = normaliseKey(t.substr(1, t.size() - 2));
+            inWanted = section == wantedSection;
+            if (inWanted) insertAt = i + 1;
+            continue;
+        }
+        if (!inWanted) continue;
+        const size_t eq = t.find('=');
+        if (!t.empty() && eq != std::string::npos && normaliseName(trim(t.substr(0, eq))) == wantedName) {
+            lines[i] = entry;
+            done = true;
+        } else if (!t.empty()) {
+            insertAt = i + 1;
+        }
+    }
+    if (!done) {
+        if (insertAt == std::string::npos) {
+            if (!lines.empty() && !trim(lines.back()).empty()) lines.emplace_back();
+            lines.push_back("[" + key + "]");
+            lines.push_back(entry);
+        } else {
+            lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+        }
+    }
+    std::string text;
+    for (const auto& l : lines) text += l + "\n";
+    std::error_code ec;
+    if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), ec);
+    return replaceFile(file_, text);
+}
+
+std::optional<std::string> installLanguageForLocale(const std::string& locale)
+{
+    if (locale.empty() || locale == "C" || locale == "POSIX" || locale.rfind("C.", 0) == 0) {
+        return std::nullopt;
+    }
+    if (locale.rfind("de", 0) == 0) return std::string("0407");
+    return std::string("0409");
+}
+
+namespace {
+
+class MachineSettings : public IniSettingsStore {
+public:
+    using IniSettingsStore::IniSettingsStore;
+
+    std::optional<std::string> readText(const std::string& key, const std::string& name,
+                                        size_t maxBytes) override
+    {
+        auto stored = IniSettingsStore::readText(key, name, maxBytes);
+        if (stored) return stored;
+        if (normaliseKey(key) == normaliseKey("SYSTEM\\CurrentControlSet\\Control\\Nls\\Language") &&
+            normaliseName(name) == normaliseName("InstallLanguage")) {
+            for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+                const char* v = std::getenv(var);
+                if (v && *v) return installLanguageForLocale(v);
+            }
+        }
+        return std::nullopt;
+    }
+};
+
+std::filesystem::path machineSettingsFile()
+{
+    const char* env = std::getenv("VESTROLAN_SETTINGS");
+    if (env && *env) return env;
+    return "/etc/vestrolan/settings.ini";
+}
+
+}  // namespace
+
+SettingsStore& machineSettings()
+{
+    static MachineSettings store(machineSettingsFile());
+    return store;
+}
+
+}  // namespace vst::platform

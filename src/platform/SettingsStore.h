@@ -1,0 +1,56 @@
+#pragma once
+// The machine-wide settings store: named values under key paths such as
+// "SOFTWARE\KW\Vestrolan-Manager\". Key paths compare without case and without a trailing
+// backslash, as registry keys do.
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace vst::platform {
+
+class SettingsStore {
+public:
+    virtual ~SettingsStore() = default;
+    // nullopt when the key or value is missing or holds another type.
+    virtual std::optional<uint32_t> readNumber(const std::string& key, const std::string& name) = 0;
+    // nullopt when missing, of another type, or longer than maxBytes (terminator included).
+    virtual std::optional<std::string> readText(const std::string& key, const std::string& name,
+                                                size_t maxBytes) = 0;
+    // Creates the key when needed. False when the value could not be stored.
+    virtual bool writeNumber(const std::string& key, const std::string& name, uint32_t value) = 0;
+};
+
+// A store kept in an INI-style file: one section per key path, "name=dword:N" for numbers and
+// "name=text" for texts. The file is re-read on every access so that several processes agree,
+// and written through a temporary file that replaces the old one.
+class IniSettingsStore : public SettingsStore {
+public:
+    explicit IniSettingsStore(std::filesystem::path file);
+
+    std::optional<uint32_t> readNumber(const std::string& key, const std::string& name) override;
+    std::optional<std::string> readText(const std::string& key, const std::string& name,
+                                        size_t maxBytes) override;
+    bool writeNumber(const std::string& key, const std::string& name, uint32_t value) override;
+
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    using Sections = std::map<std::string, std::map<std::string, std::string>>;
+    bool load(Sections& sections) const;
+    std::optional<std::string> rawValue(const std::string& key, const std::string& name) const;
+
+    std::filesystem::path file_;
+};
+
+// The machine's own store. Its file is $VESTROLAN_SETTINGS when set, else
+// /etc/vestrolan/settings.ini. The installation language, which Linux keeps in the locale rather
+// than in a settings value, is answered from the locale when the file does not hold it: a German
+// locale gives "0407", any other named locale "0409", and an unset or "C" locale leaves it unreadable.
+SettingsStore& machineSettings();
+
+// The installation-language answer for a locale name such as "de_DE.UTF-8"; nullopt for none.
+std::optional<std::string> installLanguageForLocale(const std::string& locale);
+
+}  // namespace vst::platform

@@ -1,0 +1,51 @@
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+
+using namespace vst::platform;
+using vst::test::TempDir;
+
+TEST(FileSystem, PathParts)
+{
+    EXPECT_EQ(fileNamePart("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(fileNamePart("c.txt"), "c.txt");
+    EXPECT_EQ(fileNamePart("/a/"), "");
+    EXPECT_EQ(joinPath("/a", "b"), "/a/b");
+}
+
+TEST(FileSystem, Windows1252NamesReachTheDisk)
+{
+    TempDir dir;
+    const std::string name = joinPath(dir.str(), "Ger\xE4t.txt");
+    ASSERT_TRUE(replaceFile(osPath(name), "x"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / "Gerät.txt"));
+    auto entries = listDirectory(dir.str());
+    ASSERT_TRUE(entries);
+    ASSERT_EQ(entries->size(), 1u);
+    EXPECT_EQ((*entries)[0].name, "Ger\xE4t.txt");
+    EXPECT_FALSE((*entries)[0].isDirectory);
+}
+
+TEST(FileSystem, MoveNeverOverwrites)
+{
+    TempDir dir;
+    dir.write("a", "A");
+    dir.write("b", "B");
+    EXPECT_FALSE(moveFile(dir.file("a"), dir.file("b")));
+    EXPECT_EQ(dir.read("b"), "B");
+    EXPECT_TRUE(moveFile(dir.file("a"), dir.file("c")));
+    EXPECT_EQ(dir.read("c"), "A");
+    EXPECT_FALSE(moveFile(dir.file("a"), dir.file("d")));
+}
+
+TEST(FileSystem, CreateDirectoryAcceptsExisting)
+{
+    TempDir dir;
+    EXPECT_TRUE(createDirectory(dir.file("x")));
+    EXPECT_TRUE(createDirectory(dir.file("x")));
+    EXPECT_FALSE(createDirectory(dir.file("missing/y")));
+    EXPECT_TRUE(isDirectory(dir.file("x")));
+    EXPECT_FALSE(canOpenForReading(dir.file("x")));
+}
