@@ -22,3 +22,16 @@ std::string formatText(const std::string& format, Args... args)
 }
 
 }  // namespace vst::app
+
+namespace vst::app {
+
+// Formats into a field of N bytes: a text that would not fit, terminator included, is cut.
+template <size_t N, typename... Args>
+std::string formatBounded(const std::string& format, Args... args)
+{
+    std::string text = formatText(format, args...);
+    if (text.size() > N - 1) text.resize(N - 1);
+    return text;
+}
+
+}  // namespace vst::app

@@ -85,47 +85,89 @@ bool moveFile(std::string_view from, std::string_view to)
     return !ec;
 }
 
-bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
-{
-    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
-    std::string pattern = (folder / ("." + file.filename().string() + ".tmp-XXXXXX")).string();
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return false;
+namespace {
 
-    bool ok = true;
+bool writeAll(int fd, std::string_view bytes)
+{
     size_t written = 0;
-    while (ok && written < bytes.size()) {
+    while (written < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false; else written += static_cast<size_t>(n);
+        if (n <= 0) return false;
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
+
+bool ReplacingFileWriter::open(const std::filesystem::path& target)
+{
+    abandon();
+    target_ = target;
+    failed_ = false;
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    temporary_ = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
+    fd_ = ::mkstemp(temporary_.data());
+    if (fd_ < 0) {
+        temporary_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ReplacingFileWriter::write(std::string_view bytes)
+{
+    if (fd_ < 0 || failed_) return false;
+    if (!writeAll(fd_, bytes)) failed_ = true;
+    return !failed_;
+}
+
+bool ReplacingFileWriter::commit()
+{
+    if (fd_ < 0 || failed_) {
+        abandon();
+        return false;
     }
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     struct stat old {};
-    if (ok && ::stat(file.c_str(), &old) == 0) {
-        ::fchmod(fd, old.st_mode & 07777);
-    } else if (ok) {
+    if (::stat(target_.c_str(), &old) == 0) {
+        ::fchmod(fd_, old.st_mode & 07777);
+    } else {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+        ::fchmod(fd_, 0666 & ~mask);
     }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(pattern.c_str(), file.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(pattern.c_str());
+    bool ok = ::fsync(fd_) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(temporary_.c_str());
+    temporary_.clear();
     return ok;
+}
+
+void ReplacingFileWriter::abandon()
+{
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    ReplacingFileWriter writer;
+    return writer.open(file) && writer.write(bytes) && writer.commit();
 }
 
 bool appendFile(const std::filesystem::path& file, std::string_view bytes)
 {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    bool ok = true;
-    size_t written = 0;
-    while (ok && written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false; else written += static_cast<size_t>(n);
-    }
+    bool ok = writeAll(fd, bytes);
     if (::close(fd) != 0) ok = false;
     return ok;
 }

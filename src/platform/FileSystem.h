@@ -48,6 +48,32 @@ bool moveFile(std::string_view from, std::string_view to);
 // renamed over the old file, so an interrupted write never leaves a half-written file behind.
 bool replaceFile(const std::filesystem::path& file, std::string_view bytes);
 
+// Writes a file that replaces another only when complete: the bytes go to a temporary file in
+// the target's folder, and commit() renames it over the target. Without commit the temporary
+// file is removed and the old file stays as it was.
+class ReplacingFileWriter {
+public:
+    ReplacingFileWriter() = default;
+    ~ReplacingFileWriter();
+    ReplacingFileWriter(const ReplacingFileWriter&) = delete;
+    ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
+
+    // Creates the temporary file; false when the folder cannot take it.
+    bool open(const std::filesystem::path& target);
+    bool write(std::string_view bytes);
+    // Flushes the data to disk and puts the file in place of the target.
+    bool commit();
+    // Removes the temporary file.
+    void abandon();
+    bool isOpen() const { return fd_ >= 0; }
+
+private:
+    std::filesystem::path target_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool failed_ = false;
+};
+
 // Appends the bytes in one write; creates a missing file (its folder must exist).
 bool appendFile(const std::filesystem::path& file, std::string_view bytes);
 

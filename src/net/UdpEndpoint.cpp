@@ -1,0 +1,87 @@
+#include "net/UdpEndpoint.h"
+
+#include "app/NetworkCards.h"
+
+namespace vst::net {
+
+bool UdpEndpoint::open(bool bindNow, const app::NetworkCard* card, uint32_t target)
+{
+    if (socket_.isOpen()) return false;
+    if (!socket_.open()) return false;
+    socket_.setReceiveBuffer(kSocketReceiveBuffer);
+    if (bindNow) {
+        if (!bind(card, target)) {
+            socket_.close();
+            return false;
+        }
+    } else {
+        card_ = card;
+        target_ = target;
+    }
+    return true;
+}
+
+bool UdpEndpoint::bind(const app::NetworkCard* card, uint32_t target)
+{
+    if (!card || !socket_.isOpen()) return false;
+    card_ = card;
+    target_ = target;
+    return socket_.bind(app::cardAddressFor(*card, target), 0);
+}
+
+void UdpEndpoint::close() { socket_.close(); }
+
+bool UdpEndpoint::send(const std::vector<uint8_t>& datagram)
+{
+    if (datagram.size() < kHeaderSize) return false;
+    const size_t length = readLe16(datagram.data() + 8);
+    if (length > datagram.size()) return false;
+    return socket_.sendTo(target_, devicePort_, datagram.data(), length);
+}
+
+// A datagram is taken when it holds at least the header, its length field is no smaller than the
+// header, no larger than the datagram itself and no larger than the receive buffer. Anything else
+// can never become a whole datagram (UDP delivers datagrams whole), so it is dropped instead of
+// being left to block every later answer. A datagram longer than its length field is read up to
+// that length.
+bool UdpEndpoint::receive()
+{
+    received_ = 0;
+    for (int dropped = 0; dropped <= kMaxDiscardsPerReceive; ++dropped) {
+        const auto peeked = socket_.peek(buffer_.data(), kHeaderSize);
+        if (!peeked) return false;
+        const size_t length = peeked->size >= kHeaderSize ? readLe16(buffer_.data() + 8) : 0;
+        if (length < kHeaderSize || length > peeked->size || length > buffer_.size()) {
+            socket_.discard();
+            continue;
+        }
+        const auto got = socket_.receive(buffer_.data(), length);
+        if (!got || got->copied != length) return false;
+        received_ = length;
+        lastSource_ = got->source;
+        return true;
+    }
+    return false;
+}
+
+bool UdpEndpoint::sendSearch(const Mac* filter)
+{
+    return send(buildSearchRequest(filter ? *filter : kAllDevices));
+}
+
+SearchAnswerResult UdpEndpoint::readSearchAnswer(bool kind0Only, std::unique_ptr<DeviceRecord>* out)
+{
+    if (!out) return SearchAnswerResult::NoPlace;
+    if (!receive()) return SearchAnswerResult::NothingWaiting;
+    const int kind = productKindForWord(datagramWord());
+    if (kind < 0 || (kind0Only && kind != 0)) return SearchAnswerResult::NotAnAnswer;
+    if (received_ < kSearchAnswerMinSize) return SearchAnswerResult::NotAnAnswer;
+    if (buffer_[10] == 0) return SearchAnswerResult::StatusZero;
+    auto record = std::make_unique<DeviceRecord>();
+    fillRecordFromAnswer(buffer_.data(), kind, *record);
+    record->card = card_;
+    *out = std::move(record);
+    return SearchAnswerResult::RecordBuilt;
+}
+
+}  // namespace vst::net

@@ -1,0 +1,71 @@
+#pragma once
+// The station side of one UDP conversation: a socket bound to one card address, a target, the
+// source of the last datagram and the password that write commands carry. One per worker.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "net/DeviceRecord.h"
+#include "net/UdpProtocol.h"
+#include "platform/UdpSocket.h"
+
+namespace vst::app {
+struct NetworkCard;
+}
+
+namespace vst::net {
+
+enum class SearchAnswerResult : int {
+    RecordBuilt = 0,
+    StatusZero = 1,
+    NotAnAnswer = 2,   // another word, a foreign kind with kind0Only, or too short; consumed
+    NothingWaiting = 3,
+    NoPlace = 4,
+};
+
+class UdpEndpoint {
+public:
+    // Receive buffer of the socket: room for the answers of a thousand devices at once.
+    static constexpr int kSocketReceiveBuffer = 4 * 1024 * 1024;
+    // Waiting datagrams are drained at most this many at a time by one receive.
+    static constexpr int kMaxDiscardsPerReceive = 256;
+
+    // Creates the socket; with bindNow it also binds and closes the socket when that fails.
+    // Fails when the endpoint is already open.
+    bool open(bool bindNow, const app::NetworkCard* card, uint32_t target);
+    // Binds to port 0 on the card address for the target and stores card and target.
+    bool bind(const app::NetworkCard* card, uint32_t target);
+    void close();
+    bool isOpen() const { return socket_.isOpen(); }
+
+    // Sends one datagram, whose length its own length field gives, to target:293.
+    bool send(const std::vector<uint8_t>& datagram);
+    // Takes one complete, well-formed datagram if one is waiting (see the .cpp for the rules).
+    bool receive();
+    bool sendSearch(const Mac* filter);
+    SearchAnswerResult readSearchAnswer(bool kind0Only, std::unique_ptr<DeviceRecord>* out);
+
+    // The datagram taken by the last successful receive.
+    const uint8_t* datagram() const { return buffer_.data(); }
+    size_t datagramSize() const { return received_; }
+    uint16_t datagramWord() const { return readLe16(buffer_.data() + 6); }
+
+    const app::NetworkCard* card() const { return card_; }
+    uint32_t target() const { return target_; }
+    uint32_t lastSource() const { return lastSource_; }
+    Password& password() { return password_; }
+    void setDevicePort(uint16_t port) { devicePort_ = port; }
+
+private:
+    platform::UdpSocket socket_;
+    const app::NetworkCard* card_ = nullptr;
+    uint32_t target_ = 0;      // host byte order
+    uint32_t lastSource_ = 0;  // host byte order
+    Password password_;
+    std::array<uint8_t, kReceiveBufferSize> buffer_{};
+    size_t received_ = 0;
+    uint16_t devicePort_ = kDevicePort;
+};
+
+}  // namespace vst::net

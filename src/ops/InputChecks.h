@@ -1,0 +1,26 @@
+#pragma once
+// Checks of operator input shared by the dialogs and the console front end.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "app/Texts.h"
+
+namespace vst::ops {
+
+// A dotted address with all four parts given, each 0..255, as a host-byte-order number.
+std::optional<uint32_t> parseFourPartAddress(const std::string& text);
+
+struct NetworkInput {
+    int dhcpMode = 0;  // 0 off, 1 client, 2 server
+    std::string address, mask, gateway, dns1, dns2;
+};
+
+struct NetworkValues {
+    uint32_t address, mask, gateway, dns1, dns2;  // host byte order
+};
+
+// The first refusal in the dialog's order (address, mask, gateway, DNS 1, DNS 2), or the values.
+std::optional<app::TextId> checkNetworkInput(const NetworkInput& input, NetworkValues& values);
+
+}  // namespace vst::ops

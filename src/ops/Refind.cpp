@@ -1,0 +1,65 @@
+#include "ops/Refind.h"
+
+#include <memory>
+
+#include "app/NetworkCards.h"
+#include "platform/Clock.h"
+
+namespace vst::ops {
+namespace {
+
+uint32_t targetFor(const net::DeviceRecord& device, uint32_t addressNet, uint32_t maskNet, bool broadcast)
+{
+    const uint32_t address = net::toHostOrder(addressNet);
+    const uint32_t mask = net::toHostOrder(maskNet);
+    if (device.card) {
+        for (const auto& a : device.card->addresses) {
+            if ((a.address & a.mask) == (address & a.mask)) return broadcast ? (address | ~mask) : address;
+        }
+    }
+    return 0xFFFFFFFFu;
+}
+
+}  // namespace
+
+uint32_t commandTarget(const net::DeviceRecord& device, bool broadcast)
+{
+    return targetFor(device, device.previousAddress, device.previousMask, broadcast);
+}
+
+uint32_t newAddressTarget(const net::DeviceRecord& device, bool broadcast)
+{
+    return targetFor(device, device.address, device.mask, broadcast);
+}
+
+Refind::Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& window)
+    : endpoint_(endpoint), mac_(device.mac), window_(window)
+{
+}
+
+Refind::Event Refind::poll()
+{
+    if (found_) return Event::Found;
+    if (!sent_) {
+        if (endpoint_.sendSearch(&mac_)) {
+            sent_ = true;
+            sentAt_ = platform::clock().tickCount();
+            return Event::Sent;
+        }
+        return ++failures_ >= kMaxSendFailures ? Event::SendFailed : Event::Pending;
+    }
+    // Every waiting answer is looked at; those of other devices are dropped.
+    while (true) {
+        std::unique_ptr<net::DeviceRecord> record;
+        const auto result = endpoint_.readSearchAnswer(true, &record);
+        if (result == net::SearchAnswerResult::NothingWaiting) break;
+        if (result != net::SearchAnswerResult::RecordBuilt || !record || record->mac != mac_) continue;
+        found_ = window_.replaceDevice(std::move(record));
+        window_.selectDevice(found_);
+        return Event::Found;
+    }
+    if (platform::clock().tickCount() - sentAt_ > kAnswerTimeoutMs) return Event::NoAnswer;
+    return Event::Pending;
+}
+
+}  // namespace vst::ops

@@ -1,0 +1,48 @@
+#pragma once
+// Finding a device again after a change: a search filtered on its MAC, sent up to three times,
+// answered within 2000 ms of the send. The caller polls it once per pass of its own loop.
+#include <cstdint>
+
+#include "net/DeviceRecord.h"
+#include "net/UdpEndpoint.h"
+#include "ops/WorkerChannel.h"
+
+namespace vst::ops {
+
+class Refind {
+public:
+    enum class Event {
+        Pending,     // nothing to report this pass
+        Sent,        // the request went out now
+        Found,       // the device answered; it is listed and current (see found())
+        NoAnswer,    // 2000 ms passed without the device
+        SendFailed,  // the third send failed
+    };
+
+    static constexpr uint32_t kAnswerTimeoutMs = 2000;
+    static constexpr int kMaxSendFailures = 3;
+
+    // The endpoint must be open and bound for the chosen target.
+    Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& window);
+
+    Event poll();
+    net::DeviceRecord* found() const { return found_; }
+
+private:
+    net::UdpEndpoint& endpoint_;
+    net::Mac mac_;
+    WorkerChannel& window_;
+    bool sent_ = false;
+    int failures_ = 0;
+    uint32_t sentAt_ = 0;
+    net::DeviceRecord* found_ = nullptr;
+};
+
+// Target of a UDP command (host byte order): the device's previous address when one of its card's
+// addresses lies in that subnet, or with `broadcast` the directed broadcast of that subnet under
+// the previous mask; 255.255.255.255 otherwise.
+uint32_t commandTarget(const net::DeviceRecord& device, bool broadcast);
+// The same rule for the device's current (new) address and mask.
+uint32_t newAddressTarget(const net::DeviceRecord& device, bool broadcast);
+
+}  // namespace vst::ops

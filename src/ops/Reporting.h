@@ -1,0 +1,54 @@
+#pragma once
+// The log and progress helpers every operation shares. Log lines go into the log window when
+// there is one; the window messages go out whether or not there is a log.
+#include <optional>
+#include <string>
+
+#include "ops/WorkerChannel.h"
+
+namespace vst::ops {
+
+class LogWindow;
+
+enum : int32_t {
+    kStyleError = 16,
+    kStyleExclamation = 48,
+    kStyleInformation = 64,
+};
+
+class Reporter {
+public:
+    Reporter(WorkerChannel& window, LogWindow* log) : window_(window), log_(log) {}
+
+    // "MSG: text": a message box when there is no log window or `show` is set; returns the button, else 0.
+    int logMessage(const std::string& text, int32_t style, bool show);
+    // "  - MSG: text", otherwise as logMessage.
+    int logSubMessage(const std::string& text, int32_t style, bool show);
+    // "\r\ntext:\r\n" and the first progress bar.
+    void logHeading(const std::string& text, int32_t position);
+    // "  - text" and the second progress bar.
+    void logStep(const std::string& text, int32_t position);
+    // "  - text" and the second progress bar's text only.
+    void logStepText(const std::string& text);
+    int askOperator(const std::string& text, int32_t style);
+    void setHeading(const std::string& text, int32_t position);
+    std::optional<std::string> askConfiguration(const std::string& text, bool editable);
+    // Second progress bar: position only.
+    void setPosition(int32_t position);
+    // Empties the second progress bar at the end of an operation.
+    void clearStep();
+
+    WorkerChannel& window() { return window_; }
+    LogWindow* log() { return log_; }
+
+private:
+    void appendLine(const std::string& line);
+
+    WorkerChannel& window_;
+    LogWindow* log_;
+};
+
+// The current local time as "dd.mm.yyyy hh:mm:ss".
+std::string timestampText();
+
+}  // namespace vst::ops

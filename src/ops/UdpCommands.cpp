@@ -1,0 +1,400 @@
+#include "ops/UdpCommands.h"
+
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "app/Texts.h"
+#include "net/UdpEndpoint.h"
+#include "ops/Refind.h"
+#include "ops/Reporting.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+namespace vst::ops {
+namespace {
+
+uint32_t now() { return platform::clock().tickCount(); }
+
+// The frame all four commands share: the opening step, the socket, send retries, the one result,
+// the closing step and the cleared progress line.
+class UdpOperation {
+public:
+    explicit UdpOperation(UdpCommandParams& p) : p_(p), report_(*p.window, p.log) {}
+    virtual ~UdpOperation() = default;
+
+    bool run()
+    {
+        if (begin()) {
+            while (running_) {
+                step();
+                if (running_) platform::clock().sleep(1);
+            }
+        }
+        report_.clearStep();
+        return success_;
+    }
+
+protected:
+    virtual bool prepare() { return true; }
+    virtual void step() = 0;
+
+    void finish(app::TextId result, int32_t style, bool ok)
+    {
+        report_.logSubMessage(app::loadText(result), style, false);
+        report_.logStep(app::loadText(35106), 100);
+        endpoint_.close();
+        running_ = false;
+        success_ = ok;
+        p_.state = -1;
+    }
+    void fail(app::TextId result) { finish(result, kStyleExclamation, false); }
+
+    // Binds the endpoint for the command's target on the device's card.
+    bool bindForTarget(uint32_t target) { return endpoint_.bind(p_.device->card, target); }
+
+    // Sends the datagram; true when sent. The third failure ends the operation.
+    bool sendCommand(const std::vector<uint8_t>& datagram)
+    {
+        if (endpoint_.send(datagram)) {
+            sentAt_ = now();
+            return true;
+        }
+        if (++failures_ >= kMaxCommandSendFailures) fail(35201);
+        return false;
+    }
+
+    // The next waiting datagram with the given word; others are read and ignored.
+    const uint8_t* answer(uint16_t word)
+    {
+        while (endpoint_.receive()) {
+            if (endpoint_.datagramWord() == word) return endpoint_.datagram();
+        }
+        return nullptr;
+    }
+
+    bool timedOut(uint32_t limit) const { return now() - sentAt_ > limit; }
+
+    // Reopens the endpoint bound for the re-find target and starts the re-find.
+    void startRefind(uint32_t target)
+    {
+        endpoint_.close();
+        if (endpoint_.open(true, p_.device->card, target)) endpoint_.setDevicePort(p_.devicePort);
+        refind_.emplace(endpoint_, *p_.device, *p_.window);
+    }
+    // Polls the re-find; reports its outcome with the given success text.
+    void pollRefind(int32_t sentPosition, app::TextId successText)
+    {
+        switch (refind_->poll()) {
+        case Refind::Event::Sent: report_.setPosition(sentPosition); break;
+        case Refind::Event::Found: finish(successText, kStyleInformation, true); break;
+        case Refind::Event::NoAnswer: fail(35204); break;
+        case Refind::Event::SendFailed: fail(35203); break;
+        case Refind::Event::Pending: break;
+        }
+    }
+
+    UdpCommandParams& p_;
+    Reporter report_;
+    net::UdpEndpoint endpoint_;
+    int failures_ = 0;
+    uint32_t sentAt_ = 0;
+    std::optional<Refind> refind_;
+
+private:
+    bool begin()
+    {
+        report_.logStep(app::loadText(35105), 10);
+        if (!prepare()) return false;
+        if (p_.device->passwordRequired) endpoint_.password() = p_.password;
+        if (!endpoint_.open(false, p_.device->card, 0)) {
+            finish(35200, kStyleError, false);
+            return false;
+        }
+        endpoint_.setDevicePort(p_.devicePort);
+        return true;
+    }
+
+    bool running_ = true;
+    bool success_ = false;
+};
+
+class NetworkConfiguration : public UdpOperation {
+public:
+    using UdpOperation::UdpOperation;
+
+private:
+    enum class State { Send, Answer, RestartWait, Refind };
+    State state_ = State::Send;
+    bool announced_ = false;
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Send:
+            if (!announced_) {
+                report_.logStep(app::loadText(35107), 20);
+                announced_ = true;
+                if (!bindForTarget(commandTarget(*p_.device, p_.broadcast))) return fail(35201);
+            }
+            if (sendCommand(net::buildSetNetwork(*p_.device, endpoint_.password()))) {
+                report_.logStep(app::loadText(35108), 40);
+                state_ = State::Answer;
+            }
+            break;
+        case State::Answer:
+            if (const uint8_t* a = answer(net::kWordSetNetworkAnswer)) {
+                if (a[10] == 0) return fail(35208);
+                failures_ = 0;
+                sentAt_ = now();
+                report_.logStep(app::loadText(35111), 60);
+                state_ = State::RestartWait;
+            } else if (timedOut(kCommandAnswerTimeoutMs)) {
+                fail(35202);
+            }
+            break;
+        case State::RestartWait:
+            if (now() - sentAt_ >= kRestartWaitMs) {
+                report_.logStep(app::loadText(35114), 80);
+                startRefind(newAddressTarget(*p_.device, p_.broadcast));
+                state_ = State::Refind;
+            }
+            break;
+        case State::Refind:
+            pollRefind(90, 35222);
+            break;
+        }
+    }
+};
+
+class DeviceName : public UdpOperation {
+public:
+    using UdpOperation::UdpOperation;
+
+private:
+    enum class State { Send, Answer, Refind };
+    State state_ = State::Send;
+    bool announced_ = false;
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Send:
+            if (!announced_) {
+                report_.logStep(app::loadText(35107), 20);
+                announced_ = true;
+                if (!bindForTarget(commandTarget(*p_.device, false))) return fail(35201);
+            }
+            if (sendCommand(net::buildSetName(*p_.device, endpoint_.password()))) {
+                report_.logStep(app::loadText(35108), 40);
+                state_ = State::Answer;
+            }
+            break;
+        case State::Answer:
+            if (const uint8_t* a = answer(net::kWordSetNameAnswer)) {
+                if (a[10] == 0) return fail(35208);
+                failures_ = 0;
+                report_.logStep(app::loadText(35114), 70);
+                // The device does not restart: the re-find goes to the same target on the same socket.
+                refind_.emplace(endpoint_, *p_.device, *p_.window);
+                state_ = State::Refind;
+            } else if (timedOut(kCommandAnswerTimeoutMs)) {
+                fail(35202);
+            }
+            break;
+        case State::Refind:
+            pollRefind(80, 35223);
+            break;
+        }
+    }
+};
+
+class Backup : public UdpOperation {
+public:
+    using UdpOperation::UdpOperation;
+
+private:
+    enum class State { Request, Answer };
+    State state_ = State::Request;
+    bool first_ = true;
+    bool announced_ = false;
+    platform::ReplacingFileWriter file_;
+
+    // The file is written beside its final name and put in place only when the backup is whole,
+    // so a failed backup never destroys an earlier one.
+    bool prepare() override
+    {
+        if (!file_.open(platform::osPath(p_.filePath.str()))) {
+            finish(35224, kStyleError, false);
+            return false;
+        }
+        return true;
+    }
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Request:
+            if (!announced_) {
+                announced_ = true;
+                if (!bindForTarget(commandTarget(*p_.device, p_.broadcast))) return fail(35201);
+                report_.logStep(app::loadText(35117), 20);
+            }
+            if (sendCommand(net::buildBackupRequest(p_.device->mac, endpoint_.password(), first_ ? 'R' : 'C'))) {
+                state_ = State::Answer;
+            }
+            break;
+        case State::Answer:
+            if (const uint8_t* a = answer(net::kWordBackupAnswer)) {
+                if (a[10] == 0) return fail(35208);
+                const size_t size = endpoint_.datagramSize();
+                const char chunkState = size > 11 ? static_cast<char>(a[11]) : '\0';
+                // The text ends at its NUL, at the end of its 250-byte field or of the datagram.
+                const size_t room = size > 12 ? std::min(size - 12, net::kBackupTextSize) : 0;
+                const auto* text = reinterpret_cast<const char*>(a + 12);
+                file_.write(std::string_view(text, strnlen(text, room)));
+                if (chunkState == 'S') {
+                    file_.write("\n");
+                    report_.logStep(app::loadText(35118), 60);
+                }
+                failures_ = 0;
+                first_ = false;
+                if (chunkState == 'F') {
+                    if (file_.commit()) {
+                        finish(35225, kStyleInformation, true);
+                    } else {
+                        finish(35224, kStyleError, false);
+                    }
+                    return;
+                }
+                state_ = State::Request;
+            } else if (timedOut(kChunkAnswerTimeoutMs)) {
+                fail(35202);
+            }
+            break;
+        }
+    }
+};
+
+class Restore : public UdpOperation {
+public:
+    using UdpOperation::UdpOperation;
+
+private:
+    enum class State { Send, Answer, RestartWait, Refind };
+    State state_ = State::Send;
+    std::vector<RestoreChunk> chunks_;
+    size_t next_ = 0;
+    bool announced_ = false;
+    bool prepared_ = false;
+
+    bool prepare() override
+    {
+        auto bytes = platform::readFileBytes(platform::osPath(p_.filePath.str()));
+        if (!bytes || !splitRestoreFile(*bytes, chunks_)) {
+            finish(35226, kStyleError, false);
+            return false;
+        }
+        return true;
+    }
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Send: {
+            if (!announced_) {
+                announced_ = true;
+                if (!bindForTarget(commandTarget(*p_.device, p_.broadcast))) return fail(35201);
+                report_.logStep(app::loadText(35119), 20);
+            }
+            const RestoreChunk& chunk = chunks_[next_];
+            if (!prepared_) {
+                prepared_ = true;
+                if (chunk.mode == 'S') report_.logStepText(app::loadText(35120));
+                if (chunk.position >= 0) report_.setPosition(chunk.position);
+            }
+            if (sendCommand(net::buildRestoreChunk(p_.device->mac, endpoint_.password(), chunk.mode, chunk.text))) {
+                state_ = State::Answer;
+            }
+            break;
+        }
+        case State::Answer:
+            if (const uint8_t* a = answer(net::kWordRestoreAnswer)) {
+                if (a[10] == 0) return fail(35208);
+                failures_ = 0;
+                const char reply = endpoint_.datagramSize() > 11 ? static_cast<char>(a[11]) : '\0';
+                if (reply == 'F') {
+                    sentAt_ = now();
+                    report_.logStep(app::loadText(35111), 60);
+                    state_ = State::RestartWait;
+                } else if (next_ + 1 < chunks_.size()) {
+                    ++next_;
+                    prepared_ = false;
+                    state_ = State::Send;
+                } else {
+                    // Every chunk went out and the device did not take the last as final.
+                    fail(35202);
+                }
+            } else if (timedOut(kChunkAnswerTimeoutMs)) {
+                fail(35202);
+            }
+            break;
+        case State::RestartWait:
+            if (now() - sentAt_ >= kRestartWaitMs) {
+                report_.logStep(app::loadText(35114), 80);
+                startRefind(0xFFFFFFFFu);
+                state_ = State::Refind;
+            }
+            break;
+        case State::Refind:
+            pollRefind(90, 35227);
+            break;
+        }
+    }
+};
+
+bool validParams(const UdpCommandParams& p) { return p.window && p.device; }
+
+}  // namespace
+
+bool splitRestoreFile(const std::string& bytes, std::vector<RestoreChunk>& chunks)
+{
+    chunks.clear();
+    const size_t size = bytes.size();
+    size_t pos = 0;
+    bool first = true;
+    while (pos < size) {
+        size_t end = bytes.find('\n', pos);
+        const size_t next = end == std::string::npos ? size : end + 1;
+        if (end == std::string::npos) end = size;
+        const std::string line = bytes.substr(pos, end - pos);
+        if (line.size() > kRestoreLineMax) return false;
+        RestoreChunk chunk;
+        chunk.text = line;
+        chunk.position = -1;
+        if (line.empty()) {
+            chunk.mode = 'S';
+        } else {
+            chunk.mode = next == size ? 'F' : (first ? 'R' : 'C');
+            chunk.position = static_cast<int32_t>(20 + (40ull * next) / size);
+        }
+        first = false;
+        chunks.push_back(std::move(chunk));
+        pos = next;
+    }
+    if (chunks.empty() || chunks.back().mode != 'F') chunks.push_back({'F', std::string(), -1});
+    return true;
+}
+
+bool sendNetworkConfiguration(UdpCommandParams& params)
+{
+    return validParams(params) && NetworkConfiguration(params).run();
+}
+
+bool sendDeviceName(UdpCommandParams& params) { return validParams(params) && DeviceName(params).run(); }
+
+bool backupConfiguration(UdpCommandParams& params) { return validParams(params) && Backup(params).run(); }
+
+bool restoreConfiguration(UdpCommandParams& params) { return validParams(params) && Restore(params).run(); }
+
+}  // namespace vst::ops

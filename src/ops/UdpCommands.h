@@ -1,0 +1,51 @@
+#pragma once
+// The four device settings that travel over UDP: network configuration, name, and the whole
+// configuration as a backup file and back. Each runs on a worker, reports one result and finds
+// the device again after a change.
+#include <cstdint>
+
+#include "app/FixedText.h"
+#include "net/DeviceRecord.h"
+#include "net/UdpProtocol.h"
+#include "ops/WorkerChannel.h"
+
+namespace vst::ops {
+
+class LogWindow;
+
+struct UdpCommandParams {
+    int32_t state = 0;
+    WorkerChannel* window = nullptr;
+    net::DeviceRecord* device = nullptr;  // owned by the device list
+    net::Password password;               // sent only when the device asks for one
+    app::FixedText<260> filePath;         // backup and restore
+    bool broadcast = false;               // network configuration, backup, restore
+    LogWindow* log = nullptr;
+    uint16_t devicePort = net::kDevicePort;
+};
+
+inline constexpr uint32_t kCommandAnswerTimeoutMs = 3000;  // "#I", "#N"
+inline constexpr uint32_t kChunkAnswerTimeoutMs = 1000;    // ">B", "!R"
+inline constexpr uint32_t kRestartWaitMs = 15000;
+inline constexpr int kMaxCommandSendFailures = 3;
+inline constexpr size_t kRestoreLineMax = net::kRestoreTextMax;
+
+bool sendNetworkConfiguration(UdpCommandParams& params);
+bool sendDeviceName(UdpCommandParams& params);
+bool backupConfiguration(UdpCommandParams& params);
+bool restoreConfiguration(UdpCommandParams& params);
+
+// One chunk of a restore: a line of the backup file with its mode.
+struct RestoreChunk {
+    char mode;         // 'R' first, 'C' further, 'S' switch to the process list, 'F' final
+    std::string text;  // the line without its line feed
+    int32_t position;  // progress position after this chunk, -1 for none
+};
+
+// Splits a backup file into its chunks: every line (ended by a line feed or by the end of the
+// file) is one chunk; an empty line switches to the process list; the last line is final. A file
+// that ends with the switch, or is empty, gets an empty final chunk. False when a line is longer
+// than one chunk can carry.
+bool splitRestoreFile(const std::string& bytes, std::vector<RestoreChunk>& chunks);
+
+}  // namespace vst::ops
