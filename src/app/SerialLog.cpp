@@ -63,7 +63,8 @@ std::string SerialLog::path() const { return platform::joinPath(root_, kSerialLo
 
 bool SerialLog::appendSerialLogLine(std::string_view text) const
 {
-    if (noSerialLog_) return false;
+    // Without a serial-number folder there is no log to write to.
+    if (noSerialLog_ || root_.empty()) return false;
     std::string line = currentDateTimeText();
     line += ' ';
     line += sign_;
@@ -89,7 +90,7 @@ bool SerialLog::logSerialConfirmation(uint32_t serial, bool confirmed) const
 
 std::string SerialLog::findSerialUse(uint32_t serial) const
 {
-    if (noSerialLog_) return std::string();
+    if (noSerialLog_ || root_.empty()) return std::string();
     std::ifstream in(platform::osPath(path()), std::ios::binary);
     if (!in) return std::string();
 

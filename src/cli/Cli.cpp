@@ -11,12 +11,16 @@
 #include "app/CommandLine.h"
 #include "app/Language.h"
 #include "app/NetworkCards.h"
+#include "app/OperatorPrompt.h"
+#include "app/Records.h"
+#include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "net/UdpProtocol.h"
 #include "ops/DeviceColumns.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
+#include "ops/WebOperations.h"
 #include "platform/CodePage.h"
 #include "platform/SettingsStore.h"
 
@@ -32,6 +36,9 @@ constexpr const char* kUsage =
     "  rename MAC NAME\n"
     "  backup MAC FILE\n"
     "  restore MAC FILE\n"
+    "  update MAC FILE               load a firmware file (VestrolanVnnn.hex)\n"
+    "  serial MAC NUMBER             give the device a serial number\n"
+    "  clock MAC                     set the device clock from this PC\n"
     "options:\n"
     "  --card N            search on card N only (default: every card)\n"
     "  --target A.B.C.D    search this address first\n"
@@ -40,10 +47,14 @@ constexpr const char* kUsage =
     "  --password P        the device password\n"
     "  --broadcast         send setnet, backup and restore to the subnet's broadcast address\n"
     "  --lang de|en        language of the texts for this run\n"
-    "  --yes               answer questions with yes (otherwise they are refused)\n";
+    "  --yes               answer questions with yes (otherwise they are refused)\n"
+    "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG\n"
+    "  --sign SIGN         operator sign for SNR.LOG lines (default CLI)\n"
+    "  --release-password P  release password for a serial number already in use\n";
 
 const std::set<std::string> kValueOptions = {"--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
-                                             "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr"};
+                                             "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
+                                             "--release-password"};
 const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes"};
 
 struct Arguments {
@@ -99,8 +110,9 @@ public:
 
         const int count = app::enumerateNetworkCards(&cards_);
         if (command == "cards") return listCards(count);
-        if (command != "search" && command != "setnet" && command != "rename" && command != "backup" &&
-            command != "restore") {
+        static const std::set<std::string> kDeviceCommands = {"search", "setnet", "rename", "backup",
+                                                              "restore", "update", "serial", "clock"};
+        if (!kDeviceCommands.count(command)) {
             return usage("unknown command " + command);
         }
         if (count <= 0) return failWith(loadText(30037));
@@ -111,6 +123,7 @@ public:
             for (int row = 0; row < channel_.devices().count(); ++row) printDevice(*channel_.devices().at(row));
             return 0;
         }
+        if (command == "update" || command == "serial" || command == "clock") return webCommand(command);
         return deviceCommand(command);
     }
 
@@ -255,6 +268,104 @@ private:
         params->password.assign(args_.value("--password"));
         params->broadcast = args_.has("--broadcast") && command != "rename";
         bool ok = false;
+        std::thread worker([&] { ok = operation(*params); channel_.operationFinished(); });
+        worker.join();
+        return ok ? 0 : 1;
+    }
+
+    // Finds the device with the MAC by a search; nullptr (with the message printed) when it is not there.
+    net::DeviceRecord* findDevice(const std::string& macText)
+    {
+        net::Mac mac{};
+        if (!net::parseMac(macText, mac)) {
+            usage("'" + macText + "' is not a MAC address");
+            return nullptr;
+        }
+        if (!search()) return nullptr;
+        net::DeviceRecord probe;
+        probe.mac = mac;
+        const int row = channel_.devices().rowOf(probe);
+        if (row < 0) {
+            failWith(loadText(35204));
+            return nullptr;
+        }
+        net::DeviceRecord* device = channel_.devices().at(row);
+        channel_.devices().setCurrent(device);
+        return device;
+    }
+
+    // Answers the release dialogue from the command line: --yes for the question, the release
+    // password from --release-password.
+    class ConsolePrompt : public app::OperatorPrompt {
+    public:
+        ConsolePrompt(ConsoleChannel& channel, std::optional<std::string> password)
+            : channel_(channel), password_(std::move(password))
+        {
+        }
+        int messageBox(const std::string& text, uint32_t style) override
+        {
+            return channel_.showMessage({text, static_cast<int32_t>(style)});
+        }
+        std::optional<std::string> askPassword() override { return password_; }
+
+    private:
+        ConsoleChannel& channel_;
+        std::optional<std::string> password_;
+    };
+
+    int webCommand(const std::string& command)
+    {
+        const size_t wanted = command == "clock" ? 2 : 3;
+        if (args_.positional.size() != wanted) return usage(command + ": wrong number of arguments");
+        const std::string sign = args_.has("--sign") ? args_.value("--sign") : "CLI";
+        channel_.setOperatorSign(sign);
+        app::AppSettings settings = app::CApp::instance().settings();
+        settings.serialNumberPath = args_.value("--snr");
+        app::CApp::instance().setSettings(settings);
+
+        uint32_t serial = 0;
+        if (command == "serial") {
+            if (auto refusal = ops::checkSerialInput(args_.positional[2], serial)) return failWith(loadText(*refusal));
+        }
+        if (command == "update") {
+            float version = 0;
+            const std::string& file = args_.positional[2];
+            if (file.size() >= 260) return usage("the file path is too long");
+            if (!app::firmwareVersionFromFileName(file, version)) {
+                std::fprintf(err_, "vestrolan-cli: note: %s is not named like a firmware file (VestrolanVnnn.hex)\n",
+                             platform::cp1252ToUtf8(file).c_str());
+            }
+        }
+        net::DeviceRecord* device = findDevice(args_.positional[1]);
+        if (!device) return 1;
+
+        bool ok = false;
+        if (command == "update") {
+            auto params = std::make_unique<ops::UpdateParams>();
+            params->window = &channel_;
+            params->device = device;
+            params->password.assign(args_.value("--password"));
+            params->firmwarePath.assign(args_.positional[2]);
+            std::thread worker([&] { ok = ops::updateFirmware(*params); channel_.operationFinished(); });
+            worker.join();
+            return ok ? 0 : 1;
+        }
+        if (command == "serial") {
+            // As the window's serial-number input: the release check, then the assigned number in the log.
+            std::optional<std::string> releasePassword;
+            if (args_.has("--release-password")) releasePassword = args_.value("--release-password");
+            ConsolePrompt prompt(channel_, releasePassword);
+            const app::SerialLog log(settings.serialNumberPath, false, sign);
+            if (!log.releaseSerialNumber(serial, prompt)) return 1;
+            device->serialNumber = serial;
+            device->serialModified = true;
+            log.logSerialAssigned(serial);
+        }
+        auto params = std::make_unique<ops::SerialParams>();
+        params->window = &channel_;
+        params->device = device;
+        params->password.assign(args_.value("--password"));
+        auto operation = command == "serial" ? ops::setSerialNumber : ops::setClock;
         std::thread worker([&] { ok = operation(*params); channel_.operationFinished(); });
         worker.join();
         return ok ? 0 : 1;

@@ -40,4 +40,18 @@ std::optional<app::TextId> checkNetworkInput(const NetworkInput& in, NetworkValu
     return std::nullopt;
 }
 
+std::optional<app::TextId> checkSerialInput(const std::string& text, uint32_t& serial)
+{
+    if (text.empty()) return app::TextId{30604};
+    if (text.size() > 8) return app::TextId{30605};
+    uint32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return app::TextId{30605};
+        value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (value == 0) return app::TextId{30605};
+    serial = value;
+    return std::nullopt;
+}
+
 }  // namespace vst::ops

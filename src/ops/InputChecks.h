@@ -23,4 +23,7 @@ struct NetworkValues {
 // The first refusal in the dialog's order (address, mask, gateway, DNS 1, DNS 2), or the values.
 std::optional<app::TextId> checkNetworkInput(const NetworkInput& input, NetworkValues& values);
 
+// A serial number as the serial-number dialog takes it: digits, 1 to 99999999.
+std::optional<app::TextId> checkSerialInput(const std::string& text, uint32_t& serial);
+
 }  // namespace vst::ops

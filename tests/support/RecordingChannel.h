@@ -11,6 +11,7 @@
 #include "ops/DeviceList.h"
 #include "ops/LogWindow.h"
 #include "ops/WorkerChannel.h"
+#include "platform/Clock.h"
 
 namespace vst::test {
 
@@ -20,6 +21,7 @@ public:
         ops::StatusMessage message;
         std::string text;
         int32_t value;
+        uint32_t tick;  // protocol time of the call
     };
 
     std::deque<int> answers;            // for showMessage; kIdOk (1) when empty
@@ -133,7 +135,7 @@ private:
     void record(ops::StatusMessage m, const std::string& text = {}, int32_t value = 0)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        calls_.push_back({m, text, value});
+        calls_.push_back({m, text, value, platform::clock().tickCount()});
     }
 
     mutable std::mutex mutex_;

@@ -1,0 +1,178 @@
+#pragma once
+// One HTTP/1.1 conversation with a device's web server: one request per TCP connection, driven by
+// polling. Each endpoint has a begin step that prepares an exchange and a poll step that returns -1
+// while the exchange runs and its result code at the end. The device's meaning is read from the
+// Location header of its redirects or from a small body. The session cookie from the login is sent
+// with every later request of the same session.
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/ByteRing.h"
+#include "net/DeviceDocuments.h"
+#include "net/DeviceRecord.h"
+#include "platform/TcpSocket.h"
+
+namespace vst::net {
+
+enum class ExchangeState : int {
+    Idle = 0,
+    Connect = 1,
+    SendHeader = 2,
+    SendBody = 3,
+    ReadHeaders = 4,
+    ReadBody = 5,
+    Closed = 6,
+    Failed = 7,
+};
+
+inline constexpr uint16_t kWebPort = 80;
+inline constexpr int kWebSocketBuffer = 996;
+inline constexpr uint32_t kFirstByteTimeoutMs = 300000;  // a device may think for five minutes
+inline constexpr uint32_t kSilenceTimeoutMs = 30000;     // once it answers, 30 s of silence is the end
+inline constexpr uint32_t kDrainTimeoutMs = 5000;        // after it closed, the rest must be read in 5 s
+inline constexpr uint32_t kSendStallTimeoutMs = 3000;    // bytes that cannot be sent for 3 s
+inline constexpr uint32_t kConnectTimeoutMs = 5000;      // a device on the local network answers at once
+inline constexpr size_t kCookieMax = 14;
+inline constexpr size_t kLocationMax = 249;
+inline constexpr size_t kHeaderLineWindow = 512;
+inline constexpr size_t kUploadChunk = 512;
+
+inline constexpr const char* kMultipartBoundary = "----------VtL-Manager";
+inline constexpr const char* kFirmwareDisposition = "form-data; name=\"hexfile\"; filename=\"VestrolanVxyy.hex\"";
+inline constexpr size_t kMultipartFixedBytes = 118;
+
+class DeviceWebSession {
+public:
+    explicit DeviceWebSession(const DeviceRecord& device);
+    ~DeviceWebSession();
+    DeviceWebSession(const DeviceWebSession&) = delete;
+    DeviceWebSession& operator=(const DeviceWebSession&) = delete;
+
+    // The device's web port (80; tests use others).
+    void setPort(uint16_t port) { port_ = port; }
+
+    // The connection engine.
+    void pump();
+    bool queueRequestHeader(std::string_view path, const char* contentType, bool post, unsigned long contentLength);
+    size_t queueBytes(const void* data, size_t size);
+    // Takes one complete header line; a Location value goes to `location` when given.
+    bool readHeaderLine(std::optional<std::string>* location, bool& endOfHeaders);
+    size_t peekBytes(void* destination, size_t max) const { return receive_.peek(destination, max); }
+    size_t consumeBytes(void* destination, size_t max) { return receive_.consume(destination, max); }
+    bool close();
+
+    ExchangeState state() const { return state_; }
+    const std::string& cookie() const { return cookie_; }
+
+    // Endpoints. Result codes as the device web interface defines them (see the .cpp).
+    void beginLogin(std::string_view password);
+    int pollLogin();
+    void beginLogout();
+    int pollLogout();
+    void beginReadSysInfo(SysInfo* out);
+    int pollReadSysInfo();
+    void beginReadDevInfo(DevInfo* out);
+    int pollReadDevInfo();
+    void beginDeleteMediaFile(std::string_view fileName);
+    int pollDeleteMediaFile();
+    void beginReadI2cRegister(bool* stateOk);
+    int pollReadI2cRegister();
+    // The line of each poll goes to `line` (emptied by every poll first).
+    void beginReadProcessTestLine(unsigned mode, int defaultResult, std::string* line);
+    int pollReadProcessTestLine();
+    void beginReadCalibrationInfoLine(int defaultResult, std::string* line);
+    int pollReadCalibrationInfoLine();
+    void beginRunCalibrationStep(std::string_view type, uint8_t index, std::string_view data);
+    int pollRunCalibrationStep();
+    void beginSetSerialNumber(int32_t serial);
+    int pollSetSerialNumber();
+    void beginSetDateTime(std::string_view formBody);
+    int pollSetDateTime();
+    // The file stays the caller's; `progress` (optional) receives the percentage queued so far.
+    void beginUploadFirmware(std::FILE* file, double* progress);
+    int pollUploadFirmware();
+    void beginRequestReboot();
+    int pollRequestReboot();
+
+    // The request head exactly as queueRequestHeader would queue it.
+    std::string requestHead(std::string_view path, const char* contentType, bool post,
+                            unsigned long contentLength) const;
+    // The multipart part head and closing delimiter of the firmware upload.
+    static std::string multipartPartHead();
+    static std::string multipartClosing();
+
+private:
+    enum class Endpoint {
+        Login, Logout, SysInfo, DevInfo, DeleteMedia, I2c, ProcessTestLine, CalibrationInfoLine,
+        CalibrationStep, SerialNumber, DateTime, Upload, Reboot,
+    };
+    enum class Body { Discard, Document, Line, CalibrationPairs };
+    struct LocationResult {
+        const char* location;
+        int result;
+    };
+
+    void prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode);
+    int poll();
+    void readBody();
+    void finishDocument();
+    void connectStep();
+    void receiveStep();
+    void fail();
+    int endExchange(int result);
+    int uploadHeaderStep();
+    int uploadBodyStep();
+
+    const DeviceRecord& device_;
+    uint16_t port_ = kWebPort;
+    platform::TcpSocket socket_;
+    ByteRing receive_;
+    ByteRing send_;
+    ExchangeState state_ = ExchangeState::Idle;
+    std::string cookie_;
+    bool cookieRejected_ = false;
+
+    // Timing of the current connection.
+    bool connecting_ = false;
+    uint32_t connectStart_ = 0;
+    bool firstByteTimeSet_ = false;
+    uint32_t firstByteTime_ = 0;
+    bool dataSeen_ = false;
+    uint32_t lastData_ = 0;
+    uint32_t lastSendProgress_ = 0;
+    bool stalled_ = false;
+    uint32_t stallStart_ = 0;
+
+    // The exchange in flight.
+    Endpoint endpoint_ = Endpoint::Login;
+    std::string path_;
+    const char* contentType_ = nullptr;
+    bool post_ = false;
+    std::string body_;
+    int result_ = 0;
+    int failureCode_ = 0;
+    int invalidCode_ = 0;
+    std::vector<LocationResult> locations_;
+    Body bodyMode_ = Body::Discard;
+    size_t documentSize_ = 0;
+    std::string document_;
+    bool documentComplete_ = false;
+    size_t lineWindow_ = 0;
+    std::string* line_ = nullptr;
+    SysInfo* sysInfo_ = nullptr;
+    DevInfo* devInfo_ = nullptr;
+    bool* i2cState_ = nullptr;
+
+    // The firmware upload.
+    std::FILE* file_ = nullptr;
+    long fileSize_ = 0;
+    long queued_ = 0;
+    bool partHeadQueued_ = false;
+    double* progress_ = nullptr;
+};
+
+}  // namespace vst::net

@@ -1,0 +1,376 @@
+#include "ops/WebOperations.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "app/CApp.h"
+#include "app/SerialLog.h"
+#include "app/Texts.h"
+#include "net/UdpEndpoint.h"
+#include "ops/Refind.h"
+#include "ops/Reporting.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+namespace vst::ops {
+namespace {
+
+uint32_t now() { return platform::clock().tickCount(); }
+
+app::TextId loginFailureText(int result)
+{
+    switch (result) {
+    case 1: return 35208;
+    case 2: return 35209;
+    case 3: return 35206;
+    default: return 35205;
+    }
+}
+
+app::TextId logoutFailureText(int result)
+{
+    switch (result) {
+    case 1: return 35210;
+    case 2: return 35206;
+    default: return 35205;
+    }
+}
+
+app::TextId uploadFailureText(int result)
+{
+    switch (result) {
+    case 1: return 35213;
+    case 2: return 35214;
+    case 3: return 35215;
+    case 4: return 35216;
+    case 5: return 35217;
+    case 6: return 35218;
+    case 7: return 35207;
+    case 8: return 35206;
+    default: return 35205;
+    }
+}
+
+// The frame the three operations share: the web session, the UDP endpoint for the re-find, one
+// result, the closing step and the cleared progress line.
+class WebOperation {
+public:
+    WebOperation(WorkerChannel& window, LogWindow* log, net::DeviceRecord& device, uint16_t webPort)
+        : report_(window, log), device_(device), session_(device)
+    {
+        session_.setPort(webPort);
+    }
+    virtual ~WebOperation() = default;
+
+    bool run()
+    {
+        while (running_) {
+            step();
+            if (running_ && sleepBetweenPolls_) platform::clock().sleep(1);
+        }
+        report_.clearStep();
+        return success_;
+    }
+
+protected:
+    virtual void step() = 0;
+
+    void result(app::TextId text, int32_t style) { report_.logSubMessage(app::loadText(text), style, false); }
+    void fail(app::TextId text, int32_t style = kStyleExclamation)
+    {
+        result(text, style);
+        finish(false);
+    }
+    void succeed(app::TextId text)
+    {
+        result(text, kStyleInformation);
+        finish(true);
+    }
+    virtual void finish(bool ok)
+    {
+        report_.logStep(app::loadText(35106), 100);
+        session_.close();
+        endpoint_.close();
+        running_ = false;
+        success_ = ok;
+    }
+    void announce(app::TextId text, int32_t position) { report_.logStep(app::loadText(text), position); }
+
+    // The endpoint for the re-find, bound on the device's card for its address.
+    bool openEndpoint(uint16_t devicePort)
+    {
+        if (!endpoint_.open(true, device_.card, net::toHostOrder(device_.previousAddress))) return false;
+        endpoint_.setDevicePort(devicePort);
+        return true;
+    }
+
+    Reporter report_;
+    net::DeviceRecord& device_;
+    net::DeviceWebSession session_;
+    net::UdpEndpoint endpoint_;
+    std::optional<Refind> refind_;
+    bool sleepBetweenPolls_ = true;
+
+private:
+    bool running_ = true;
+    bool success_ = false;
+};
+
+class FirmwareUpdate : public WebOperation {
+public:
+    explicit FirmwareUpdate(UpdateParams& p)
+        : WebOperation(*p.window, p.log, *p.device, p.webPort), p_(p)
+    {
+    }
+    ~FirmwareUpdate() override
+    {
+        if (file_) std::fclose(file_);
+    }
+
+private:
+    enum class State { Start, Login, Upload, LogoutAfterFailure, Reboot, Wait, Refind };
+    State state_ = State::Start;
+    UpdateParams& p_;
+    std::FILE* file_ = nullptr;
+    double progress_ = 0.0;
+    int shownPosition_ = -1;
+    uint32_t rebootAt_ = 0;
+
+    void finish(bool ok) override
+    {
+        WebOperation::finish(ok);
+        if (file_) std::fclose(file_);
+        file_ = nullptr;
+    }
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Start:
+            announce(35105, 10);
+            if (!openEndpoint(p_.devicePort)) return fail(35200, kStyleError);
+            file_ = std::fopen(platform::osPath(p_.firmwarePath.str()).c_str(), "rb");
+            if (!file_) return fail(35211, kStyleError);
+            announce(35112, 20);
+            session_.beginLogin(p_.password.str());
+            state_ = State::Login;
+            break;
+        case State::Login: {
+            const int r = session_.pollLogin();
+            if (r < 0) return;
+            if (r != 0) return fail(loginFailureText(r));
+            announce(35115, 30);
+            session_.beginUploadFirmware(file_, &progress_);
+            sleepBetweenPolls_ = false;  // the upload runs as fast as the connection takes it
+            state_ = State::Upload;
+            break;
+        }
+        case State::Upload: {
+            const int r = session_.pollUploadFirmware();
+            if (r < 0) {
+                const int position = 30 + static_cast<int>(progress_ * 20 / 100);
+                if (position != shownPosition_) {
+                    shownPosition_ = position;
+                    report_.setPosition(position);
+                }
+                return;
+            }
+            sleepBetweenPolls_ = true;
+            if (r == 0) {
+                announce(35110, 50);
+                session_.beginRequestReboot();
+                state_ = State::Reboot;
+            } else {
+                result(uploadFailureText(r), kStyleExclamation);
+                announce(35113, 50);
+                session_.beginLogout();
+                state_ = State::LogoutAfterFailure;
+            }
+            break;
+        }
+        case State::LogoutAfterFailure: {
+            const int r = session_.pollLogout();
+            if (r < 0) return;
+            if (r == 0) return finish(false);
+            return fail(logoutFailureText(r));
+        }
+        case State::Reboot: {
+            const int r = session_.pollRequestReboot();
+            if (r < 0) return;
+            if (r != 0) return fail(35205);
+            announce(35111, 60);
+            rebootAt_ = now();
+            state_ = State::Wait;
+            break;
+        }
+        case State::Wait:
+            if (now() - rebootAt_ > kRebootWaitMs) {
+                announce(35114, 80);
+                refind_.emplace(endpoint_, device_, report_.window());
+                state_ = State::Refind;
+            }
+            break;
+        case State::Refind:
+            switch (refind_->poll()) {
+            case Refind::Event::Sent: report_.setPosition(90); break;
+            case Refind::Event::Found: succeed(35212); break;
+            case Refind::Event::NoAnswer: fail(35204); break;
+            case Refind::Event::SendFailed: fail(35203); break;
+            case Refind::Event::Pending: break;
+            }
+            break;
+        }
+    }
+};
+
+class SerialNumberSet : public WebOperation {
+public:
+    explicit SerialNumberSet(SerialParams& p)
+        : WebOperation(*p.window, p.log, *p.device, p.webPort), p_(p), expected_(p.device->serialNumber)
+    {
+    }
+
+private:
+    enum class State { Start, Login, Set, Logout, Refind };
+    State state_ = State::Start;
+    SerialParams& p_;
+    uint32_t expected_;
+    int setResult_ = -1;
+
+    void finish(bool ok) override
+    {
+        WebOperation::finish(ok);
+        const auto& app = app::CApp::instance();
+        app::SerialLog(app.serialNumberPath(), app.noSerialLog(), report_.window().operatorSign())
+            .logSerialConfirmation(expected_, ok);
+    }
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Start:
+            announce(35105, 10);
+            if (!openEndpoint(p_.devicePort)) return fail(35200, kStyleError);
+            announce(35112, 20);
+            session_.beginLogin(p_.password.str());
+            state_ = State::Login;
+            break;
+        case State::Login: {
+            const int r = session_.pollLogin();
+            if (r < 0) return;
+            if (r != 0) return fail(loginFailureText(r));
+            announce(35116, 40);
+            session_.beginSetSerialNumber(static_cast<int32_t>(expected_));
+            state_ = State::Set;
+            break;
+        }
+        case State::Set: {
+            const int r = session_.pollSetSerialNumber();
+            if (r < 0) return;
+            setResult_ = r;
+            if (r == 1) result(35221, kStyleExclamation);
+            else if (r == 2) result(35207, kStyleExclamation);
+            else if (r == 3) result(35206, kStyleExclamation);
+            else if (r != 0) result(35205, kStyleExclamation);
+            announce(35113, 60);
+            session_.beginLogout();
+            state_ = State::Logout;
+            break;
+        }
+        case State::Logout: {
+            const int r = session_.pollLogout();
+            if (r < 0) return;
+            if (r != 0) return fail(logoutFailureText(r));
+            if (setResult_ != 0) return finish(false);
+            announce(35114, 80);
+            refind_.emplace(endpoint_, device_, report_.window());
+            state_ = State::Refind;
+            break;
+        }
+        case State::Refind:
+            switch (refind_->poll()) {
+            case Refind::Event::Sent: report_.setPosition(90); break;
+            case Refind::Event::Found:
+                if (refind_->found()->serialNumber == expected_) succeed(35219);
+                else fail(35220);
+                break;
+            case Refind::Event::NoAnswer: fail(35204); break;
+            case Refind::Event::SendFailed: fail(35203); break;
+            case Refind::Event::Pending: break;
+            }
+            break;
+        }
+    }
+};
+
+class ClockSet : public WebOperation {
+public:
+    explicit ClockSet(SerialParams& p) : WebOperation(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+
+private:
+    enum class State { Start, Login, Set, Logout };
+    State state_ = State::Start;
+    SerialParams& p_;
+    int setResult_ = -1;
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Start:
+            announce(35112, 10);
+            session_.beginLogin(p_.password.str());
+            state_ = State::Login;
+            break;
+        case State::Login: {
+            const int r = session_.pollLogin();
+            if (r < 0) return;
+            if (r != 0) return fail(loginFailureText(r));
+            announce(35123, 40);
+            session_.beginSetDateTime(clockFormBody(platform::currentTimeZone()));
+            state_ = State::Set;
+            break;
+        }
+        case State::Set: {
+            const int r = session_.pollSetDateTime();
+            if (r < 0) return;
+            setResult_ = r;
+            if (r == 1) result(35234, kStyleExclamation);
+            else if (r == 2) result(35235, kStyleExclamation);
+            else if (r == 3) result(35207, kStyleExclamation);
+            else if (r == 4) result(35206, kStyleExclamation);
+            else if (r != 0) result(35205, kStyleExclamation);
+            announce(35113, 70);
+            session_.beginLogout();
+            state_ = State::Logout;
+            break;
+        }
+        case State::Logout: {
+            const int r = session_.pollLogout();
+            if (r < 0) return;
+            if (r != 0) return fail(logoutFailureText(r));
+            if (setResult_ == 0) return succeed(35233);
+            return finish(false);
+        }
+        }
+    }
+};
+
+}  // namespace
+
+std::string clockFormBody(const platform::TimeZoneInfo& zone)
+{
+    const int64_t local = zone.utcSeconds - 60 * static_cast<int64_t>(zone.biasMinutes);
+    char body[50];
+    std::snprintf(body, sizeof body, "%s=1&%s=%u&%s=%d&%s=%u", "mdte", "mdt", static_cast<uint32_t>(local), "dttz",
+                  static_cast<int>(static_cast<int16_t>(-zone.standardBiasMinutes)), "dtsw",
+                  zone.hasDaylightRules ? 1u : 0u);
+    return body;
+}
+
+bool updateFirmware(UpdateParams& p) { return p.window && p.device && FirmwareUpdate(p).run(); }
+
+bool setSerialNumber(SerialParams& p) { return p.window && p.device && SerialNumberSet(p).run(); }
+
+bool setClock(SerialParams& p) { return p.window && p.device && ClockSet(p).run(); }
+
+}  // namespace vst::ops

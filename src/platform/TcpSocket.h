@@ -1,0 +1,44 @@
+#pragma once
+// A thin non-blocking TCP client socket. Addresses are IPv4 numbers in host byte order.
+#include <cstddef>
+#include <cstdint>
+
+namespace vst::platform {
+
+class TcpSocket {
+public:
+    enum class Connect { Done, InProgress, Failed };
+    // Results of send and receive besides a byte count.
+    static constexpr long kWouldBlock = -1;
+    static constexpr long kNoBufferSpace = -2;  // the system is short of buffers; try again
+    static constexpr long kError = -3;
+
+    TcpSocket() = default;
+    ~TcpSocket();
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
+
+    bool open();
+    bool isOpen() const { return fd_ >= 0; }
+    // Closes the socket; false when the system reported an error while closing.
+    bool close();
+
+    void setBufferSizes(int receiveBytes, int sendBytes);
+    bool bind(uint32_t address, uint16_t port);
+    // Starts connecting; InProgress means: ask connectResult() later.
+    Connect startConnect(uint32_t address, uint16_t port);
+    Connect connectResult();
+
+    // Bytes sent, or kWouldBlock, kNoBufferSpace, kError.
+    long send(const void* data, size_t size);
+    // Bytes received, 0 when the peer closed the connection, or kWouldBlock, kError.
+    long receive(void* buffer, size_t capacity);
+
+private:
+    int fd_ = -1;
+};
+
+// For test servers: a listening socket on address:port (port 0 = any); -1 on failure.
+int listenTcp(uint32_t address, uint16_t port, uint16_t* boundPort);
+
+}  // namespace vst::platform

@@ -1,0 +1,135 @@
+// The console front end end to end: the program itself against simulated devices.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+
+#include "support/TempDir.h"
+#include "Testbed.h"
+
+using namespace vst;
+
+namespace {
+
+class Cli : public test::Testbed {
+protected:
+    struct Run {
+        int status;
+        std::string out;
+    };
+    test::TempDir dir;
+
+    // Runs the console front end with protocol time sped up like the tests' own.
+    Run cli(const std::string& arguments)
+    {
+        const std::string command = "VESTROLAN_TIME_SCALE=10 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+                                    VST_CLI_PATH + " " + arguments + " 2>" + dir.file("stderr.txt");
+        FILE* pipe = ::popen(command.c_str(), "r");
+        std::string out;
+        std::array<char, 4096> buffer;
+        size_t n;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+        const int status = ::pclose(pipe);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    }
+
+    void twoDevices()
+    {
+        addDeviceAddress("192.168.0.101/24");
+        addDeviceAddress("10.20.0.7/16");
+        auto second = test::simulatedDevice("10.20.0.7", 7, "Lager 7");
+        second.network.mask = 0xFFFF0000u;
+        second.serialNumber = 0xFFFFFFFFu;
+        second.appVersion = 1.0512;
+        startSimulator({test::simulatedDevice("192.168.0.101", 1, "Kessel \xE4"), second});
+    }
+};
+
+}  // namespace
+
+TEST_F(Cli, CardsListsBothTestCards)
+{
+    const Run r = cli("cards");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("\tvst0\t192.168.0.1/255.255.255.0\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\tvst2\t10.20.255.254/255.255.0.0\n"), std::string::npos) << r.out;
+}
+
+TEST_F(Cli, SearchListsEveryDeviceOnceWithTheListColumns)
+{
+    twoDevices();
+    const Run r = cli("search");
+    EXPECT_EQ(r.status, 0);
+    // Sorted for comparison: the order of answers between the cards is not fixed.
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < r.out.size()) {
+        const size_t end = r.out.find('\n', pos);
+        lines.push_back(r.out.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "Kessel ä\t192.168.0.101\t02:00:00:00:00:01\t00001001\t1.05\t1.02",
+                         "Lager 7\t10.20.0.7\t02:00:00:00:00:07\tN/A\t1.05 B12\t1.02",
+                     }));
+}
+
+TEST_F(Cli, SearchOnOneCardWithDirectedTarget)
+{
+    twoDevices();
+    const Run r = cli("--card 0 search --target 192.168.0.101 --directed-only");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Kessel ä\t192.168.0.101\t02:00:00:00:00:01\t00001001\t1.05\t1.02\n");
+    EXPECT_EQ(cli("--card 7 search").status, 1);
+    EXPECT_EQ(cli("search --target 1.2.3").status, 1);
+}
+
+TEST_F(Cli, RenameAndBackupRestoreInEnglish)
+{
+    twoDevices();
+    Run r = cli("--lang en --card 0 rename 02:00:00:00:00:01 Halle");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The name of the device was set successfully!\n");
+    EXPECT_EQ(simulator->device(0).name, "Halle");
+
+    r = cli("--lang en --card 0 backup 02:00:00:00:00:01 " + dir.file("dev.bak"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The backup of the device was created successfully!\n");
+    dir.write("dev.bak", "[User]\n\n#PCN 1\n");
+    r = cli("--lang en --card 0 restore 02:00:00:00:00:01 " + dir.file("dev.bak"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The settings of the device were restored successfully!\n");
+    EXPECT_EQ(simulator->device(0).configuration.processLines, std::vector<std::string>{"#PCN 1"});
+}
+
+TEST_F(Cli, SetnetValidatesAndMovesTheDevice)
+{
+    twoDevices();
+    Run r = cli("--lang de setnet 02:00:00:00:00:07 --dhcp off --ip 10.20.0.0.9 --mask 255.255.0.0 "
+                "--gateway 0.0.0.0 --dns1 0.0.0.0 --dns2 0.0.0.0");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Die eingegebene IP-Adresse ist ungültig!\n");
+    addDeviceAddress("10.20.0.9/16");
+    r = cli("--lang de --card 1 setnet 02:00:00:00:00:07 --dhcp client --ip 10.20.0.9 --mask 255.255.0.0 "
+            "--gateway 10.20.0.1 --dns1 0.0.0.0 --dns2 0.0.0.0");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Die Netzwerk-Einstellungen des Geräts wurden erfolgreich geändert!\n");
+    EXPECT_EQ(devsim::formatIpv4(simulator->device(1).network.address), "10.20.0.9");
+}
+
+TEST_F(Cli, UnknownDeviceAndWrongPassword)
+{
+    twoDevices();
+    simulator->update(0, [](devsim::Device& d) { d.password = "pw"; });
+    Run r = cli("--lang en rename 02:00:00:00:00:55 X");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "No response to the search request from the device!\n");
+    r = cli("--lang en --password nope rename 02:00:00:00:00:01 X");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "The entered password was wrong!\n");
+    EXPECT_EQ(cli("frobnicate").status, 1);
+    EXPECT_EQ(cli("rename nomac X").status, 1);
+}

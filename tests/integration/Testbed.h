@@ -1,0 +1,141 @@
+#pragma once
+// The test network seen from a test: the station's cards, the devices' namespace, addresses on
+// the devices' side and a simulator running there. Tests derive their fixture from Testbed.
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/NetworkCards.h"
+#include "devsim/Simulator.h"
+#include "platform/ManualClock.h"
+#include "platform/ScaledClock.h"
+
+namespace vst::test {
+
+class Testbed : public ::testing::Test {
+public:
+    // Protocol time runs this much faster than real time in the tests over sockets.
+    static constexpr double kTimeScale = 10.0;
+
+protected:
+    void SetUp() override
+    {
+        if (const char* why = std::getenv("VST_TESTBED_UNAVAILABLE")) GTEST_SKIP() << why;
+        const char* pid = std::getenv("VST_DEVICE_NS_PID");
+        if (!pid) GTEST_SKIP() << "not inside the test network (run through testbed.sh)";
+        devicePid_ = pid;
+        clock_ = std::make_unique<platform::ScaledClock>(kTimeScale);
+        platform::setClock(clock_.get());
+        ASSERT_GE(app::enumerateNetworkCards(&cards), 2);
+        card0 = findCard("vst0");
+        card1 = findCard("vst2");
+        ASSERT_NE(card0, nullptr);
+        ASSERT_NE(card1, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (simulator) simulator->stop();
+        simulator.reset();
+        for (const auto& [address, link] : added_) deviceIp("addr del " + address + " dev " + link);
+        platform::setClock(nullptr);
+    }
+
+    const app::NetworkCard* findCard(const std::string& name) const
+    {
+        for (const auto& c : cards) {
+            if (c.description == name) return &c;
+        }
+        return nullptr;
+    }
+
+    // Runs "ip ARGS" in the devices' namespace.
+    bool deviceIp(const std::string& args)
+    {
+        const std::string command = "nsenter -t " + devicePid_ + " -n ip " + args + " 2>/dev/null";
+        return std::system(command.c_str()) == 0;
+    }
+
+    // Adds an address to the devices' side (vst1 for 192.168.x, vst3 for the rest).
+    void addDeviceAddress(const std::string& addressWithPrefix, const std::string& link = "")
+    {
+        const std::string dev = !link.empty() ? link : (addressWithPrefix.rfind("192.168.", 0) == 0 ? "vst1" : "vst3");
+        ASSERT_TRUE(deviceIp("addr add " + addressWithPrefix + " dev " + dev)) << addressWithPrefix;
+        added_.emplace_back(addressWithPrefix, dev);
+    }
+
+    // Adds many addresses in one go.
+    void addDeviceAddresses(const std::vector<std::string>& addresses, const std::string& link)
+    {
+        std::string batch = "/tmp/vst-ip-batch-" + std::to_string(::getpid());
+        FILE* f = std::fopen(batch.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        for (const auto& a : addresses) {
+            std::fprintf(f, "addr add %s dev %s\n", a.c_str(), link.c_str());
+            added_.emplace_back(a, link);
+        }
+        std::fclose(f);
+        ASSERT_TRUE(deviceIp("-batch " + batch));
+        std::remove(batch.c_str());
+    }
+
+    // Starts the simulator inside the devices' namespace with the given devices.
+    void startSimulator(std::vector<devsim::Device> devices)
+    {
+        devsim::SimulatorConfig config;
+        config.devices = std::move(devices);
+        config.log = [](const std::string&) {};
+        simulator = std::make_unique<devsim::Simulator>(std::move(config));
+        std::string error;
+        bool started = false;
+        std::thread inside([&] {
+            const std::string path = "/proc/" + devicePid_ + "/ns/net";
+            const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0 || ::setns(fd, CLONE_NEWNET) != 0) {
+                error = "cannot enter the devices' namespace";
+            } else {
+                started = simulator->start(&error);
+            }
+            if (fd >= 0) ::close(fd);
+        });
+        inside.join();
+        ASSERT_TRUE(started) << error;
+    }
+
+    std::vector<app::NetworkCard> cards;
+    const app::NetworkCard* card0 = nullptr;  // 192.168.0.1/24
+    const app::NetworkCard* card1 = nullptr;  // 10.20.255.254/16
+    std::unique_ptr<devsim::Simulator> simulator;
+
+private:
+    std::string devicePid_;
+    std::unique_ptr<platform::Clock> clock_;
+    std::vector<std::pair<std::string, std::string>> added_;
+};
+
+// A kind-0 device at the address with a MAC ending in `id`.
+inline devsim::Device simulatedDevice(const std::string& address, uint8_t id, const std::string& name)
+{
+    devsim::Device d;
+    d.kind = 0;
+    d.mac = {0x02, 0x00, 0x00, 0x00, 0x00, id};
+    d.network.address = devsim::parseIpv4(address).value();
+    d.network.mask = 0xFFFFFF00u;
+    d.name = name;
+    d.serialNumber = 1000 + id;
+    d.appVersion = 1.05;
+    d.bootVersion = 1.02;
+    d.restartMs = 2000;
+    return d;
+}
+
+}  // namespace vst::test

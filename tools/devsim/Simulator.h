@@ -1,0 +1,105 @@
+#pragma once
+// The simulator's socket side: one UDP socket for the whole fleet, bound to the device port on all
+// addresses. IP_PKTINFO tells which address each datagram was sent to, so the fleet can decide
+// which devices it reaches, and each answer leaves with its device's own address as source. The
+// loop runs on a thread of its own; restart ends and delayed answers are timed by the loop itself
+// against the platform tick counter, so a test that installs a manual clock controls them too.
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "devsim/Device.h"
+#include "devsim/Fleet.h"
+
+namespace vst::devsim {
+
+struct SimulatorConfig {
+    std::vector<Device> devices;
+    Ipv4 bindAddress = 0;  // 0.0.0.0: every address of the network namespace
+    uint16_t port = kDevicePort;  // 0: any free port (see Simulator::port)
+    std::string interface;  // when set, only datagrams that arrive on this interface
+    int receiveBufferBytes = 4 * 1024 * 1024;
+    bool verbose = false;  // log every received command and every state change
+    // Where log lines go; by default standard error. Send failures are always logged.
+    std::function<void(const std::string&)> log;
+};
+
+struct SimulatorStatistics {
+    uint64_t datagramsReceived = 0;
+    uint64_t answersSent = 0;
+    uint64_t sendRetries = 0;  // waits after EAGAIN or ENOBUFS
+    uint64_t sendFailures = 0;  // answers given up on (each one logged)
+};
+
+class Simulator {
+public:
+    explicit Simulator(SimulatorConfig config);
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // Opens and binds the socket, then starts the loop thread. The socket belongs to the network
+    // namespace of the calling thread, so a test thread that entered the devices' namespace with
+    // setns can start it there. False, with a message, when the socket cannot be set up; the
+    // simulator can then be started again.
+    bool start(std::string* error = nullptr);
+    // Ends the loop and closes the socket; answers still waiting for their delay are dropped.
+    void stop();
+    bool running() const { return thread_.joinable(); }
+
+    // The port the socket is bound to (after start).
+    uint16_t port() const { return boundPort_; }
+
+    size_t deviceCount() const;
+    // A copy of a device's current state (std::out_of_range for a bad index).
+    Device device(size_t index) const;
+    std::optional<Device> deviceByMac(const Mac& mac) const;
+    // Changes a device while the simulator runs (settings or faults).
+    void update(size_t index, const std::function<void(Device&)>& change);
+
+    SimulatorStatistics statistics() const;
+
+private:
+    struct PendingReply {
+        uint32_t dueAt = 0;
+        uint64_t order = 0;
+        Ipv4 source = 0;
+        Ipv4 peerAddress = 0;
+        uint16_t peerPort = 0;
+        Bytes bytes;
+    };
+
+    void run();
+    void receiveWaiting();
+    void sendDueReplies(uint32_t now);
+    void send(Ipv4 source, Ipv4 peerAddress, uint16_t peerPort, const Bytes& bytes);
+    int pollTimeout(uint32_t now);
+    void logLine(const std::string& line) const;
+    void logEvents(const std::vector<Event>& events);
+
+    SimulatorConfig config_;
+    mutable std::mutex mutex_;  // guards fleet_
+    Fleet fleet_;
+    std::deque<PendingReply> pending_;  // loop thread only; ordered by (dueAt, order)
+    uint64_t nextOrder_ = 0;
+
+    int socket_ = -1;
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    uint16_t boundPort_ = 0;
+    std::atomic<bool> stopRequested_{false};
+    std::thread thread_;
+
+    std::atomic<uint64_t> received_{0};
+    std::atomic<uint64_t> sent_{0};
+    std::atomic<uint64_t> retries_{0};
+    std::atomic<uint64_t> failures_{0};
+};
+
+}  // namespace vst::devsim
