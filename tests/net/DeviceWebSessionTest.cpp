@@ -1,0 +1,275 @@
+// The web session against a scripted server on the loopback address.
+#include "net/DeviceWebSession.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/NetworkCards.h"
+#include "platform/ManualClock.h"
+#include "support/ScriptedHttpServer.h"
+#include "support/TempDir.h"
+
+using namespace vst;
+using namespace vst::net;
+using test::ScriptedHttpServer;
+
+namespace {
+
+struct WebSession : ::testing::Test {
+    app::NetworkCard card;
+    DeviceRecord device;
+    ScriptedHttpServer server;
+    std::unique_ptr<DeviceWebSession> session;
+
+    void SetUp() override
+    {
+        card.addresses = {{0x7F000001, 0xFF000000}};
+        device.card = &card;
+        device.address = toNetworkOrder(0x7F000001);
+        session = std::make_unique<DeviceWebSession>(device);
+        session->setPort(server.port());
+    }
+
+    // Polls until the exchange ends; the clock moves 1 ms per poll.
+    template <typename Poll>
+    int finish(Poll poll)
+    {
+        for (int i = 0; i < 2'000'000; ++i) {
+            const int r = poll();
+            if (r >= 0) return r;
+            platform::clock().sleep(1);
+        }
+        return -100;
+    }
+    int login(const std::string& password = "geheim")
+    {
+        session->beginLogin(password);
+        return finish([&] { return session->pollLogin(); });
+    }
+    int logout()
+    {
+        session->beginLogout();
+        return finish([&] { return session->pollLogout(); });
+    }
+};
+
+}  // namespace
+
+TEST_F(WebSession, RequestHeadsAreByteExact)
+{
+    server.reply(ScriptedHttpServer::redirect("/system/index.htm?state=1", "Set-Cookie: ab12\r\n"));
+    server.reply(ScriptedHttpServer::redirect("/system/index.htm?state=2"));
+    server.reply(ScriptedHttpServer::redirect("/system/datetime.htm?state=1"));
+    EXPECT_EQ(login("pw"), 0);
+    EXPECT_EQ(logout(), 0);
+    session->beginSetDateTime("");
+    EXPECT_EQ(finish([&] { return session->pollSetDateTime(); }), 0);
+    const auto r = server.requests();
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[0],
+              "POST /login.htm HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: Vestrolan-Manager\r\nConnection: close\r\n"
+              "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 7\r\n\r\npass=pw");
+    EXPECT_EQ(r[1],
+              "GET /logout.htm?action=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: Vestrolan-Manager\r\n"
+              "Connection: close\r\nCookie: ab12\r\n\r\n");
+    // A POST with an empty body still carries its Content-Length.
+    EXPECT_EQ(r[2],
+              "POST /system/datetime.htm HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: Vestrolan-Manager\r\n"
+              "Connection: close\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: 0\r\n"
+              "Cookie: ab12\r\n\r\n");
+    EXPECT_EQ(session->cookie(), "ab12");
+}
+
+TEST_F(WebSession, GetWithoutCookieEndsWithConnectionLine)
+{
+    device.address = toNetworkOrder(0x7F000001);
+    EXPECT_EQ(session->requestHead("/x", nullptr, false, 0),
+              "GET /x HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: Vestrolan-Manager\r\nConnection: close\r\n\r\n");
+}
+
+TEST_F(WebSession, LocationValueRules)
+{
+    struct Case {
+        std::string answer;
+        int result;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 302 Found\r\nLocation: /login.htm?state=-2\r\n\r\n", 2},
+        {"HTTP/1.1 302 Found\r\nLocation: /login.htm?state=-2 \r\n\r\n", 3},
+        {"HTTP/1.1 302 Found\r\nLocation:/system/index.htm?state=1\r\n\r\n", 0},
+        {"HTTP/1.1 302 Found\r\nLocation:    /system/index.htm?state=1\r\n\r\n", 0},
+        {"HTTP/1.1 302 Found\r\nlocation: /system/index.htm?state=1\r\n\r\n", 3},
+        {"HTTP/1.1 302 Found\r\nLocation: http://10.0.0.5/system/index.htm?state=1\r\n\r\n", 3},
+        {"HTTP/1.1 302 Found\r\nLocation: /login.htm?state=-1\r\n\r\n", 1},
+        {"HTTP/1.1 302 Found\r\nLocation: /system/index.htm?state=1" + std::string(260, 'x') + "\r\n\r\n", 3},
+        {"", 3},  // closed without any header
+    };
+    for (const auto& c : cases) server.reply(c.answer);
+    for (const auto& c : cases) EXPECT_EQ(login(), c.result) << c.answer;
+}
+
+TEST_F(WebSession, CookieRules)
+{
+    server.reply(ScriptedHttpServer::redirect("/system/index.htm?state=1", "Set-Cookie: first\r\nSet-Cookie: second\r\n"));
+    server.reply(ScriptedHttpServer::redirect("/system/index.htm?state=2"));
+    server.reply(ScriptedHttpServer::redirect("/system/index.htm?state=1", "Set-Cookie: fifteen-chars-xx\r\n"));
+    EXPECT_EQ(login(), 0);
+    EXPECT_EQ(session->cookie(), "second");
+    EXPECT_EQ(logout(), 0);
+    EXPECT_EQ(session->cookie(), "second");  // logout does not clear it
+    // A cookie that does not fit is not kept cut short; the login answer counts as invalid.
+    EXPECT_EQ(login(), 3);
+    EXPECT_EQ(session->cookie(), "second");
+}
+
+TEST_F(WebSession, OverlongHeaderLineFails)
+{
+    server.reply("HTTP/1.1 302 Found\r\nX-Junk: " + std::string(600, 'j') + "\r\nLocation: /system/index.htm?state=1\r\n\r\n");
+    EXPECT_EQ(login(), 4);
+}
+
+TEST_F(WebSession, FirstByteWaitsFiveMinutesThenFails)
+{
+    platform::ManualClock clock;
+    platform::ScopedClock use(clock);
+    server.silence();
+    const uint32_t start = clock.tickCount();
+    EXPECT_EQ(login(), 4);
+    const uint32_t waited = clock.tickCount() - start;
+    EXPECT_GE(waited, kFirstByteTimeoutMs);
+    EXPECT_LT(waited, kFirstByteTimeoutMs + 1000);
+}
+
+TEST_F(WebSession, UnknownHostFailsWithTheConnectionCode)
+{
+    server.reply("");
+    app::NetworkCard none;
+    device.card = nullptr;
+    EXPECT_EQ(login(), 4);
+    EXPECT_EQ(session->state(), ExchangeState::Idle);
+}
+
+TEST_F(WebSession, SysInfoDocument)
+{
+    server.reply("HTTP/1.1 200 OK\r\n\r\n<response><netwfipe>192.168.0.101</netwfipe><netwfmace>02:00:00:00:00:01"
+                 "</netwfmace><sdstatus>SD-Karte ist bereit</sdstatus></response>");
+    SysInfo info;
+    info.sdCardReady = false;
+    session->beginReadSysInfo(&info);
+    EXPECT_EQ(finish([&] { return session->pollReadSysInfo(); }), 0);
+    EXPECT_EQ(info.ethernetAddress, 0xC0A80065u);
+    EXPECT_EQ(info.ethernetMac[5], 1);
+    EXPECT_TRUE(info.sdCardReady);
+    EXPECT_FALSE(info.usbStickReady);
+}
+
+TEST_F(WebSession, DocumentsThatDoNotEndOrDoNotFit)
+{
+    platform::ManualClock clock;
+    platform::ScopedClock use(clock);
+    server.reply("HTTP/1.1 200 OK\r\n\r\n<response><sdstatus>x</sdstatus>");
+    server.reply("HTTP/1.1 200 OK\r\n\r\n<response>" + std::string(5000, ' ') + "</response>");
+    SysInfo info;
+    session->beginReadSysInfo(&info);
+    EXPECT_EQ(finish([&] { return session->pollReadSysInfo(); }), 1);
+    session->beginReadSysInfo(&info);
+    const uint32_t start = clock.tickCount();
+    EXPECT_EQ(finish([&] { return session->pollReadSysInfo(); }), 2);
+    EXPECT_GE(clock.tickCount() - start, kDrainTimeoutMs);
+}
+
+TEST_F(WebSession, LineEndpoints)
+{
+    const std::string exact(248, 'a');
+    server.reply("HTTP/1.1 200 OK\r\n\r\n" + exact + "\n" + std::string(600, 'b') + "\nERROR => x\r\n");
+    std::string line;
+    std::vector<std::string> lines;
+    session->beginReadProcessTestLine(0, 1, &line);
+    const int r = finish([&] {
+        const int p = session->pollReadProcessTestLine();
+        if (!line.empty()) lines.push_back(line);
+        return p;
+    });
+    EXPECT_EQ(r, 0);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), exact + "\n");
+    EXPECT_EQ(lines.back(), "ERROR => x\r\n");
+    // The 600-character run is dropped in 249-byte pieces; its last 102 bytes and the LF remain a line.
+    EXPECT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], std::string(600 - 2 * 249, 'b') + "\n");
+}
+
+TEST_F(WebSession, CalibrationStepNeedsUpperCaseOk)
+{
+    server.reply("HTTP/1.1 200 OK\r\n\r\nOK");
+    server.reply("HTTP/1.1 200 OK\r\n\r\nok");
+    session->beginRunCalibrationStep("ENG", 3, "1,5");
+    EXPECT_EQ(finish([&] { return session->pollRunCalibrationStep(); }), 0);
+    session->beginRunCalibrationStep("ENG", 3, "1,5");
+    EXPECT_EQ(finish([&] { return session->pollRunCalibrationStep(); }), 1);
+    EXPECT_EQ(server.requests()[0].rfind("GET /cgi/protect/calibration.cgi?type=ENG&index=3&data=1,5 HTTP/1.1\r\n", 0), 0u);
+}
+
+TEST_F(WebSession, SerialNumberAnswers)
+{
+    server.reply(ScriptedHttpServer::redirect("/popup/protect/serialnumber.htm?state=1"));
+    server.reply(ScriptedHttpServer::redirect("/system/index.htm?state=-3"));
+    server.reply("HTTP/1.1 200 OK\r\n\r\n");
+    for (int expected : {0, 2, 3}) {
+        session->beginSetSerialNumber(4711);
+        EXPECT_EQ(finish([&] { return session->pollSetSerialNumber(); }), expected);
+    }
+    EXPECT_NE(server.requests()[0].find("\r\n\r\nsnum=4711"), std::string::npos);
+}
+
+namespace {
+
+std::string uploadBody(const std::string& payload)
+{
+    return "------------VtL-Manager\r\nContent-Diposition: form-data; name=\"hexfile\"; "
+           "filename=\"VestrolanVxyy.hex\"\r\nContent-Type: application/octet-stream\r\n\r\n" +
+           payload + "\r\n------------VtL-Manager--\r\n";
+}
+
+}  // namespace
+
+TEST_F(WebSession, MultipartUploadIsByteExact)
+{
+    test::TempDir dir;
+    std::string payload;
+    for (int i = 0; i < 1500; ++i) payload += static_cast<char>('0' + i % 43);
+    dir.write("empty.hex", "");
+    dir.write("fw.hex", payload);
+    server.reply(ScriptedHttpServer::redirect("/protect/reboot.htm?state=1"));
+    server.reply(ScriptedHttpServer::redirect("/protect/update.htm?state=-1"));
+    for (const char* name : {"empty.hex", "fw.hex"}) {
+        std::FILE* f = std::fopen(dir.file(name).c_str(), "rb");
+        double progress = -1;
+        session->beginUploadFirmware(f, &progress);
+        const int r = finish([&] { return session->pollUploadFirmware(); });
+        std::fclose(f);
+        EXPECT_EQ(r, std::string(name) == "empty.hex" ? 0 : 2);
+        EXPECT_EQ(progress, std::string(name) == "empty.hex" ? 100.0 : 100.0);
+    }
+    const auto r = server.requests();
+    ASSERT_EQ(r.size(), 2u);
+    const std::string head =
+        "POST /protect/update.htm HTTP/1.1\r\nHost: 127.0.0.1\r\nUser-Agent: Vestrolan-Manager\r\nConnection: close\r\n"
+        "Content-Type: multipart/form-data; boundary=----------VtL-Manager\r\nContent-Length: ";
+    EXPECT_EQ(r[0], head + "173\r\n\r\n" + uploadBody(""));
+    EXPECT_EQ(r[1], head + "1673\r\n\r\n" + uploadBody(payload));
+    EXPECT_EQ(uploadBody("").size(), 173u);
+}
+
+TEST_F(WebSession, RebootRequestIsSentAndNotAnswered)
+{
+    server.silence();
+    session->beginRequestReboot();
+    EXPECT_EQ(finish([&] { return session->pollRequestReboot(); }), 0);
+    for (int i = 0; i < 200 && server.requests().empty(); ++i) usleep(5000);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].rfind("GET /cgi/protect/reboot.cgi HTTP/1.1\r\n", 0), 0u);
+}
