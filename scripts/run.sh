@@ -1,6 +1,17 @@
 #!/usr/bin/env bash
-# Builds the station and starts it. Options after the script name go to the station.
+# Builds the station and starts it. Without real devices at hand it runs inside a private test
+# network with a simulated fleet (res/demo/fleet.ini); with --real it runs on this PC's own
+# network cards. Further options go to the station.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/build.sh" "$here/build"
-exec "$here/build/src/ui/vestrolan-manager" "$@"
+station="$here/build/src/ui/vestrolan-manager"
+if [ "${1:-}" = "--real" ]; then
+  shift
+  exec "$station" "$@"
+fi
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No display: running under xvfb-run (set QT_QPA_PLATFORM=offscreen to run without any)." >&2
+  exec xvfb-run -a "$here/tests/integration/testbed.sh" "$here/scripts/demo-network.sh" "$station" "$@"
+fi
+exec "$here/tests/integration/testbed.sh" "$here/scripts/demo-network.sh" "$station" "$@"
