@@ -1,5 +1,7 @@
 #include "cli/Cli.h"
 
+#include "cli/ConfigCommand.h"
+
 #include <map>
 #include <optional>
 #include <set>
@@ -39,6 +41,7 @@ constexpr const char* kUsage =
     "  update MAC FILE               load a firmware file (VestrolanVnnn.hex)\n"
     "  serial MAC NUMBER             give the device a serial number\n"
     "  clock MAC                     set the device clock from this PC\n"
+    "  config ...                    compose or translate a device configuration (config --help)\n"
     "options:\n"
     "  --card N            search on card N only (default: every card)\n"
     "  --target A.B.C.D    search this address first\n"
@@ -388,6 +391,17 @@ private:
 
 int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::FILE* err)
 {
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--help" || word == "-h") {
+            std::fputs(kUsage, out);
+            return 0;
+        }
+        // The configuration composer takes its own options.
+        if (word == "config") return runConfigCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
+        if (kValueOptions.count(word)) ++i;
+        else if (word.rfind("--", 0) != 0) break;
+    }
     const Arguments args = parseArguments(argc, argv);
     if (!args.error.empty()) {
         std::fprintf(err, "vestrolan-cli: %s\n%s", args.error.c_str(), kUsage);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/NetworkCards.h"
+#include "ops/Reporting.h"
 #include "platform/Clock.h"
 
 namespace vst::ops {
@@ -60,6 +61,18 @@ Refind::Event Refind::poll()
     }
     if (platform::clock().tickCount() - sentAt_ > kAnswerTimeoutMs) return Event::NoAnswer;
     return Event::Pending;
+}
+
+RefindStep pollRefindStep(Refind& refind, Reporter& report, int32_t sentPosition)
+{
+    switch (refind.poll()) {
+    case Refind::Event::Sent: report.setPosition(sentPosition); break;
+    case Refind::Event::Found: return {RefindStep::Outcome::Found, 0};
+    case Refind::Event::NoAnswer: return {RefindStep::Outcome::Failed, 35204};
+    case Refind::Event::SendFailed: return {RefindStep::Outcome::Failed, 35203};
+    case Refind::Event::Pending: break;
+    }
+    return {};
 }
 
 }  // namespace vst::ops

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "net/DeviceRecord.h"
+#include "app/Texts.h"
 #include "net/UdpEndpoint.h"
 #include "ops/WorkerChannel.h"
 
@@ -37,6 +38,16 @@ private:
     uint32_t sentAt_ = 0;
     net::DeviceRecord* found_ = nullptr;
 };
+
+class Reporter;
+
+// One pass of a re-find inside an operation: moves the progress bar to `sentPosition` when the
+// request goes out. Found: the device is listed and current; Failed: `failure` names why.
+struct RefindStep {
+    enum class Outcome { Running, Found, Failed } outcome = Outcome::Running;
+    app::TextId failure = 0;
+};
+RefindStep pollRefindStep(Refind& refind, Reporter& report, int32_t sentPosition);
 
 // Target of a UDP command (host byte order): the device's previous address when one of its card's
 // addresses lies in that subnet, or with `broadcast` the directed broadcast of that subnet under

@@ -85,13 +85,9 @@ protected:
     // Polls the re-find; reports its outcome with the given success text.
     void pollRefind(int32_t sentPosition, app::TextId successText)
     {
-        switch (refind_->poll()) {
-        case Refind::Event::Sent: report_.setPosition(sentPosition); break;
-        case Refind::Event::Found: finish(successText, kStyleInformation, true); break;
-        case Refind::Event::NoAnswer: fail(35204); break;
-        case Refind::Event::SendFailed: fail(35203); break;
-        case Refind::Event::Pending: break;
-        }
+        const RefindStep s = pollRefindStep(*refind_, report_, sentPosition);
+        if (s.outcome == RefindStep::Outcome::Found) finish(successText, kStyleInformation, true);
+        if (s.outcome == RefindStep::Outcome::Failed) fail(s.failure);
     }
 
     UdpCommandParams& p_;

@@ -51,6 +51,27 @@ app::TextId uploadFailureText(int result)
     }
 }
 
+app::TextId serialSetFailureText(int result)
+{
+    switch (result) {
+    case 1: return 35221;
+    case 2: return 35207;
+    case 3: return 35206;
+    default: return 35205;
+    }
+}
+
+app::TextId clockSetFailureText(int result)
+{
+    switch (result) {
+    case 1: return 35234;
+    case 2: return 35235;
+    case 3: return 35207;
+    case 4: return 35206;
+    default: return 35205;
+    }
+}
+
 // The frame the three operations share: the web session, the UDP endpoint for the re-find, one
 // result, the closing step and the cleared progress line.
 class WebOperation {
@@ -93,6 +114,13 @@ protected:
         endpoint_.close();
         running_ = false;
         success_ = ok;
+    }
+    // Polls the login; true once logged in. A refused login ends the operation with its text.
+    bool loggedIn()
+    {
+        const int r = session_.pollLogin();
+        if (r > 0) fail(loginFailureText(r));
+        return r == 0;
     }
     void announce(app::TextId text, int32_t position) { report_.logStep(app::loadText(text), position); }
 
@@ -156,9 +184,7 @@ private:
             state_ = State::Login;
             break;
         case State::Login: {
-            const int r = session_.pollLogin();
-            if (r < 0) return;
-            if (r != 0) return fail(loginFailureText(r));
+            if (!loggedIn()) return;
             announce(35115, 30);
             session_.beginUploadFirmware(file_, &progress_);
             sleepBetweenPolls_ = false;  // the upload runs as fast as the connection takes it
@@ -210,15 +236,12 @@ private:
                 state_ = State::Refind;
             }
             break;
-        case State::Refind:
-            switch (refind_->poll()) {
-            case Refind::Event::Sent: report_.setPosition(90); break;
-            case Refind::Event::Found: succeed(35212); break;
-            case Refind::Event::NoAnswer: fail(35204); break;
-            case Refind::Event::SendFailed: fail(35203); break;
-            case Refind::Event::Pending: break;
-            }
+        case State::Refind: {
+            const RefindStep s = pollRefindStep(*refind_, report_, 90);
+            if (s.outcome == RefindStep::Outcome::Found) succeed(35212);
+            if (s.outcome == RefindStep::Outcome::Failed) fail(s.failure);
             break;
+        }
         }
     }
 };
@@ -256,9 +279,7 @@ private:
             state_ = State::Login;
             break;
         case State::Login: {
-            const int r = session_.pollLogin();
-            if (r < 0) return;
-            if (r != 0) return fail(loginFailureText(r));
+            if (!loggedIn()) return;
             announce(35116, 40);
             session_.beginSetSerialNumber(static_cast<int32_t>(expected_));
             state_ = State::Set;
@@ -268,10 +289,7 @@ private:
             const int r = session_.pollSetSerialNumber();
             if (r < 0) return;
             setResult_ = r;
-            if (r == 1) result(35221, kStyleExclamation);
-            else if (r == 2) result(35207, kStyleExclamation);
-            else if (r == 3) result(35206, kStyleExclamation);
-            else if (r != 0) result(35205, kStyleExclamation);
+            if (r != 0) result(serialSetFailureText(r), kStyleExclamation);
             announce(35113, 60);
             session_.beginLogout();
             state_ = State::Logout;
@@ -287,18 +305,15 @@ private:
             state_ = State::Refind;
             break;
         }
-        case State::Refind:
-            switch (refind_->poll()) {
-            case Refind::Event::Sent: report_.setPosition(90); break;
-            case Refind::Event::Found:
+        case State::Refind: {
+            const RefindStep s = pollRefindStep(*refind_, report_, 90);
+            if (s.outcome == RefindStep::Outcome::Found) {
                 if (refind_->found()->serialNumber == expected_) succeed(35219);
                 else fail(35220);
-                break;
-            case Refind::Event::NoAnswer: fail(35204); break;
-            case Refind::Event::SendFailed: fail(35203); break;
-            case Refind::Event::Pending: break;
             }
+            if (s.outcome == RefindStep::Outcome::Failed) fail(s.failure);
             break;
+        }
         }
     }
 };
@@ -322,9 +337,7 @@ private:
             state_ = State::Login;
             break;
         case State::Login: {
-            const int r = session_.pollLogin();
-            if (r < 0) return;
-            if (r != 0) return fail(loginFailureText(r));
+            if (!loggedIn()) return;
             announce(35123, 40);
             session_.beginSetDateTime(clockFormBody(platform::currentTimeZone()));
             state_ = State::Set;
@@ -334,11 +347,7 @@ private:
             const int r = session_.pollSetDateTime();
             if (r < 0) return;
             setResult_ = r;
-            if (r == 1) result(35234, kStyleExclamation);
-            else if (r == 2) result(35235, kStyleExclamation);
-            else if (r == 3) result(35207, kStyleExclamation);
-            else if (r == 4) result(35206, kStyleExclamation);
-            else if (r != 0) result(35205, kStyleExclamation);
+            if (r != 0) result(clockSetFailureText(r), kStyleExclamation);
             announce(35113, 70);
             session_.beginLogout();
             state_ = State::Logout;
