@@ -78,6 +78,61 @@ TEST(FleetFile, ReadsEveryKey)
     EXPECT_EQ(b.faults, Faults{});
 }
 
+TEST(FleetFile, ReadsTheWebKeys)
+{
+    const std::string text =
+        "[device]\n"
+        "mac = 02:00:00:00:00:01\n"
+        "address = 192.168.0.101/24\n"
+        "max_logins = 1\n"
+        "session_timeout_ms = 0\n"
+        "sysinfo.sdstatus = SD-Karte fehlt\n"
+        "sysinfo.netwfipw = 192.168.5.1\n"
+        "devinfo.extrtc = RTC l\xC3\xA4uft nicht\n"  // UTF-8 in the file, Windows-1252 on the wire
+        "i2c_state = NACK\n"
+        "process_test.0 = Teste AIN1\n"
+        "process_test.0 = NEED => MODE=1\n"
+        "process_test.1 = ERROR => AIN1\n"
+        "process_test.7 =\n"
+        "calibration_item = ENG;AIN1;3;1,0.5,2.0\n"
+        "calibration_item = ENG;AIN2;4;0,1,1\n"
+        "calibration_answer = FAIL\n"
+        "sd_files = config.ini, firmware.hex\n"
+        "serial_state = -1\n"
+        "datetime_state = -2\n"
+        "update_state = -5\n"
+        "faults = web-delay=100, web-long-cookie\n"
+        "[device]\n"
+        "mac = 02:00:00:00:00:02\n"
+        "address = 192.168.0.102\n"
+        "sd_files =\n";
+    std::string error;
+    const auto devices = parseFleetText(text, ".", &error);
+    ASSERT_TRUE(devices) << error;
+    const Device& a = (*devices)[0];
+    WebSettings expected;
+    expected.maxLogins = 1;
+    expected.sessionTimeoutMs = 0;
+    expected.sysInfo = {{"sdstatus", "SD-Karte fehlt"}, {"netwfipw", "192.168.5.1"}};
+    expected.devInfo = {{"extrtc", "RTC l\xE4uft nicht"}};
+    expected.i2cState = "NACK";
+    expected.processTestLines = {{0, {"Teste AIN1", "NEED => MODE=1"}}, {1, {"ERROR => AIN1"}}, {7, {}}};
+    expected.calibrationItems = {"ENG;AIN1;3;1,0.5,2.0", "ENG;AIN2;4;0,1,1"};
+    expected.calibrationAnswer = "FAIL";
+    expected.serialState = -1;
+    expected.dateTimeState = -2;
+    expected.updateState = -5;
+    EXPECT_EQ(a.web, expected);
+    EXPECT_EQ(a.sdFiles, (std::vector<std::string>{"config.ini", "firmware.hex"}));
+    EXPECT_EQ(a.faults.webDelayMs, 100u);
+    EXPECT_EQ(a.faults.webLongCookie, 15u);
+
+    const Device& b = (*devices)[1];
+    EXPECT_EQ(b.web, WebSettings{});
+    EXPECT_TRUE(b.sdFiles.empty());
+    EXPECT_EQ(Device{}.sdFiles, defaultSdFiles());
+}
+
 TEST(FleetFile, ErrorsNameTheLine)
 {
     const std::string head = "[device]\nmac = 02:00:00:00:00:01\naddress = 192.168.0.1\n";
@@ -100,6 +155,14 @@ TEST(FleetFile, ErrorsNameTheLine)
         {"[device]\naddress = 192.168.0.1\n[device]\n", "line 3: device at line 1 has no mac"},
         {"[device]\nmac = 02:00:00:00:00:01\n", "line 2: device at line 1 has no address"},
         {head + head, "MAC address 02:00:00:00:00:01 is used twice"},
+        {head + "max_logins = two\n", "line 4: max_logins must be a number"},
+        {head + "sysinfo. = x\n", "line 4: bad element name in 'sysinfo.'"},
+        {head + "devinfo.a b = x\n", "line 4: bad element name in 'devinfo.a b'"},
+        {head + "sysinfo.sdstatus = a\nsysinfo.sdstatus = b\n", "line 5: key 'sysinfo.sdstatus' given twice"},
+        {head + "process_test.x = a\n", "line 4: bad mode number in 'process_test.x'"},
+        {head + "calibration_item =\n", "line 4: calibration_item must not be empty"},
+        {head + "update_state = -1.5\n", "line 4: update_state must be a whole number"},
+        {head + "faults = web-long-cookie=3\n", "line 4: fault 'web-long-cookie' takes a cookie length"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -140,7 +203,9 @@ TEST(FaultList, ParsesAndFormatsEveryFault)
 {
     const std::string all =
         "silent, search-status-0, wrong-password, length-beyond-datagram, length-above-268, oversized, "
-        "short-search-answer, unknown-word, backup-without-nul, foreign-mac=02:00:00:00:00:99, delay=250";
+        "short-search-answer, unknown-word, backup-without-nul, foreign-mac=02:00:00:00:00:99, delay=250, "
+        "web-no-answer, web-close-on-accept, web-close-after-request, web-no-response-end, "
+        "web-absolute-location, web-lowercase-location, web-long-header=700, web-long-cookie=20, web-delay=40";
     std::string error;
     const auto faults = parseFaults(all, &error);
     ASSERT_TRUE(faults) << error;
@@ -153,14 +218,30 @@ TEST(FaultList, ParsesAndFormatsEveryFault)
     }
     EXPECT_EQ(faults->foreignMac, (Mac{2, 0, 0, 0, 0, 0x99}));
     EXPECT_EQ(faults->delayMs, 250u);
+    EXPECT_TRUE(faults->webNoAnswer);
+    EXPECT_TRUE(faults->webCloseOnAccept);
+    EXPECT_TRUE(faults->webCloseAfterRequest);
+    EXPECT_TRUE(faults->webNoResponseEnd);
+    EXPECT_TRUE(faults->webAbsoluteLocation);
+    EXPECT_TRUE(faults->webLowercaseLocation);
+    EXPECT_EQ(faults->webLongHeader, 700u);
+    EXPECT_EQ(faults->webLongCookie, 20u);
+    EXPECT_EQ(faults->webDelayMs, 40u);
     EXPECT_EQ(formatFaults(*faults), all);
+    // Lengths have defaults.
+    const auto defaults = parseFaults("web-long-header, web-long-cookie");
+    ASSERT_TRUE(defaults);
+    EXPECT_EQ(defaults->webLongHeader, 600u);
+    EXPECT_EQ(defaults->webLongCookie, 15u);
     EXPECT_EQ(parseFaults(formatFaults(*faults)), faults);
     EXPECT_EQ(parseFaults(" , "), Faults{});
 }
 
 TEST(FaultList, RejectsBadItems)
 {
-    for (const char* bad : {"delay", "delay=", "delay=1x", "foreign-mac", "foreign-mac=02:00", "silent=1", "slient"}) {
+    for (const char* bad : {"delay", "delay=", "delay=1x", "foreign-mac", "foreign-mac=02:00", "silent=1", "slient",
+                            "web-delay", "web-no-answer=1", "web-long-cookie=14", "web-long-cookie=x",
+                            "web-long-header=15", "web-long-header=70000"}) {
         std::string error;
         EXPECT_FALSE(parseFaults(bad, &error)) << bad;
         EXPECT_FALSE(error.empty());
@@ -210,10 +291,14 @@ TEST(ProgramOptions, BuildsTheFleetInCommandLineOrder)
     const auto options = parseProgramOptions({"--generate", "2", "--network", "192.168.0.0/24", "--fleet",
                                               dir.file("f.ini"), "--generate=3", "--network=172.16.0.0/16",
                                               "--password", "pw", "--restart-ms", "50", "--faults", "delay=5",
-                                              "--port", "2930", "--bind", "127.0.0.1", "--verbose"},
+                                              "--port", "2930", "--bind", "127.0.0.1", "--verbose", "--web-port",
+                                              "8080"},
                                              &error);
     ASSERT_TRUE(options) << error;
     EXPECT_EQ(options->port, 2930);
+    EXPECT_EQ(options->webPort, 8080);
+    EXPECT_TRUE(options->web);
+    EXPECT_FALSE(parseProgramOptions({"--no-web"})->web);
     EXPECT_EQ(options->bindAddress, 0x7F000001u);
     EXPECT_TRUE(options->verbose);
     const auto devices = buildFleet(*options, &error);
@@ -245,6 +330,8 @@ TEST(ProgramOptions, Errors)
         {{"--generate", "2", "--network", "10.0.0.0/8", "--network", "10.0.0.0/8"}, "--network must follow its --generate"},
         {{"--generate", "0"}, "--generate needs a device count"},
         {{"--port", "65536"}, "--port needs a port number"},
+        {{"--web-port", "http"}, "--web-port needs a port number"},
+        {{"--no-web=1"}, "--no-web takes no value"},
         {{"--faults", "nope"}, "--faults: unknown fault 'nope'"},
         {{"--verbose=yes"}, "--verbose takes no value"},
         {{"--fleet"}, "--fleet needs a file"},

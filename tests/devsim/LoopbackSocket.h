@@ -90,4 +90,18 @@ inline uint16_t freeLoopbackPort()
     return ntohs(local.sin_port);
 }
 
+// A TCP port on 127.0.0.1 that was free a moment ago.
+inline uint16_t freeLoopbackTcpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    socklen_t length = sizeof local;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+    ::close(fd);
+    return ntohs(local.sin_port);
+}
+
 }  // namespace vst::devsim::test

@@ -14,6 +14,7 @@
 
 #include "LoopbackSocket.h"
 #include "StationRequests.h"
+#include "WebClient.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -104,13 +105,16 @@ TEST(Program, RunsUntilSigtermAndExitsWith0)
     vst::test::TempDir dir;
     dir.write("fleet.ini", "[device]\nmac = 02:00:00:00:00:07\naddress = 127.0.0.1/8\nname = Prog\n");
     const uint16_t port = freeLoopbackPort();
-    Program program({"--fleet", dir.file("fleet.ini"), "--bind", "127.0.0.1", "--port", std::to_string(port)});
+    const uint16_t webPort = freeLoopbackTcpPort();
+    Program program({"--fleet", dir.file("fleet.ini"), "--bind", "127.0.0.1", "--port", std::to_string(port),
+                     "--web-port", std::to_string(webPort)});
     ASSERT_EQ(program.read(5000, "\n"), "ready\n");
     LoopbackSocket station;
     ASSERT_TRUE(station.sendTo(0x7F000001, port, searchRequest()));
     const auto reply = station.receive(2000);
     ASSERT_TRUE(reply);
     EXPECT_EQ(fieldText(reply->bytes, 23, 16), "Prog");
+    EXPECT_EQ(exchange(0x7F000001, webPort, loginRequest(0x7F000001, "")).location(), "/system/index.htm?state=1");
     program.signal(SIGTERM);
     EXPECT_EQ(program.wait(5000), 0);
 }
@@ -119,6 +123,8 @@ TEST(Program, BadArgumentsExitWith2)
 {
     Program program({"--generate", "1"});
     EXPECT_EQ(program.wait(5000), 2);
+    Program badWebPort({"--generate", "1", "--network", "10.1.0.0/16", "--web-port", "65536"});
+    EXPECT_EQ(badWebPort.wait(5000), 2);
 }
 
 }  // namespace

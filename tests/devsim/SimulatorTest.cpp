@@ -34,6 +34,7 @@ SimulatorConfig quietConfig(std::vector<Device> devices)
     SimulatorConfig config;
     config.devices = std::move(devices);
     config.port = 0;
+    config.webPort = 0;
     config.log = [](const std::string&) {};
     return config;
 }
@@ -190,6 +191,39 @@ TEST(Simulator, StartFailureIsReportedAndLeavesNothingRunning)
     EXPECT_FALSE(simulator.start(&error));
     EXPECT_EQ(error.rfind("cannot bind to interface vst-no-such", 0), 0u) << error;
     EXPECT_FALSE(simulator.running());
+}
+
+TEST(Simulator, BusyWebPortFailsTheStartAndReleasesTheUdpPort)
+{
+    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(kLoopback);
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    socklen_t length = sizeof local;
+    ::getsockname(taken, reinterpret_cast<sockaddr*>(&local), &length);
+
+    SimulatorConfig config = quietConfig({loopbackDevice(kLoopback, 1)});
+    config.bindAddress = kLoopback;
+    config.port = freeLoopbackPort();
+    config.webPort = ntohs(local.sin_port);
+    Simulator blocked(config);
+    std::string error;
+    EXPECT_FALSE(blocked.start(&error));
+    EXPECT_EQ(error.rfind("cannot bind web 127.0.0.1:", 0), 0u) << error;
+    EXPECT_FALSE(blocked.running());
+    ::close(taken);
+
+    // The UDP port is free again, and a simulator without its web side never needed the TCP port.
+    config.webPort = 0;
+    Simulator again(config);
+    EXPECT_TRUE(again.start(&error)) << error;
+    config.web = false;
+    config.port = 0;
+    Simulator udpOnly(config);
+    EXPECT_TRUE(udpOnly.start(&error)) << error;
+    EXPECT_EQ(udpOnly.webPort(), 0);
 }
 
 }  // namespace

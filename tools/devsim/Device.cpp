@@ -19,6 +19,21 @@ constexpr MalformationName kMalformationNames[] = {
     {Malformation::BackupWithoutNul, "backup-without-nul"},
 };
 
+// Web faults that are a plain switch.
+struct WebSwitch {
+    bool Faults::*field;
+    std::string_view name;
+};
+
+constexpr WebSwitch kWebSwitches[] = {
+    {&Faults::webNoAnswer, "web-no-answer"},
+    {&Faults::webCloseOnAccept, "web-close-on-accept"},
+    {&Faults::webCloseAfterRequest, "web-close-after-request"},
+    {&Faults::webNoResponseEnd, "web-no-response-end"},
+    {&Faults::webAbsoluteLocation, "web-absolute-location"},
+    {&Faults::webLowercaseLocation, "web-lowercase-location"},
+};
+
 std::string_view trim(std::string_view text)
 {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -60,13 +75,36 @@ bool applyFault(Faults& faults, std::string_view item, std::string* error)
             return noValue();
         }
     }
-    if (key == "delay") {
-        uint32_t ms = 0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), ms);
-        if (value.empty() || ec != std::errc() || end != value.data() + value.size()) {
-            return fail(error, "fault 'delay' needs a number of milliseconds");
+    for (const auto& w : kWebSwitches) {
+        if (key == w.name) {
+            faults.*w.field = true;
+            return noValue();
         }
-        faults.delayMs = ms;
+    }
+    auto number = [&](uint32_t& target) {
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), target);
+        return !value.empty() && ec == std::errc() && end == value.data() + value.size();
+    };
+    if (key == "delay" || key == "web-delay") {
+        uint32_t ms = 0;
+        if (!number(ms)) return fail(error, "fault '" + std::string(key) + "' needs a number of milliseconds");
+        (key == "delay" ? faults.delayMs : faults.webDelayMs) = ms;
+        return true;
+    }
+    if (key == "web-long-header") {
+        uint32_t length = kDefaultLongHeader;
+        if (hasValue && (!number(length) || length < 16 || length > 65536)) {
+            return fail(error, "fault 'web-long-header' takes a line length from 16 to 65536");
+        }
+        faults.webLongHeader = length;
+        return true;
+    }
+    if (key == "web-long-cookie") {
+        uint32_t length = kDefaultLongCookie;
+        if (hasValue && (!number(length) || length <= kMaxCookieLength || length > 4096)) {
+            return fail(error, "fault 'web-long-cookie' takes a cookie length from 15 to 4096");
+        }
+        faults.webLongCookie = length;
         return true;
     }
     if (key == "foreign-mac") {
@@ -108,7 +146,18 @@ std::string formatFaults(const Faults& faults)
     }
     if (faults.foreignMac) add("foreign-mac=" + formatMac(*faults.foreignMac));
     if (faults.delayMs) add("delay=" + std::to_string(faults.delayMs));
+    for (const auto& w : kWebSwitches) {
+        if (faults.*w.field) add(w.name);
+    }
+    if (faults.webLongHeader) add("web-long-header=" + std::to_string(faults.webLongHeader));
+    if (faults.webLongCookie) add("web-long-cookie=" + std::to_string(faults.webLongCookie));
+    if (faults.webDelayMs) add("web-delay=" + std::to_string(faults.webDelayMs));
     return out;
+}
+
+std::vector<std::string> defaultSdFiles()
+{
+    return {"config.akt", "config.ini", "processlist.akt", "processlist.ini", "firmware.hex"};
 }
 
 std::optional<Configuration> parseBackupText(std::string_view text, std::string* error)

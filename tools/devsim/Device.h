@@ -2,6 +2,7 @@
 // One simulated device: what it reports in a search answer, its password, its configuration, how
 // long it restarts, which faults it shows, and the state of the conversations in progress.
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,13 +36,28 @@ struct Faults {
     std::optional<Mac> foreignMac;
     uint32_t delayMs = 0;  // every answer leaves this much later
 
+    // Web server faults; each applies to every connection or answer of the device.
+    bool webNoAnswer = false;           // reads the request, never answers, keeps the connection open
+    bool webCloseOnAccept = false;      // closes each connection at once, before reading anything
+    bool webCloseAfterRequest = false;  // reads the request, closes without an answer, does nothing
+    uint32_t webLongHeader = 0;         // >0: a header line of this many characters before the Location
+    bool webNoResponseEnd = false;      // documents lack their closing "</response>"
+    bool webAbsoluteLocation = false;   // Location "http://<address><path>" instead of the path
+    bool webLowercaseLocation = false;  // the Location header is spelt "location"
+    uint32_t webLongCookie = 0;         // >0: session cookies of this many characters
+    uint32_t webDelayMs = 0;            // every web answer leaves this much later
+
     bool has(Malformation m) const { return (malformations & static_cast<uint32_t>(m)) != 0; }
     void set(Malformation m) { malformations |= static_cast<uint32_t>(m); }
     bool operator==(const Faults&) const = default;
 };
 
+inline constexpr uint32_t kDefaultLongHeader = 600;
+inline constexpr uint32_t kDefaultLongCookie = 15;
+
 // Parses a comma-separated fault list such as "silent", "delay=250, wrong-password" or
-// "foreign-mac=02:00:00:00:00:99"; an empty list means no fault. Null and a message on error.
+// "foreign-mac=02:00:00:00:00:99, web-delay=100"; an empty list means no fault. Null and a
+// message on error.
 std::optional<Faults> parseFaults(std::string_view list, std::string* error = nullptr);
 // The list form parseFaults reads back.
 std::string formatFaults(const Faults& faults);
@@ -92,6 +108,87 @@ struct RestoreSession {
     Configuration received;
 };
 
+// One element of an information document: "<name>text</name>", the text in Windows-1252.
+struct DocumentElement {
+    std::string name;
+    std::string text;
+    bool operator==(const DocumentElement&) const = default;
+};
+
+// The station keeps at most this many characters of a cookie; the device's cookies fit.
+inline constexpr size_t kMaxCookieLength = 14;
+// The line a process-list test run of a mode without configured lines answers with.
+inline constexpr std::string_view kDefaultProcessTestLine = "Prozessliste: Test ohne Befund";
+// A state value that lets the device decide for itself (the form's normal success answer).
+inline constexpr int kStateNormal = 1;
+
+// What the device's web server answers; the values a fleet file can set.
+struct WebSettings {
+    uint32_t maxLogins = 2;             // concurrent sessions; one more login is refused
+    uint32_t sessionTimeoutMs = 300000; // a session unused this long ends; 0: never
+    // Elements that replace the default element of the same name, or are added after them.
+    std::vector<DocumentElement> sysInfo;
+    std::vector<DocumentElement> devInfo;
+    std::string i2cState = "OK";  // the "state" element of the I2C answer
+    // Lines of the process-list test per mode; a mode not listed answers kDefaultProcessTestLine.
+    std::map<uint32_t, std::vector<std::string>> processTestLines;
+    std::vector<std::string> calibrationItems;  // "TYPE;NAME;INDEX;DATA"
+    std::string calibrationAnswer = "OK";        // body of a well-formed calibration step
+    // Forced results of the forms: kStateNormal lets the device decide, any other number is the
+    // state of every answer.
+    int serialState = kStateNormal;
+    int dateTimeState = kStateNormal;
+    int updateState = kStateNormal;
+    bool operator==(const WebSettings&) const = default;
+};
+
+// The files on a new device's SD card.
+std::vector<std::string> defaultSdFiles();
+
+struct WebSession {
+    std::string cookie;  // the Set-Cookie value, e.g. "SID=0A1B2C3D"
+    uint32_t lastUse = 0;  // tick count
+};
+
+// A date and time form as the device received it.
+struct DateTimeForm {
+    std::string body;  // the form body as sent
+    bool accepted = false;
+    uint32_t localTime = 0;   // "mdt": local time in seconds since 1970
+    int32_t zoneMinutes = 0;  // "dttz": minutes east of UTC
+    uint32_t daylightSaving = 0;  // "dtsw"
+};
+
+struct CalibrationRequest {
+    std::string type;
+    std::string index;
+    std::string data;
+    bool operator==(const CalibrationRequest&) const = default;
+};
+
+// Lists of received requests keep the newest this many entries.
+inline constexpr size_t kWebHistoryLimit = 1000;
+
+// What the web server has seen and what it holds, for tests to read.
+struct WebState {
+    std::vector<WebSession> sessions;
+    uint32_t sessionsCreated = 0;  // also makes each cookie different
+    uint64_t requests = 0;         // complete requests handled
+    std::string lastRequest;       // request line and header lines of the last one, as received
+    uint64_t logins = 0;           // successful logins
+    uint64_t refusedLogins = 0;    // wrong password or too many users
+    uint64_t logouts = 0;
+    std::optional<DateTimeForm> dateTime;  // the last date and time form
+    std::optional<uint32_t> clockSetTo;    // local time of the last accepted one
+    uint64_t uploads = 0;                  // upload requests that reached the device
+    size_t uploadBytes = 0;                // payload size of the last well-formed upload
+    std::string uploadProblem;             // why the last upload was refused; empty if accepted
+    uint64_t reboots = 0;                  // restarts requested over the web
+    std::vector<uint32_t> processTestModes;
+    std::vector<CalibrationRequest> calibrationSteps;
+    std::vector<std::string> deleteRequests;  // names of media-file-delete requests
+};
+
 struct Device {
     // What the device is.
     int kind = 0;  // product kind 0..5
@@ -105,13 +202,17 @@ struct Device {
     Configuration configuration;
     uint32_t restartMs = 2000;
     Faults faults;
+    WebSettings web;
+    std::vector<std::string> sdFiles = defaultSdFiles();  // deletes and uploads change it
 
     // What it is doing.
     bool restarting = false;
     uint32_t restartEndsAt = 0;                  // tick count
     std::optional<NetworkSettings> pendingNetwork;  // taken over when the restart ends
+    std::optional<double> pendingAppVersion;  // an accepted firmware upload, installed by the next restart
     BackupSession backup;
     RestoreSession restore;
+    WebState webState;
 
     bool isProtected() const { return !password.empty(); }
 };

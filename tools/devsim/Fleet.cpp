@@ -236,11 +236,7 @@ private:
 
     void beginRestart(std::optional<NetworkSettings> settings)
     {
-        device_.restarting = true;
-        device_.restartEndsAt = now_ + device_.restartMs;
-        device_.pendingNetwork = settings;
-        device_.backup = {};
-        device_.restore = {};
+        devsim::beginRestart(device_, now_, settings);
         event(EventKind::RestartBegun);
     }
 
@@ -275,12 +271,24 @@ bool reaches(const Device& device, Ipv4 destination)
            destination == directedBroadcast(address, device.network.mask);
 }
 
+void beginRestart(Device& device, uint32_t now, std::optional<NetworkSettings> settings)
+{
+    device.restarting = true;
+    device.restartEndsAt = now + device.restartMs;
+    device.pendingNetwork = settings;
+    device.backup = {};
+    device.restore = {};
+    device.webState.sessions.clear();
+}
+
 bool finishRestart(Device& device, uint32_t now)
 {
     if (!device.restarting || !isDue(now, device.restartEndsAt)) return false;
     device.restarting = false;
     if (device.pendingNetwork) device.network = *device.pendingNetwork;
     device.pendingNetwork.reset();
+    if (device.pendingAppVersion) device.appVersion = *device.pendingAppVersion;
+    device.pendingAppVersion.reset();
     return true;
 }
 
@@ -366,6 +374,15 @@ const char* eventName(EventKind kind)
     case EventKind::RestoreStarted: return "restore started";
     case EventKind::ConfigurationReplaced: return "configuration replaced";
     case EventKind::RequestIgnored: return "out-of-order request ignored";
+    case EventKind::LoggedIn: return "web login";
+    case EventKind::LoginRefused: return "web login refused";
+    case EventKind::LoggedOut: return "web logout";
+    case EventKind::SerialNumberChanged: return "serial number changed";
+    case EventKind::ClockSet: return "clock set";
+    case EventKind::FirmwareAccepted: return "firmware upload accepted";
+    case EventKind::FirmwareRefused: return "firmware upload refused";
+    case EventKind::FileDeleted: return "SD file deleted";
+    case EventKind::CalibrationStep: return "calibration step";
     }
     return "?";
 }

@@ -31,6 +31,16 @@ enum class EventKind {
     RestoreStarted,
     ConfigurationReplaced,
     RequestIgnored,      // an out-of-order backup request or restore chunk: not answered
+    // Web server.
+    LoggedIn,
+    LoginRefused,        // wrong password or too many users
+    LoggedOut,
+    SerialNumberChanged,
+    ClockSet,
+    FirmwareAccepted,    // installed by the next restart
+    FirmwareRefused,
+    FileDeleted,
+    CalibrationStep,
 };
 
 struct Event {
@@ -53,7 +63,12 @@ bool reaches(const Device& device, Ipv4 destination);
 Outcome respond(Device& device, size_t index, uint32_t now, Ipv4 destination,
                 std::span<const uint8_t> datagram);
 
-// Ends a restart that is due at `now`; true when it ended.
+// Begins a restart at `now`: silent on UDP and web for restartMs, backup, restore and web sessions
+// dropped; `settings` are taken over when it ends.
+void beginRestart(Device& device, uint32_t now, std::optional<NetworkSettings> settings);
+
+// Ends a restart that is due at `now`; true when it ended. An accepted firmware upload is
+// installed then: the device reports its version from now on.
 bool finishRestart(Device& device, uint32_t now);
 
 // The search answer the device sends, before any malformation fault.

@@ -49,10 +49,12 @@ public:
     // Empty on success, else the message.
     std::string set(std::string_view key, std::string_view value)
     {
-        const bool repeatable = key == "config_line" || key == "process_line";
+        const bool repeatable = key == "config_line" || key == "process_line" || key == "calibration_item" ||
+                                key.rfind("process_test.", 0) == 0;
         if (!repeatable && !seen_.insert(std::string(key)).second) {
             return "key '" + std::string(key) + "' given twice";
         }
+        if (auto handled = setWeb(key, value)) return *handled;
         if (key == "kind") {
             const auto kind = parseUnsigned(value, 5);
             if (!kind) return "kind must be 0 to 5";
@@ -145,6 +147,68 @@ public:
     const Device& device() const { return device_; }
 
 private:
+    // The web interface's keys: null when `key` is none of them, else the message (empty: done).
+    std::optional<std::string> setWeb(std::string_view key, std::string_view value)
+    {
+        WebSettings& web = device_.web;
+        const std::string name(key);
+        if (key == "max_logins" || key == "session_timeout_ms") {
+            const auto number = parseUnsigned(value, 0xFFFFFFFFu);
+            if (!number) return name + " must be a number";
+            (key == "max_logins" ? web.maxLogins : web.sessionTimeoutMs) = static_cast<uint32_t>(*number);
+            return std::string();
+        }
+        if (key.rfind("sysinfo.", 0) == 0 || key.rfind("devinfo.", 0) == 0) {
+            const std::string element(key.substr(key.find('.') + 1));
+            if (element.empty() || element.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                             "0123456789_-") != std::string::npos) {
+                return "bad element name in '" + name + "'";
+            }
+            auto& elements = key.front() == 's' ? web.sysInfo : web.devInfo;
+            elements.push_back({element, platform::utf8ToCp1252(value)});
+            return std::string();
+        }
+        if (key == "i2c_state" || key == "calibration_answer") {
+            (key == "i2c_state" ? web.i2cState : web.calibrationAnswer) = platform::utf8ToCp1252(value);
+            return std::string();
+        }
+        if (key.rfind("process_test.", 0) == 0) {
+            const auto mode = parseUnsigned(key.substr(13), 0xFFFFFFFFu);
+            if (!mode) return "bad mode number in '" + name + "'";
+            auto& lines = web.processTestLines[static_cast<uint32_t>(*mode)];
+            // An empty value makes the mode answer no line at all.
+            if (!value.empty()) lines.push_back(platform::utf8ToCp1252(value));
+            return std::string();
+        }
+        if (key == "calibration_item") {
+            if (value.empty()) return "calibration_item must not be empty";
+            web.calibrationItems.push_back(platform::utf8ToCp1252(value));
+            return std::string();
+        }
+        if (key == "sd_files") {
+            device_.sdFiles.clear();
+            std::string_view rest = value;
+            while (!rest.empty()) {
+                const size_t comma = rest.find(',');
+                const std::string_view file = trim(rest.substr(0, comma));
+                if (!file.empty()) device_.sdFiles.push_back(platform::utf8ToCp1252(file));
+                rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
+            }
+            return std::string();
+        }
+        if (key == "serial_state" || key == "datetime_state" || key == "update_state") {
+            int state = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), state);
+            if (value.empty() || ec != std::errc() || end != value.data() + value.size()) {
+                return name + " must be a whole number";
+            }
+            (key == "serial_state" ? web.serialState : key == "datetime_state" ? web.dateTimeState : web.updateState) =
+                state;
+            return std::string();
+        }
+        return std::nullopt;
+    }
+
     std::string readConfigFile(std::string_view value)
     {
         const std::filesystem::path file = folder_ / std::filesystem::path(std::string(value));

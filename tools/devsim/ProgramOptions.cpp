@@ -49,6 +49,10 @@ std::optional<ProgramOptions> parseProgramOptions(const std::vector<std::string>
             if (!flag(options.verbose)) return fail(name + " takes no value");
         } else if (name == "--print-addresses") {
             if (!flag(options.printAddresses)) return fail(name + " takes no value");
+        } else if (name == "--no-web") {
+            bool noWeb = false;
+            if (!flag(noWeb)) return fail(name + " takes no value");
+            options.web = false;
         } else if (name == "--print-cidr") {
             if (!flag(options.printCidr)) return fail(name + " takes no value");
         } else if (name == "--fleet") {
@@ -91,6 +95,11 @@ std::optional<ProgramOptions> parseProgramOptions(const std::vector<std::string>
             const auto port = text ? parseNumber(*text, 65535) : std::nullopt;
             if (!port) return fail("--port needs a port number");
             options.port = static_cast<uint16_t>(*port);
+        } else if (name == "--web-port") {
+            const auto text = value();
+            const auto port = text ? parseNumber(*text, 65535) : std::nullopt;
+            if (!port) return fail("--web-port needs a port number");
+            options.webPort = static_cast<uint16_t>(*port);
         } else if (name == "--bind") {
             const auto text = value();
             const auto address = text ? parseIpv4(*text) : std::nullopt;
@@ -155,10 +164,11 @@ std::string usageText()
 {
     return "Usage: vestrolan-devsim [--fleet FILE]... [--generate N --network A.B.C.D/P]...\n"
            "                        [--password P] [--restart-ms N] [--faults LIST]\n"
-           "                        [--port N] [--bind A.B.C.D] [--interface NAME] [--verbose]\n"
-           "                        [--print-addresses | --print-cidr]\n"
-           "Simulates data-logger devices on the UDP device port. Prints \"ready\" once the socket\n"
-           "is bound and runs until SIGTERM or SIGINT. See tools/devsim/README.md.\n";
+           "                        [--port N] [--web-port N | --no-web] [--bind A.B.C.D]\n"
+           "                        [--interface NAME] [--verbose] [--print-addresses | --print-cidr]\n"
+           "Simulates data-logger devices on the UDP device port and their web servers on the web\n"
+           "port. Prints \"ready\" once the sockets are bound and runs until SIGTERM or SIGINT.\n"
+           "See tools/devsim/README.md.\n";
 }
 
 }  // namespace vst::devsim

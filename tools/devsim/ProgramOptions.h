@@ -7,6 +7,7 @@
 
 #include "devsim/Device.h"
 #include "devsim/FleetFile.h"
+#include "devsim/Http.h"
 
 namespace vst::devsim {
 
@@ -25,6 +26,8 @@ struct ProgramOptions {
     Faults faults;
 
     uint16_t port = kDevicePort;
+    bool web = true;
+    uint16_t webPort = kWebPort;
     Ipv4 bindAddress = 0;
     std::string interface;
     bool printAddresses = false;

@@ -47,7 +47,13 @@ std::string describeRequest(std::span<const uint8_t> bytes)
 
 }  // namespace
 
-Simulator::Simulator(SimulatorConfig config) : config_(std::move(config)), fleet_(std::move(config_.devices)) {}
+Simulator::Simulator(SimulatorConfig config)
+    : config_(std::move(config)),
+      fleet_(std::move(config_.devices)),
+      web_(WebServer::Hooks{&mutex_, &fleet_, [this](const std::string& line) { logLine(line); },
+                            [this](const std::vector<Event>& events) { logEvents(events); }, config_.verbose})
+{
+}
 
 Simulator::~Simulator() { stop(); }
 
@@ -59,9 +65,13 @@ bool Simulator::start(std::string* error)
         if (wakeRead_ >= 0) ::close(wakeRead_);
         if (wakeWrite_ >= 0) ::close(wakeWrite_);
         socket_ = wakeRead_ = wakeWrite_ = -1;
+        web_.close();
         return false;
     };
-    if (running()) return fail("the simulator is already running");
+    if (running()) {
+        if (error) *error = "the simulator is already running";
+        return false;
+    }
 
     socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (socket_ < 0) return fail("socket: " + errnoText(errno));
@@ -98,6 +108,11 @@ bool Simulator::start(std::string* error)
     ::getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length);
     boundPort_ = ntohs(local.sin_port);
 
+    if (config_.web) {
+        std::string webError;
+        if (!web_.open(config_.bindAddress, config_.webPort, config_.interface, &webError)) return fail(webError);
+    }
+
     int wake[2];
     if (::pipe2(wake, O_NONBLOCK | O_CLOEXEC) != 0) return fail("pipe: " + errnoText(errno));
     wakeRead_ = wake[0];
@@ -115,6 +130,7 @@ void Simulator::stop()
     const char byte = 0;
     [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite_, &byte, 1);
     thread_.join();
+    web_.close();
     ::close(socket_);
     ::close(wakeRead_);
     ::close(wakeWrite_);
@@ -157,7 +173,7 @@ void Simulator::update(size_t index, const std::function<void(Device&)>& change)
 
 SimulatorStatistics Simulator::statistics() const
 {
-    return {received_.load(), sent_.load(), retries_.load(), failures_.load()};
+    return {received_.load(), sent_.load(), retries_.load(), failures_.load(), web_.statistics()};
 }
 
 void Simulator::run()
@@ -172,8 +188,9 @@ void Simulator::run()
         if (config_.verbose) logEvents(ended);
         sendDueReplies(start);
 
-        pollfd fds[2] = {{socket_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, pollTimeout(start));
+        std::vector<pollfd> fds = {{socket_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+        web_.addPollFds(fds, start);
+        const int ready = ::poll(fds.data(), fds.size(), pollTimeout(start));
         if (ready < 0) {
             if (errno == EINTR) continue;
             logLine("devsim: poll: " + errnoText(errno));
@@ -185,6 +202,8 @@ void Simulator::run()
             }
         }
         if (fds[0].revents & POLLIN) receiveWaiting();
+        web_.handlePoll(fds.data() + 2, fds.size() - 2, now());
+        web_.handleTimers(now());
     }
 }
 
@@ -198,6 +217,9 @@ int Simulator::pollTimeout(uint32_t at)
     if (!pending_.empty()) {
         const uint32_t due = pending_.front().dueAt;
         if (!next || static_cast<int32_t>(due - *next) < 0) next = due;
+    }
+    if (const auto due = web_.nextDeadline()) {
+        if (!next || static_cast<int32_t>(*due - *next) < 0) next = *due;
     }
     if (!next) return -1;
     const int32_t left = static_cast<int32_t>(*next - at);
@@ -349,7 +371,12 @@ void Simulator::logEvents(const std::vector<Event>& events)
             const std::string name = platform::cp1252ToUtf8(device.name);
             std::string line = "devsim: device " + std::to_string(event.device) + " " + formatMac(device.mac) +
                                " '" + name + "': " + eventName(event.kind);
-            if (event.kind == EventKind::RestartEnded) line += ", now at " + formatIpv4(device.network.address);
+            if (event.kind == EventKind::RestartEnded) {
+                line += ", now at " + formatIpv4(device.network.address);
+                char version[32];
+                std::snprintf(version, sizeof version, ", application %.2f", device.appVersion);
+                line += version;
+            }
             lines.push_back(std::move(line));
         }
     }

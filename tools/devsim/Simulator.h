@@ -1,9 +1,11 @@
 #pragma once
 // The simulator's socket side: one UDP socket for the whole fleet, bound to the device port on all
 // addresses. IP_PKTINFO tells which address each datagram was sent to, so the fleet can decide
-// which devices it reaches, and each answer leaves with its device's own address as source. The
-// loop runs on a thread of its own; restart ends and delayed answers are timed by the loop itself
-// against the platform tick counter, so a test that installs a manual clock controls them too.
+// which devices it reaches, and each answer leaves with its device's own address as source. Next
+// to it one TCP listening socket on the web port serves the devices' web interfaces (WebServer).
+// The loop runs on a thread of its own and polls both; restart ends, delayed answers and web
+// deadlines are timed by the loop itself against the platform tick counter, so a test that
+// installs a manual clock controls them too.
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -16,6 +18,7 @@
 
 #include "devsim/Device.h"
 #include "devsim/Fleet.h"
+#include "devsim/WebServer.h"
 
 namespace vst::devsim {
 
@@ -23,7 +26,9 @@ struct SimulatorConfig {
     std::vector<Device> devices;
     Ipv4 bindAddress = 0;  // 0.0.0.0: every address of the network namespace
     uint16_t port = kDevicePort;  // 0: any free port (see Simulator::port)
-    std::string interface;  // when set, only datagrams that arrive on this interface
+    bool web = true;               // serve the web interfaces
+    uint16_t webPort = kWebPort;   // 0: any free port (see Simulator::webPort)
+    std::string interface;  // when set, only datagrams and connections that arrive on this interface
     int receiveBufferBytes = 4 * 1024 * 1024;
     bool verbose = false;  // log every received command and every state change
     // Where log lines go; by default standard error. Send failures are always logged.
@@ -35,6 +40,7 @@ struct SimulatorStatistics {
     uint64_t answersSent = 0;
     uint64_t sendRetries = 0;  // waits after EAGAIN or ENOBUFS
     uint64_t sendFailures = 0;  // answers given up on (each one logged)
+    WebStatistics web;
 };
 
 class Simulator {
@@ -44,17 +50,20 @@ public:
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // Opens and binds the socket, then starts the loop thread. The socket belongs to the network
+    // Opens and binds the sockets, then starts the loop thread. The sockets belong to the network
     // namespace of the calling thread, so a test thread that entered the devices' namespace with
-    // setns can start it there. False, with a message, when the socket cannot be set up; the
+    // setns can start it there. False, with a message, when a socket cannot be set up; the
     // simulator can then be started again.
     bool start(std::string* error = nullptr);
-    // Ends the loop and closes the socket; answers still waiting for their delay are dropped.
+    // Ends the loop and closes the sockets; answers still waiting for their delay are dropped and
+    // open web connections are closed.
     void stop();
     bool running() const { return thread_.joinable(); }
 
     // The port the socket is bound to (after start).
     uint16_t port() const { return boundPort_; }
+    // The web port (after start; 0 when the web side is off).
+    uint16_t webPort() const { return web_.port(); }
 
     size_t deviceCount() const;
     // A copy of a device's current state (std::out_of_range for a bad index).
@@ -86,6 +95,7 @@ private:
     SimulatorConfig config_;
     mutable std::mutex mutex_;  // guards fleet_
     Fleet fleet_;
+    WebServer web_;  // loop thread only, once started
     std::deque<PendingReply> pending_;  // loop thread only; ordered by (dueAt, order)
     uint64_t nextOrder_ = 0;
 

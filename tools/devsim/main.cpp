@@ -1,4 +1,4 @@
-// vestrolan-devsim: a fleet of simulated devices on the UDP device port.
+// vestrolan-devsim: a fleet of simulated devices on the UDP device port and the web port.
 #include <pthread.h>
 #include <signal.h>
 
@@ -46,6 +46,8 @@ int main(int argc, char** argv)
     const size_t count = devices->size();
     config.devices = std::move(*devices);
     config.port = options->port;
+    config.web = options->web;
+    config.webPort = options->webPort;
     config.bindAddress = options->bindAddress;
     config.interface = options->interface;
     config.verbose = options->verbose;
@@ -55,7 +57,9 @@ int main(int argc, char** argv)
         return 1;
     }
     if (options->verbose) {
-        std::cerr << "vestrolan-devsim: " << count << " device(s) on port " << simulator.port() << "\n";
+        std::cerr << "vestrolan-devsim: " << count << " device(s) on port " << simulator.port();
+        if (options->web) std::cerr << ", web port " << simulator.webPort();
+        std::cerr << "\n";
     }
     std::cout << "ready" << std::endl;
 
