@@ -397,8 +397,21 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
             std::fputs(kUsage, out);
             return 0;
         }
-        // The configuration composer takes its own options.
-        if (word == "config") return runConfigCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
+        // The configuration composer takes its own options; only the language comes from here.
+        if (word == "config") {
+            app::CApp::instance().setTextIdOffset(app::determineLanguage(platform::machineSettings()));
+            for (int k = 1; k + 1 < i; ++k) {
+                if (std::string(argv[k]) == "--lang") {
+                    const std::string lang = argv[k + 1];
+                    if (lang != "de" && lang != "en") {
+                        std::fprintf(err, "vestrolan-cli: --lang takes de or en\n");
+                        return 1;
+                    }
+                    app::CApp::instance().setTextIdOffset(lang == "en" ? app::kEnglishOffset : app::kGermanOffset);
+                }
+            }
+            return runConfigCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
+        }
         if (kValueOptions.count(word)) ++i;
         else if (word.rfind("--", 0) != 0) break;
     }

@@ -150,6 +150,12 @@ private:
 
 int runConfigCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
 {
+    for (const std::string& word : args) {
+        if (word == "--help" || word == "-h") {
+            std::fputs(kConfigUsage, out);
+            return 0;
+        }
+    }
     const ConfigArguments a = parse(args);
     if (!a.error.empty()) {
         std::fprintf(err, "vestrolan-cli: %s\n%s", platform::cp1252ToUtf8(a.error).c_str(), kConfigUsage);

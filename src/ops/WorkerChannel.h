@@ -10,6 +10,10 @@
 
 #include "net/DeviceRecord.h"
 
+namespace vst::config {
+struct CalibrationRequest;
+}
+
 namespace vst::ops {
 
 class LogWindow;
@@ -80,6 +84,13 @@ public:
     virtual bool releaseSerialNumber(uint32_t serial) = 0;                 // +21
     // +23: the configuration assistant; the new configuration text, or nullopt.
     virtual std::optional<std::string> askConfiguration(const std::string& configuration, bool editable) = 0;
+    // +24: the energy-sensor calibration dialog fills the request; true when confirmed. A window
+    // without that dialog confirms nothing.
+    virtual bool calibrate(config::CalibrationRequest& request)
+    {
+        (void)request;
+        return false;
+    }
     virtual std::string operatorSign() = 0;                                // +25
     virtual LogWindow* createLogWindow() = 0;                              // +26
     virtual void destroyLogWindow(LogWindow* log) = 0;                     // +27

@@ -50,6 +50,14 @@ protected:
         platform::setClock(nullptr);
     }
 
+    // Runs protocol time faster (or slower) than the default for one test.
+    void setTimeScale(double factor)
+    {
+        auto faster = std::make_unique<platform::ScaledClock>(factor);
+        platform::setClock(faster.get());
+        clock_ = std::move(faster);
+    }
+
     const app::NetworkCard* findCard(const std::string& name) const
     {
         for (const auto& c : cards) {

@@ -1,0 +1,287 @@
+#include "ui/config/CDeviceDlg.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "ui/config/CSensorDlg.h"
+#include "ui/config/CSensorListCtrl.h"
+#include "ui/config/DialogText.h"
+
+namespace vst::ui {
+
+using dialogtext::fromCp1252;
+using dialogtext::identify;
+using dialogtext::uiText;
+
+namespace {
+
+QPushButton* button(QWidget* parent, int id, app::TextId text)
+{
+    auto* b = new QPushButton(uiText(text), parent);
+    identify(b, id, b->text());
+    return b;
+}
+
+QLabel* label(QWidget* parent, int id, app::TextId text)
+{
+    auto* l = new QLabel(uiText(text), parent);
+    identify(l, id, l->text());
+    return l;
+}
+
+template <typename Entry>
+void fill(QComboBox* combo, const std::vector<Entry>& entries)
+{
+    for (const Entry& entry : entries) combo->addItem(fromCp1252(entry.name));
+    if (combo->count() > 0) combo->setCurrentIndex(0);
+}
+
+}  // namespace
+
+CDeviceDlg::CDeviceDlg(app::OperatorPrompt& prompt, std::string configuration, bool editable,
+                       std::string templateFolder, QWidget* parent)
+    : QDialog(parent),
+      runSensorDialog([](CSensorDlg& dialog) { return dialog.exec() == QDialog::Accepted; }),
+      prompt_(prompt),
+      assistant_(std::move(configuration), editable),
+      templateFolder_(std::move(templateFolder))
+{
+    buildControls();
+}
+
+void CDeviceDlg::buildControls()
+{
+    setWindowTitle(uiText(app::TextId{31000}));
+
+    auto* languageLabel = label(this, 11000, app::TextId{31001});
+    german_ = new QRadioButton(uiText(app::TextId{31002}), this);
+    identify(german_, 11001, german_->text());
+    english_ = new QRadioButton(uiText(app::TextId{31003}), this);
+    identify(english_, 11002, english_->text());
+    german_->setChecked(true);
+
+    auto* baseLabel = label(this, 11003, app::TextId{31004});
+    baseDevices_ = new QComboBox(this);
+    identify(baseDevices_, 11004, baseLabel->text());
+    baseLabel->setBuddy(baseDevices_);
+
+    auto* extensionLabel = label(this, 11005, app::TextId{31005});
+    extensions_ = new QComboBox(this);
+    identify(extensions_, 11006, extensionLabel->text());
+    extensionLabel->setBuddy(extensions_);
+    addExtension_ = button(this, 11007, app::TextId{31006});
+
+    list_ = new CSensorListCtrl(this);
+    identify(list_, 11008, windowTitle());
+    list_->setSensors(&assistant_.sensors());
+
+    change_ = button(this, 11009, app::TextId{31011});
+    up_ = button(this, 11010, app::TextId{31012});
+    down_ = button(this, 11011, app::TextId{31013});
+    remove_ = button(this, 11012, app::TextId{31014});
+
+    auto* sensorLabel = label(this, 11013, app::TextId{31015});
+    sensors_ = new QComboBox(this);
+    identify(sensors_, 11014, sensorLabel->text());
+    sensorLabel->setBuddy(sensors_);
+    addSensor_ = button(this, 11015, app::TextId{31016});
+
+    auto* ok = button(this, 11016, app::TextId{31017});
+    ok->setDefault(true);
+    auto* cancel = button(this, 11017, app::TextId{31018});
+
+    auto* language = new QHBoxLayout;
+    language->addWidget(languageLabel);
+    language->addWidget(german_);
+    language->addWidget(english_);
+    language->addStretch();
+
+    auto* choices = new QGridLayout;
+    choices->addWidget(baseLabel, 0, 0);
+    choices->addWidget(baseDevices_, 0, 1);
+    choices->addWidget(extensionLabel, 1, 0);
+    choices->addWidget(extensions_, 1, 1);
+    choices->addWidget(addExtension_, 1, 2);
+    choices->setColumnStretch(1, 1);
+
+    auto* rowButtons = new QHBoxLayout;
+    for (QPushButton* b : {change_, up_, down_, remove_}) rowButtons->addWidget(b);
+    rowButtons->addStretch();
+
+    auto* single = new QGridLayout;
+    single->addWidget(sensorLabel, 0, 0);
+    single->addWidget(sensors_, 0, 1);
+    single->addWidget(addSensor_, 0, 2);
+    single->setColumnStretch(1, 1);
+
+    auto* closing = new QHBoxLayout;
+    closing->addStretch();
+    closing->addWidget(ok);
+    closing->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(language);
+    layout->addLayout(choices);
+    layout->addWidget(list_, 1);
+    layout->addLayout(rowButtons);
+    layout->addLayout(single);
+    layout->addLayout(closing);
+    resize(560, 460);
+
+    connect(baseDevices_, &QComboBox::activated, this, [this](int index) { onBaseDeviceChosen(index); });
+    connect(addExtension_, &QPushButton::clicked, this, [this] { onAddExtension(); });
+    connect(addSensor_, &QPushButton::clicked, this, [this] { onAddSensor(); });
+    connect(list_, &QTableWidget::itemSelectionChanged, this, [this] { updateRowButtons(); });
+    connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int, int) { changeSelectedRow(); });
+    connect(change_, &QPushButton::clicked, this, [this] { changeSelectedRow(); });
+    connect(up_, &QPushButton::clicked, this, [this] { onMove(true); });
+    connect(down_, &QPushButton::clicked, this, [this] { onMove(false); });
+    connect(remove_, &QPushButton::clicked, this, [this] { onRemove(); });
+    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    updateRowButtons();
+}
+
+bool CDeviceDlg::initialise()
+{
+    initialised_ = true;
+    if (assistant_.loadCatalogueFromFolder(templateFolder_) != config::AssistantResult::Ok) {
+        prompt_.messageBox(app::loadText(app::TextId{31019}), app::kMbOk | app::kMbIconError);
+        return false;
+    }
+    const auto& catalogue = assistant_.catalogue();
+    fill(baseDevices_, catalogue.baseDevices);
+    fill(extensions_, catalogue.extensions);
+    fill(sensors_, catalogue.sensors);
+    german_->setChecked(true);
+    applyMode();
+    const auto read = assistant_.readInput();
+    if (assistant_.english()) english_->setChecked(true);
+    refreshList();
+    if (read != config::AssistantResult::Ok) warn(config::textIdOf(read));
+    return true;
+}
+
+int CDeviceDlg::exec()
+{
+    if (!initialised_ && !initialise()) {
+        setResult(QDialog::Rejected);
+        return QDialog::Rejected;
+    }
+    return QDialog::exec();
+}
+
+void CDeviceDlg::applyMode()
+{
+    if (assistant_.editable()) return;
+    for (QWidget* w : std::initializer_list<QWidget*>{baseDevices_, extensions_, addExtension_, list_, change_, up_,
+                                                      down_, remove_, sensors_, addSensor_}) {
+        w->setEnabled(false);
+    }
+}
+
+void CDeviceDlg::refreshList(std::optional<size_t> select)
+{
+    list_->refresh();
+    if (select) list_->selectSensor(*select);
+    updateRowButtons();
+}
+
+void CDeviceDlg::updateRowButtons()
+{
+    const bool current = assistant_.editable() && list_->selectedSensor().has_value();
+    for (QPushButton* b : {change_, up_, down_, remove_}) b->setEnabled(current);
+}
+
+void CDeviceDlg::warn(app::TextId id)
+{
+    prompt_.messageBox(app::loadText(id), app::kMbOk | app::kMbIconExclamation);
+}
+
+void CDeviceDlg::onBaseDeviceChosen(int index)
+{
+    if (index < 0) return;
+    if (!assistant_.sensors().empty()) {
+        const int answer = prompt_.messageBox(app::loadText(app::TextId{31020}),
+                                              app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2);
+        if (answer != app::kIdYes) return;
+    }
+    const auto result = assistant_.selectBaseDevice(static_cast<size_t>(index));
+    refreshList();
+    if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
+}
+
+void CDeviceDlg::onAddExtension()
+{
+    if (extensions_->currentIndex() < 0) return;
+    const auto result = assistant_.addExtension(static_cast<size_t>(extensions_->currentIndex()));
+    refreshList();
+    if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
+}
+
+void CDeviceDlg::onAddSensor()
+{
+    if (sensors_->currentIndex() < 0) return;
+    const auto result = assistant_.addSensor(static_cast<size_t>(sensors_->currentIndex()));
+    refreshList();
+    if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
+}
+
+void CDeviceDlg::changeSelectedRow()
+{
+    const auto row = list_->selectedSensor();
+    if (!row || !assistant_.editable()) return;
+    const config::CatalogueSensor* entry = assistant_.catalogueSensorOf(*row);
+    if (!entry) return;
+    config::SensorList& sensors = assistant_.sensors();
+    const config::ConfiguredSensor before = sensors.at(*row);
+    config::ConfiguredSensor edited = before;
+    bool keep = false;
+    for (;;) {
+        CSensorDlg dialog(prompt_, edited, assistant_.catalogue().moduleCount, config::addressRangeOf(*entry),
+                          config::auxAddressRangeOf(*entry), this);
+        if (!runSensorDialog(dialog)) break;
+        edited = dialog.sensor();
+        sensors.setPlace(*row, edited.module, edited.address, edited.auxAddress);
+        if (!assistant_.placeTakenByOther(*row, edited.module, edited.address)) {
+            keep = true;
+            break;
+        }
+        const int answer = prompt_.messageBox(app::loadText(app::TextId{31024}),
+                                              app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2);
+        if (answer != app::kIdYes) break;
+    }
+    if (!keep) sensors.setPlace(*row, before.module, before.address, before.auxAddress);
+    refreshList(*row);
+}
+
+void CDeviceDlg::onMove(bool up)
+{
+    const auto row = list_->selectedSensor();
+    if (!row) return;
+    const bool moved = up ? assistant_.sensors().moveUp(*row) : assistant_.sensors().moveDown(*row);
+    if (!moved) return;
+    refreshList(up ? *row - 1 : *row + 1);
+}
+
+void CDeviceDlg::onRemove()
+{
+    const auto row = list_->selectedSensor();
+    if (!row) return;
+    assistant_.sensors().remove(*row);
+    refreshList();
+}
+
+void CDeviceDlg::onOk()
+{
+    assistant_.setEnglish(english_->isChecked());
+    assistant_.finish();
+    accept();
+}
+
+}  // namespace vst::ui

@@ -1,0 +1,230 @@
+// Firmware update, serial number and clock against simulated devices in the test network.
+#include <gtest/gtest.h>
+
+#include "app/CApp.h"
+#include "app/Texts.h"
+#include "ops/Search.h"
+#include "ops/WebOperations.h"
+#include "support/FirmwareFile.h"
+#include "support/RecordingChannel.h"
+#include "support/TempDir.h"
+#include "Testbed.h"
+
+using namespace vst;
+using ops::StatusMessage;
+
+namespace {
+
+class WebOperations : public test::Testbed {
+protected:
+    test::RecordingChannel window;
+    test::TempDir dir;
+
+    void TearDown() override
+    {
+        app::CApp::instance().setSettings({});
+        Testbed::TearDown();
+    }
+
+    net::DeviceRecord* findDevice(devsim::Device device)
+    {
+        addDeviceAddress("192.168.0.101/24");
+        startSimulator({std::move(device)});
+        auto list = std::make_shared<ops::SearchJobList>();
+        ops::SearchJob& j = list->add();
+        j.window = &window;
+        j.card = card0;
+        j.target = 0xC0A80065;
+        j.directedOnly = true;
+        ops::startSearchWorker(list, j).join();
+        EXPECT_EQ(window.devices().count(), 1);
+        return window.devices().at(0);
+    }
+
+    std::string result() const
+    {
+        const auto shown = window.texts(StatusMessage::ShowMessage);
+        return shown.empty() ? std::string() : shown.back();
+    }
+
+    std::vector<std::string> stepsAfterSearch() const
+    {
+        std::vector<std::string> steps;
+        bool searchOver = false;
+        for (const auto& c : window.calls()) {
+            if (c.message == StatusMessage::OperationFinished) searchOver = true;
+            if (searchOver && c.message == StatusMessage::SetStep && !c.text.empty()) steps.push_back(c.text);
+        }
+        return steps;
+    }
+
+    static std::vector<std::string> texts(std::initializer_list<int> ids)
+    {
+        std::vector<std::string> out;
+        for (int id : ids) out.push_back(app::textAt(static_cast<unsigned>(id)));
+        return out;
+    }
+
+    ops::UpdateParams update(net::DeviceRecord* device, const std::string& file, const std::string& password = "")
+    {
+        ops::UpdateParams p;
+        p.window = &window;
+        p.device = device;
+        p.password.assign(password);
+        p.firmwarePath.assign(file);
+        return p;
+    }
+    ops::SerialParams serial(net::DeviceRecord* device, const std::string& password = "")
+    {
+        ops::SerialParams p;
+        p.window = &window;
+        p.device = device;
+        p.password.assign(password);
+        return p;
+    }
+};
+
+}  // namespace
+
+TEST_F(WebOperations, FirmwareUpdateWaitsForTheRestartAndFindsTheNewVersion)
+{
+    setTimeScale(40);
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Update");
+    d.password = "geheim";
+    net::DeviceRecord* device = findDevice(d);
+    ASSERT_NE(device, nullptr);
+    dir.write("VestrolanV106.hex", test::firmwareImage("1.06", 200));
+    auto p = update(device, dir.file("VestrolanV106.hex"), "geheim");
+    const uint32_t start = platform::clock().tickCount();
+    EXPECT_TRUE(ops::updateFirmware(p)) << result();
+    EXPECT_GT(platform::clock().tickCount() - start, ops::kRebootWaitMs);
+    EXPECT_EQ(result(), app::textAt(35212));
+    EXPECT_EQ(stepsAfterSearch(), texts({35105, 35112, 35115, 35110, 35111, 35114, 35106}));
+    ASSERT_EQ(window.devices().count(), 1);
+    EXPECT_FLOAT_EQ(window.devices().at(0)->appVersion, 1.06f);
+    EXPECT_EQ(window.devices().current(), window.devices().at(0));
+    EXPECT_EQ(simulator->device(0).webState.reboots, 1u);
+    // The progress bar ran from 30 to 50 during the upload.
+    int highest = 0;
+    for (const auto& c : window.calls()) {
+        if (c.message == StatusMessage::SetStepPosition && c.value <= 50) highest = std::max(highest, c.value);
+    }
+    EXPECT_EQ(highest, 50);
+}
+
+TEST_F(WebOperations, RefusedUploadIsReportedAndLoggedOut)
+{
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Kaputt");
+    net::DeviceRecord* device = findDevice(d);
+    ASSERT_NE(device, nullptr);
+    dir.write("VestrolanV106.hex", "this is no firmware\r\n");
+    auto p = update(device, dir.file("VestrolanV106.hex"));
+    EXPECT_FALSE(ops::updateFirmware(p));
+    EXPECT_EQ(window.texts(StatusMessage::ShowMessage), std::vector<std::string>{app::textAt(35214)});
+    EXPECT_EQ(stepsAfterSearch(), texts({35105, 35112, 35115, 35113, 35106}));
+    EXPECT_EQ(simulator->device(0).webState.logouts, 1u);
+    EXPECT_EQ(simulator->device(0).webState.reboots, 0u);
+
+    // Each forced device refusal has its own text.
+    const std::pair<int, int> refusals[] = {{-2, 35215}, {-3, 35216}, {-4, 35217}, {-5, 35218}};
+    dir.write("VestrolanV107.hex", test::firmwareImage("1.07", 4));
+    for (const auto& [state, text] : refusals) {
+        simulator->update(0, [state = state](devsim::Device& dev) { dev.web.updateState = state; });
+        auto again = update(window.devices().at(0), dir.file("VestrolanV107.hex"));
+        EXPECT_FALSE(ops::updateFirmware(again));
+        EXPECT_EQ(result(), app::textAt(static_cast<unsigned>(text)));
+    }
+}
+
+TEST_F(WebOperations, UpdateFailuresBeforeTheUpload)
+{
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Gesperrt");
+    d.password = "richtig";
+    net::DeviceRecord* device = findDevice(d);
+    ASSERT_NE(device, nullptr);
+    auto missing = update(device, dir.file("VestrolanV199.hex"), "richtig");
+    EXPECT_FALSE(ops::updateFirmware(missing));
+    EXPECT_EQ(result(), app::textAt(35211));
+    dir.write("VestrolanV106.hex", test::firmwareImage("1.06", 2));
+    auto wrong = update(device, dir.file("VestrolanV106.hex"), "falsch");
+    EXPECT_FALSE(ops::updateFirmware(wrong));
+    EXPECT_EQ(result(), app::textAt(35208));
+    simulator->update(0, [](devsim::Device& dev) { dev.web.maxLogins = 0; });
+    auto full = update(device, dir.file("VestrolanV106.hex"), "richtig");
+    EXPECT_FALSE(ops::updateFirmware(full));
+    EXPECT_EQ(result(), app::textAt(35209));
+}
+
+TEST_F(WebOperations, SerialNumberIsSetFoundAgainAndLogged)
+{
+    dir.write("SNR.LOG", "");
+    app::AppSettings settings;
+    settings.serialNumberPath = dir.str();
+    app::CApp::instance().setSettings(settings);
+    net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Nummer"));
+    ASSERT_NE(device, nullptr);
+    device->serialNumber = 4711;
+    device->serialModified = true;
+    auto p = serial(device);
+    EXPECT_TRUE(ops::setSerialNumber(p)) << result();
+    EXPECT_EQ(result(), app::textAt(35219));
+    EXPECT_EQ(simulator->device(0).serialNumber, 4711u);
+    EXPECT_EQ(window.devices().at(0)->serialNumber, 4711u);
+    EXPECT_FALSE(window.devices().at(0)->serialModified);
+    EXPECT_NE(dir.read("SNR.LOG").find(" TS #SNR FOUND 00004711\n"), std::string::npos) << dir.read("SNR.LOG");
+
+    // A number the device refuses: reported, logged out, not searched, logged as not found.
+    simulator->update(0, [](devsim::Device& dev) { dev.web.serialState = -1; });
+    window.devices().at(0)->serialNumber = 4712;
+    auto refused = serial(window.devices().at(0));
+    EXPECT_FALSE(ops::setSerialNumber(refused));
+    EXPECT_EQ(result(), app::textAt(35221));
+    EXPECT_NE(dir.read("SNR.LOG").find(" TS #SNR NOT FOUND 00004712\n"), std::string::npos);
+    EXPECT_EQ(simulator->device(0).serialNumber, 4711u);
+}
+
+TEST_F(WebOperations, ClockIsSetFromThisPc)
+{
+    net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Uhr"));
+    ASSERT_NE(device, nullptr);
+    auto p = serial(device);
+    EXPECT_TRUE(ops::setClock(p)) << result();
+    EXPECT_EQ(result(), app::textAt(35233));
+    EXPECT_EQ(stepsAfterSearch(), texts({35112, 35123, 35113, 35106}));
+    const auto form = simulator->device(0).webState.dateTime;
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(form->accepted);
+    EXPECT_EQ(form->body.rfind("mdte=1&mdt=", 0), 0u);
+    const auto zone = platform::currentTimeZone();
+    EXPECT_NEAR(static_cast<double>(form->localTime), static_cast<double>(zone.utcSeconds - 60 * zone.biasMinutes), 120);
+
+    simulator->update(0, [](devsim::Device& dev) { dev.web.dateTimeState = -2; });
+    auto rtc = serial(window.devices().at(0));
+    EXPECT_FALSE(ops::setClock(rtc));
+    EXPECT_EQ(result(), app::textAt(35235));
+}
+
+TEST_F(WebOperations, HostileWebAnswersEndWithinTheirLimits)
+{
+    setTimeScale(400);  // the five-minute wait for a first byte passes in under a second
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Feind");
+    net::DeviceRecord* device = findDevice(d);
+    ASSERT_NE(device, nullptr);
+    const std::pair<const char*, int> faults[] = {
+        {"web-no-answer", 35205},          {"web-close-on-accept", 35206}, {"web-long-header", 35205},
+        {"web-absolute-location", 35206},  {"web-lowercase-location", 35206},
+        {"web-long-cookie", 35206},
+    };
+    for (const auto& [fault, text] : faults) {
+        auto parsed = devsim::parseFaults(fault);
+        ASSERT_TRUE(parsed) << fault;
+        // Logins that the station could not read leave sessions behind on the device.
+        simulator->update(0, [&](devsim::Device& dev) {
+            dev.faults = *parsed;
+            dev.webState.sessions.clear();
+        });
+        auto p = serial(window.devices().at(0));
+        EXPECT_FALSE(ops::setClock(p)) << fault;
+        EXPECT_EQ(result(), app::textAt(static_cast<unsigned>(text))) << fault;
+    }
+}
