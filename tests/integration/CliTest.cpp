@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 
+#include "support/FirmwareFile.h"
 #include "support/TempDir.h"
 #include "Testbed.h"
 
@@ -22,9 +23,10 @@ protected:
     test::TempDir dir;
 
     // Runs the console front end with protocol time sped up like the tests' own.
-    Run cli(const std::string& arguments)
+    Run cli(const std::string& arguments, int timeScale = 10)
     {
-        const std::string command = "VESTROLAN_TIME_SCALE=10 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+        const std::string command = "VESTROLAN_TIME_SCALE=" + std::to_string(timeScale) +
+                                    " VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " " + arguments + " 2>" + dir.file("stderr.txt");
         FILE* pipe = ::popen(command.c_str(), "r");
         std::string out;
@@ -132,4 +134,47 @@ TEST_F(Cli, UnknownDeviceAndWrongPassword)
     EXPECT_EQ(r.out, "The entered password was wrong!\n");
     EXPECT_EQ(cli("frobnicate").status, 1);
     EXPECT_EQ(cli("rename nomac X").status, 1);
+}
+
+TEST_F(Cli, UpdateAndClock)
+{
+    twoDevices();
+    dir.write("VestrolanV107.hex", test::firmwareImage("1.07", 40));
+    Run r = cli("--lang en --card 0 update 02:00:00:00:00:01 " + dir.file("VestrolanV107.hex"), 50);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The update was executed successfully!\n");
+    EXPECT_FLOAT_EQ(static_cast<float>(simulator->device(0).appVersion), 1.07f);
+    r = cli("--lang en --card 0 clock 02:00:00:00:00:01");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The time was set successfully!\n");
+    EXPECT_TRUE(simulator->device(0).webState.clockSetTo.has_value());
+}
+
+TEST_F(Cli, SerialNumberWithReleaseCheckAndLog)
+{
+    twoDevices();
+    dir.write("SNR.LOG", "01.02.2023 10:11:12 AB 00000555\n01.02.2023 10:12:00 AB #SNR FOUND 00000555\n");
+    // A used number without the operator's agreement is refused before anything is sent.
+    Run r = cli("--lang en --card 0 --snr " + dir.str() + " --sign XY serial 02:00:00:00:00:01 555");
+    EXPECT_EQ(r.status, 1);
+    std::string log = dir.read("SNR.LOG");
+    EXPECT_NE(log.find(" XY The serial number 00000555 was used at 01.02.2023 on 10:11:12 by AB already!\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" XY NO release\n"), std::string::npos);
+    EXPECT_EQ(simulator->device(0).serialNumber, 1001u);
+
+    // With --yes and the release password the number is released, assigned, set and confirmed.
+    r = cli("--lang en --card 0 --snr " + dir.str() + " --sign XY --yes --release-password 40317 serial "
+            "02:00:00:00:00:01 555");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "The serial number was set successfully!\n");
+    EXPECT_EQ(simulator->device(0).serialNumber, 555u);
+    log = dir.read("SNR.LOG");
+    EXPECT_NE(log.find(" XY password OK => release\n"), std::string::npos);
+    EXPECT_NE(log.find(" XY 00000555\n"), std::string::npos);
+    EXPECT_NE(log.find(" XY #SNR FOUND 00000555\n"), std::string::npos);
+
+    EXPECT_EQ(cli("--lang en serial 02:00:00:00:00:01 0").out,
+              "The serial number must be within the range from 1 to 99999999!\n");
 }
