@@ -10,6 +10,8 @@ if [ "${1:-}" = "--real" ]; then
   shift
   exec "$station" "$@"
 fi
+# The demonstration firmware folder lets "Update" offer a newer firmware at once.
+set -- "-FW=$here/res/demo/firmware" "$@"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   echo "No display: running under xvfb-run (set QT_QPA_PLATFORM=offscreen to run without any)." >&2
   exec xvfb-run -a "$here/tests/integration/testbed.sh" "$here/scripts/demo-network.sh" "$station" "$@"
