@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   iproute2 util-linux
   xvfb xauth
+  fonts-dejavu-core qt6-translations-l10n
 )
 missing=()
 for p in "${packages[@]}"; do

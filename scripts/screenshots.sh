@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Renders the station's windows to PNG files without a display: the main window in each operating
+# mode and every dialog, in German and in English. Usage: scripts/screenshots.sh OUTDIR
+set -euo pipefail
+if [ "$#" -ne 1 ]; then
+  echo "usage: scripts/screenshots.sh OUTDIR" >&2
+  exit 2
+fi
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/build.sh" "$here/build" >/dev/null
+export QT_QPA_PLATFORM=offscreen
+# The offscreen platform remarks on every window it cannot size from hints; that is no fault.
+"$here/build/src/ui/vestrolan-screenshots" "$1" 2> >(grep -v -e 'propagateSizeHints' -e 'XDG_RUNTIME_DIR' >&2)

@@ -1,0 +1,41 @@
+#pragma once
+// The language dialog: German or English, each a radio button with a flag beside it that selects
+// the button when clicked. OK switches the text language at once and stores the choice.
+#include <QDialog>
+
+#include "platform/SettingsStore.h"
+
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace vst::ui {
+
+class CLangDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CLangDlg(platform::SettingsStore& settings, QWidget* parent = nullptr);
+
+    QRadioButton* germanButton() const { return german_; }
+    QRadioButton* englishButton() const { return english_; }
+    QLabel* germanPicture() const { return germanPicture_; }
+    QLabel* englishPicture() const { return englishPicture_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* cancelButton() const { return cancel_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void onOk();
+
+    platform::SettingsStore& settings_;
+    QRadioButton* german_ = nullptr;
+    QRadioButton* english_ = nullptr;
+    QLabel* germanPicture_ = nullptr;
+    QLabel* englishPicture_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+};
+
+}  // namespace vst::ui

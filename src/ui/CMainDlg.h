@@ -1,0 +1,193 @@
+#pragma once
+// The station's main window: the operator's sign, the repair or batch number, the current device,
+// the device list, two progress bars and the buttons of the operating mode. It owns the device
+// list, the network cards and the run flags. Each service button checks its preconditions, asks
+// what it needs through the prompt, disables the controls and starts one worker; the worker talks
+// to the window only through the worker channel, whose calls run here on the window's thread.
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/NetworkCards.h"
+#include "app/SerialLog.h"
+#include "app/Texts.h"
+#include "net/DeviceRecord.h"
+#include "ops/WorkerChannel.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+
+namespace vst::config {
+struct CalibrationRequest;
+}
+
+namespace vst::ui {
+
+class CDeviceListCtrl;
+class CIpAddressCtrl;
+class COutputDlg;
+class CProgressTextCtrl;
+class UiPrompt;
+class WindowChannel;
+
+// The switches of the control-enabling routine.
+struct ControlSwitches {
+    bool search = false;          // 10006, 10016, 10019
+    bool address = false;         // 10007, 10009
+    bool device = false;          // 10010 to 10015, 10021 to 10023
+    bool programming = false;     // 10020, while programming is allowed
+    bool list = false;            // 10026
+    bool enduranceStart = false;  // 10017
+    bool enduranceStop = false;   // 10018
+};
+
+class CMainDlg : public QWidget {
+    Q_OBJECT
+public:
+    // The list's least width and its height in service mode, in dialog units; the other modes
+    // shrink its height to 130/150.
+    static constexpr int kListWidthUnits = 400;
+    static constexpr int kListHeightUnits = 150;
+    static constexpr const char* kServicePassword = "730";
+
+    CMainDlg(UiPrompt& prompt, std::vector<app::NetworkCard> cards, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    // The start-up of the window: texts, mode layout, card and address choice, the serial-number
+    // log check and the operator sign. False when the window ends with cancel (the program ends).
+    bool initialise();
+    // Puts every text of the current language on the window: menu, captions, list headers, title.
+    void applyTexts();
+    void enableControls(const ControlSwitches& on);
+
+    ops::WorkerChannel& channel();
+    WindowChannel& windowChannel() { return *channel_; }
+
+    // A control by its id.
+    QWidget* control(int id) const;
+    QAction* menuAction(int id) const;
+    CDeviceListCtrl* deviceList() const { return list_; }
+    CProgressTextCtrl* firstProgress() const { return progress1_; }
+    CProgressTextCtrl* secondProgress() const { return progress2_; }
+    CIpAddressCtrl* addressField() const { return address_; }
+    const std::vector<app::NetworkCard>& cards() const { return cards_; }
+    const app::NetworkCard* selectedCard() const { return selectedCard_; }
+    bool programmingAllowed() const { return programmingAllowed_; }
+    int runningWorkers() const { return running_; }
+    // The list height of service mode, in pixels.
+    int serviceListHeight() const { return serviceListHeight_; }
+    const std::vector<COutputDlg*>& logWindows() const { return logs_; }
+
+    // Serves the workers' messages until no worker runs, then joins their threads.
+    void waitForWorkers();
+
+    // The service commands (buttons and the list's shortcuts).
+    void search();
+    void update();
+    void serialNumber();
+    void networkConfiguration();
+    void deviceName();
+    void backup();
+    void restore();
+
+    // The window side of the worker messages WM_USER+1 to +27; window thread only.
+    int showWorkerMessage(const ops::TextWithValue& message);  // +1
+    void workerFinished(std::thread::id worker);               // +2
+    void setHeading(const ops::TextWithValue& heading);        // +3
+    void setStep(const ops::TextWithValue& step);              // +4
+    void setStepPosition(int position);                        // +5
+    void setStepText(const std::string& text);                 // +6
+    int deviceCount() const;                                   // +7
+    net::DeviceRecord* deviceAt(int row) const;                // +8
+    void addDevice(std::unique_ptr<net::DeviceRecord> record);  // +9
+    net::DeviceRecord* replaceDevice(std::unique_ptr<net::DeviceRecord> record);  // +10
+    void removeDevice(const net::DeviceRecord& record);        // +11
+    void selectDevice(net::DeviceRecord* record);              // +12
+    net::DeviceRecord* currentDevice() const;                  // +13
+    void repaintList();                                        // +14
+    bool busy() const { return busy_; }                        // +15
+    void searchStarted();                                      // +16
+    void searchEnded();                                        // +17
+    net::DeviceRecord* takeOnlyListedDevice();                 // +18
+    bool enduranceActive() const { return enduranceActive_; }  // +19
+    bool enterSerialNumber();                                  // +20
+    bool releaseSerialNumber(uint32_t serial);                 // +21
+    std::optional<std::string> askConfiguration(const std::string& configuration, bool editable);  // +23
+    bool calibrate(config::CalibrationRequest& request);      // +24
+    const std::string& operatorSign() const { return sign_; }  // +25
+    ops::LogWindow* createLogWindow();                         // +26
+    void destroyLogWindow(ops::LogWindow* log);                // +27
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    QPushButton* addButton(int id);
+    QLabel* addLabel(int id);
+    void applyTitle();
+    void applyModeLayout();
+    void showDevice(const net::DeviceRecord* record);
+    void clearDevices();
+    ControlSwitches idleSwitches() const;
+    void setCloseEnabled(bool enabled);
+    void setSearchCaptions(bool searching);
+
+    void onCardChosen(int index);
+    void onListSelectionChanged();
+    void onListDoubleClicked(int row, int column);
+    void onLanguage();
+
+    // The device password for an operation: the service password with VAZIR, the operator's for
+    // a protected device, else empty; nullopt when the operator cancelled.
+    std::optional<std::string> devicePassword(const net::DeviceRecord& device);
+    std::optional<std::string> firmwareFile();
+    // Common to every single-device worker: controls off, closing off, the thread started.
+    template <typename Params>
+    void startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Params> params);
+    void launch(std::thread worker);
+    void reapWorkers();
+    app::SerialLog serialLog() const;
+    void refuse(app::TextId text, uint32_t style);
+
+    UiPrompt& prompt_;
+    std::unique_ptr<WindowChannel> channel_;
+    std::vector<app::NetworkCard> cards_;
+    const app::NetworkCard* selectedCard_ = nullptr;
+    std::string sign_;
+    bool programmingAllowed_ = false;
+    bool busy_ = false;
+    bool enduranceActive_ = false;
+    bool searching_ = false;
+    bool closePending_ = false;
+    int running_ = 0;
+    std::vector<std::thread> workers_;
+    std::vector<std::thread::id> finished_;
+    std::vector<COutputDlg*> logs_;
+    int serviceListHeight_ = 0;
+
+    QMenuBar* menuBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QAction* languageAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QLabel* signLabel_ = nullptr;     // 10001
+    QLabel* batchLabel_ = nullptr;    // 10003
+    QLabel* deviceLabel_ = nullptr;   // 10005
+    QComboBox* cardList_ = nullptr;   // 10007
+    CIpAddressCtrl* address_ = nullptr;  // 10009
+    CDeviceListCtrl* list_ = nullptr;    // 10026
+    CProgressTextCtrl* progress1_ = nullptr;  // 10027
+    CProgressTextCtrl* progress2_ = nullptr;  // 10028
+};
+
+}  // namespace vst::ui

@@ -1,0 +1,272 @@
+// Renders the station's windows to PNG files, so that anyone can look at the interface without
+// clicking through it: the main window in each operating mode (with a few listed devices) and
+// every dialog, in German and in English.
+//
+//   vestrolan-screenshots OUTDIR
+//
+// Runs on any Qt platform; scripts/screenshots.sh uses the offscreen one.
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/CApp.h"
+#include "app/Texts.h"
+#include "config/CalibrationRequest.h"
+#include "ops/Reporting.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CDeviceListCtrl.h"
+#include "ui/CLangDlg.h"
+#include "ui/CMainDlg.h"
+#include "ui/CNameDlg.h"
+#include "ui/CNetDlg.h"
+#include "ui/COutputDlg.h"
+#include "ui/CPasswordDlg.h"
+#include "ui/CPersDlg.h"
+#include "ui/CRepNoDlg.h"
+#include "ui/CSerialNoDlg.h"
+#include "ui/QtPrompt.h"
+#include "ui/UiPrompt.h"
+#include "ui/UiText.h"
+
+using namespace vst;
+
+namespace {
+
+// Settings that nobody stores: the language dialog only switches the offset here.
+class NoSettings : public platform::SettingsStore {
+public:
+    std::optional<uint32_t> readNumber(const std::string&, const std::string&) override { return std::nullopt; }
+    std::optional<std::string> readText(const std::string&, const std::string&, size_t) override { return std::nullopt; }
+    bool writeNumber(const std::string&, const std::string&, uint32_t) override { return true; }
+};
+
+// Answers the start-up questions of the main window without showing anything.
+class DemoPrompt : public ui::UiPrompt {
+public:
+    int messageBox(const std::string&, uint32_t) override { return app::kIdOk; }
+    std::optional<std::string> askPassword() override { return std::nullopt; }
+    std::optional<std::string> chooseFile(const ui::FileDialogRequest&) override { return std::nullopt; }
+    std::optional<std::string> askOperatorSign(const std::string&) override { return std::string("MM"); }
+    std::optional<std::string> askRepairNumber() override { return std::nullopt; }
+    bool editSerialNumber(net::DeviceRecord&) override { return false; }
+    bool editDeviceName(net::DeviceRecord&) override { return false; }
+    bool editNetworkSettings(net::DeviceRecord&) override { return false; }
+    bool chooseLanguage() override { return false; }
+    void showAbout() override {}
+    std::optional<std::string> runConfigurationAssistant(const std::string&, bool) override { return std::nullopt; }
+    bool calibrateEnergySensor(config::CalibrationRequest&) override { return false; }
+    void openUrl(const std::string&) override {}
+};
+
+std::unique_ptr<net::DeviceRecord> device(int kind, uint8_t id, const char* name, uint32_t serial, float app,
+                                          float boot, int32_t status, bool password = false)
+{
+    auto r = std::make_unique<net::DeviceRecord>();
+    r->productKind = kind;
+    r->mac = {0x02, 0x00, 0x00, 0x00, 0x00, id};
+    r->name.assign(name);
+    r->serialNumber = serial;
+    r->appVersion = app;
+    r->bootloaderVersion = boot;
+    r->address = net::toNetworkOrder(0xC0A80064u + id);
+    r->mask = net::toNetworkOrder(0xFFFFFF00u);
+    r->rowStatus = status;
+    r->passwordRequired = password;
+    return r;
+}
+
+std::vector<app::NetworkCard> demoCards()
+{
+    app::NetworkCard lan;
+    lan.description = "Ethernet (eth0)";
+    lan.addresses = {{0xC0A80001u, 0xFFFFFF00u}};
+    lan.index = 0;
+    app::NetworkCard wlan;
+    wlan.description = "WLAN (wlan0)";
+    wlan.addresses = {{0x0A14FFFEu, 0xFFFF0000u}};
+    wlan.index = 1;
+    return {lan, wlan};
+}
+
+class Renderer {
+public:
+    explicit Renderer(QString folder) : folder_(std::move(folder)) {}
+
+    bool save(QWidget& widget, const QString& name)
+    {
+        widget.show();
+        QApplication::processEvents();
+        const QString file = QDir(folder_).filePath(name + QStringLiteral(".png"));
+        const bool ok = withTitleBar(widget).save(file);
+        std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.toLocal8Bit().constData());
+        widget.hide();
+        failures_ += ok ? 0 : 1;
+        return ok;
+    }
+    int failures() const { return failures_; }
+
+private:
+    // The window's contents under a plain title bar that shows its title, since the platform's own
+    // frame is not part of a widget's picture.
+    static QPixmap withTitleBar(QWidget& widget)
+    {
+        const QPixmap contents = widget.grab();
+        QFont font = widget.font();
+        font.setBold(true);
+        const int titleHeight = QFontMetrics(font).height() + 10;
+        QPixmap framed(contents.width() + 2, contents.height() + titleHeight + 1);
+        framed.fill(QColor(60, 60, 60));
+        QPainter painter(&framed);
+        painter.fillRect(1, 1, contents.width(), titleHeight - 1, QColor(45, 85, 140));
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(9, 1, contents.width() - 16, titleHeight - 1), Qt::AlignVCenter | Qt::AlignLeft,
+                         widget.windowTitle());
+        painter.drawPixmap(1, titleHeight, contents);
+        return framed;
+    }
+
+    QString folder_;
+    int failures_ = 0;
+};
+
+void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode mode, const std::string& records)
+{
+    app::AppSettings settings;
+    settings.internalMode = mode != app::OperatingMode::Service;
+    settings.operatingMode = mode;
+    if (mode != app::OperatingMode::Service) {
+        settings.serialNumberPath = records;
+        settings.networkCardIndex = 0;
+        settings.targetAddress = 0xC0A800C8u;
+        settings.firmwarePath = records;
+        settings.programmerPath = records;
+    }
+    app::CApp::instance().setSettings(settings);
+
+    DemoPrompt prompt;
+    ui::CMainDlg window(prompt, demoCards());
+    if (!window.initialise()) {
+        std::printf("FAILED the main window did not start\n");
+        return;
+    }
+    const bool service = mode == app::OperatingMode::Service;
+    window.addDevice(device(0, 1, "Kesselhaus", 12345678, 1.05f, 1.02f, service ? 0 : 2));
+    window.addDevice(device(0, 2, "Halle 3", 12345679, 1.0512f, 1.02f, service ? 0 : 1, true));
+    window.addDevice(device(0, 3, "Neu ab Lager", net::kNoSerialNumber, 1.04f, 1.01f, service ? 0 : 3));
+    window.addDevice(device(1, 4, "Z\xE4hler Ost", net::kNoSerialNumber, 2.5f, 0.0f, 0));
+    window.addDevice(device(3, 5, "Funk-Gateway", 20000001, 3.1f, 0.0f, 0));
+    window.deviceList()->selectOnly(0);
+    if (service) {
+        window.setStep({app::loadText(35102), 55});
+    } else {
+        window.setHeading({app::loadText(35313), 40});
+        window.setStep({app::loadText(35126), 70});
+    }
+    static const char* kModeNames[] = {"service", "stock", "endurance", "production"};
+    out.save(window, language + QStringLiteral("-main-") + QString::fromLatin1(kModeNames[static_cast<int>(mode)]));
+    app::CApp::instance().setSettings({});
+}
+
+void renderDialogs(Renderer& out, const QString& language, const std::string& records)
+{
+    DemoPrompt prompt;
+    NoSettings settings;
+    auto record = device(0, 1, "Kesselhaus", 12345678, 1.05f, 1.02f, 0);
+    record->gateway = net::toNetworkOrder(0xC0A80001u);
+    record->dhcpClient = true;
+
+    {
+        ui::CAboutDlg dialog;
+        out.save(dialog, language + QStringLiteral("-about"));
+    }
+    {
+        ui::CLangDlg dialog(settings);
+        out.save(dialog, language + QStringLiteral("-language"));
+    }
+    {
+        ui::CPasswordDlg dialog(prompt);
+        out.save(dialog, language + QStringLiteral("-password"));
+    }
+    {
+        ui::CNetDlg dialog(prompt, *record);
+        out.save(dialog, language + QStringLiteral("-network"));
+    }
+    {
+        ui::CNameDlg dialog(prompt, *record);
+        out.save(dialog, language + QStringLiteral("-name"));
+    }
+    {
+        ui::CSerialNoDlg dialog(prompt, *record);
+        out.save(dialog, language + QStringLiteral("-serial-number"));
+    }
+    {
+        ui::CPersDlg dialog(prompt, records);
+        dialog.loadList();
+        out.save(dialog, language + QStringLiteral("-operator-sign"));
+    }
+    {
+        ui::CRepNoDlg dialog(prompt);
+        out.save(dialog, language + QStringLiteral("-repair-number"));
+    }
+    {
+        ui::COutputDlg dialog;
+        dialog.appendLog(app::loadText(36031));
+        dialog.appendLog("  - " + app::loadText(35105) + "\r\n  - " + app::loadText(35119) + "\r\n  - MSG: " +
+                         app::loadText(35227) + "\r\n  - " + app::loadText(35106) + "\r\n");
+        dialog.allowClose();
+        QApplication::processEvents();
+        out.save(dialog, language + QStringLiteral("-log-window"));
+    }
+    {
+        QMessageBox box;
+        ui::prepareMessageBox(box, ui::fromCp1252(app::loadText(35400)), app::kMbYesNo | app::kMbIconExclamation |
+                                                                            app::kMbDefaultButton2);
+        out.save(box, language + QStringLiteral("-message-box"));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: vestrolan-screenshots OUTDIR\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "vestrolan-screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+    // The production modes need a record folder with a serial-number log and a sign list.
+    QTemporaryDir records;
+    if (!records.isValid()) return 1;
+    const std::string root = records.path().toStdString();
+    std::ofstream(root + "/SNR.LOG") << "";
+    std::ofstream(root + "/MA.LST") << "MM\nAB\nCD\n";
+
+    Renderer out(folder);
+    for (const int offset : {app::kGermanOffset, app::kEnglishOffset}) {
+        app::CApp::instance().setTextIdOffset(offset);
+        ui::applyQtTranslation();
+        const QString language = offset == 0 ? QStringLiteral("de") : QStringLiteral("en");
+        for (const auto mode : {app::OperatingMode::Service, app::OperatingMode::Stock, app::OperatingMode::Endurance,
+                                app::OperatingMode::Production}) {
+            renderMainWindow(out, language, mode, root);
+        }
+        renderDialogs(out, language, root);
+    }
+    return out.failures() == 0 ? 0 : 1;
+}

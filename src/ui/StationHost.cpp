@@ -1,0 +1,71 @@
+#include "ui/StationHost.h"
+
+#include <QApplication>
+
+#include "app/Version.h"
+#include "platform/Network.h"
+#include "ui/CMainDlg.h"
+#include "ui/QtPrompt.h"
+
+namespace vst::ui {
+
+StationHost::StationHost(int& argc, char** argv, platform::SettingsStore& settings)
+    : argc_(argc), argv_(argv), settings_(settings)
+{
+}
+
+StationHost::~StationHost() = default;
+
+void StationHost::constructMainWindow()
+{
+    // The window object itself needs the framework, which starts later; what its construction
+    // does first, the card enumeration, happens here in the start-up order.
+    if (enumerateCards(&cards_) < 0) cards_.clear();
+}
+
+int StationHost::enumerateCards(std::vector<app::NetworkCard>* cards) { return app::enumerateNetworkCards(cards); }
+
+void StationHost::registerCommonControls(uint32_t) {}
+
+void StationHost::baseInitialise()
+{
+    if (!QApplication::instance()) application_ = std::make_unique<QApplication>(argc_, argv_);
+    QApplication::setApplicationName(QString::fromLatin1(app::programProductName()));
+    QApplication::setApplicationVersion(QString::fromLatin1(app::programProductVersion()));
+}
+
+UiPrompt& StationHost::prompt()
+{
+    if (!operatorPrompt_) operatorPrompt_ = std::make_unique<QtPrompt>(settings_);
+    return *operatorPrompt_;
+}
+
+void StationHost::showStartupError(const std::string& text)
+{
+    // The language is known by now: the box's own buttons follow it.
+    applyQtTranslation();
+    prompt().messageBox(text, app::kMbIconError);
+}
+
+bool StationHost::startSockets() { return platform::startNetworking(); }
+
+void StationHost::runMainWindow()
+{
+    applyQtTranslation();
+    CMainDlg window(prompt(), std::move(cards_));
+    if (operatorPrompt_) operatorPrompt_->setParentWindow(&window);
+    if (window.initialise()) {
+        shown_ = true;
+        window.show();
+        runEventLoop(window);
+    }
+    if (operatorPrompt_) operatorPrompt_->setParentWindow(nullptr);
+}
+
+void StationHost::runEventLoop(CMainDlg& window)
+{
+    QObject::connect(qApp, &QApplication::lastWindowClosed, &window, [] { QApplication::quit(); });
+    QApplication::exec();
+}
+
+}  // namespace vst::ui

@@ -1,0 +1,204 @@
+#pragma once
+// An operator who answers the window's message boxes and dialogs from a script. The dialogs are
+// the real ones: the script fills in their fields and presses OK; a dialog that refuses the input
+// (and stays open) is then cancelled, as an operator would give up.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Language.h"
+#include "config/CalibrationRequest.h"
+#include "ui/CIpAddressCtrl.h"
+#include "ui/CNameDlg.h"
+#include "ui/CNetDlg.h"
+#include "ui/CPasswordDlg.h"
+#include "ui/CPersDlg.h"
+#include "ui/CRepNoDlg.h"
+#include "ui/CSerialNoDlg.h"
+#include "ui/UiPrompt.h"
+#include "ui/UiText.h"
+
+namespace vst::test {
+
+struct NetworkEntry {
+    int dhcp = 0;
+    QString address, mask, gateway, dns1, dns2;
+};
+
+class ScriptedUiPrompt : public ui::UiPrompt {
+public:
+    struct Shown {
+        std::string text;
+        uint32_t style;
+    };
+
+    // Message boxes: what was shown, and the answers (OK when the script is empty).
+    std::vector<Shown> shown;
+    std::deque<int> answers;
+    // Called when a message box is shown, before it is answered (e.g. to look at the window).
+    std::function<void(const std::string&)> onMessage;
+
+    // Each dialog takes the next entry; nullopt (or an empty script) cancels the dialog.
+    std::deque<std::optional<QString>> passwords;
+    std::deque<std::optional<std::string>> files;
+    std::deque<std::optional<int>> signChoices;  // index in the sign list
+    std::deque<std::optional<QString>> repairNumbers;
+    std::deque<std::optional<QString>> serialNumbers;
+    std::deque<std::optional<QString>> names;
+    std::deque<std::optional<NetworkEntry>> networks;
+    std::deque<bool> languageChoices;  // true = English
+    platform::SettingsStore* settings = nullptr;
+
+    int passwordDialogs = 0;
+    int serialDialogs = 0;
+    int nameDialogs = 0;
+    int networkDialogs = 0;
+    int aboutBoxes = 0;
+    std::vector<ui::FileDialogRequest> fileRequests;
+    std::vector<std::string> signLists;  // the sign lists offered
+    std::vector<std::string> openedUrls;
+    int configurationRequests = 0;
+    int calibrationRequests = 0;
+
+    int messageBox(const std::string& text, uint32_t style) override
+    {
+        shown.push_back({text, style});
+        if (onMessage) onMessage(text);
+        if (answers.empty()) return app::kIdOk;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+
+    // The texts shown, in order.
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : shown) out.push_back(s.text);
+        return out;
+    }
+
+    std::optional<std::string> askPassword() override
+    {
+        ++passwordDialogs;
+        ui::CPasswordDlg dialog(*this);
+        const auto entry = next(passwords);
+        if (!entry) return std::nullopt;
+        dialog.edit()->setText(*entry);
+        if (!pressOk(dialog, dialog.okButton())) return std::nullopt;
+        return dialog.password();
+    }
+
+    std::optional<std::string> chooseFile(const ui::FileDialogRequest& request) override
+    {
+        fileRequests.push_back(request);
+        return next(files);
+    }
+
+    std::optional<std::string> askOperatorSign(const std::string& serialNumberPath) override
+    {
+        signLists.push_back(serialNumberPath);
+        ui::CPersDlg dialog(*this, serialNumberPath);
+        if (!dialog.loadList()) return std::nullopt;
+        const auto choice = next(signChoices);
+        if (!choice) return std::nullopt;
+        dialog.signList()->setCurrentIndex(*choice);
+        if (!pressOk(dialog, dialog.okButton())) return std::nullopt;
+        return dialog.sign();
+    }
+
+    std::optional<std::string> askRepairNumber() override
+    {
+        ui::CRepNoDlg dialog(*this);
+        const auto entry = next(repairNumbers);
+        if (!entry) return std::nullopt;
+        dialog.edit()->setText(*entry);
+        if (!pressOk(dialog, dialog.okButton())) return std::nullopt;
+        return dialog.repairNumber();
+    }
+
+    bool editSerialNumber(net::DeviceRecord& record) override
+    {
+        ++serialDialogs;
+        ui::CSerialNoDlg dialog(*this, record);
+        const auto entry = next(serialNumbers);
+        if (!entry) return false;
+        dialog.edit()->setText(*entry);
+        return pressOk(dialog, dialog.okButton());
+    }
+
+    bool editDeviceName(net::DeviceRecord& record) override
+    {
+        ++nameDialogs;
+        ui::CNameDlg dialog(*this, record);
+        const auto entry = next(names);
+        if (!entry) return false;
+        dialog.edit()->setText(*entry);
+        return pressOk(dialog, dialog.okButton());
+    }
+
+    bool editNetworkSettings(net::DeviceRecord& record) override
+    {
+        ++networkDialogs;
+        ui::CNetDlg dialog(*this, record);
+        const auto entry = next(networks);
+        if (!entry) return false;
+        dialog.dhcpList()->setCurrentIndex(entry->dhcp);
+        dialog.field(ui::CNetDlg::kAddress)->setText(entry->address);
+        dialog.field(ui::CNetDlg::kMask)->setText(entry->mask);
+        dialog.field(ui::CNetDlg::kGateway)->setText(entry->gateway);
+        dialog.field(ui::CNetDlg::kDns1)->setText(entry->dns1);
+        dialog.field(ui::CNetDlg::kDns2)->setText(entry->dns2);
+        return pressOk(dialog, dialog.okButton());
+    }
+
+    bool chooseLanguage() override
+    {
+        if (languageChoices.empty() || !settings) return false;
+        const bool english = languageChoices.front();
+        languageChoices.pop_front();
+        app::chooseLanguage(english, *settings);
+        return true;
+    }
+
+    void showAbout() override { ++aboutBoxes; }
+
+    std::optional<std::string> runConfigurationAssistant(const std::string&, bool) override
+    {
+        ++configurationRequests;
+        return std::nullopt;
+    }
+
+    bool calibrateEnergySensor(config::CalibrationRequest&) override
+    {
+        ++calibrationRequests;
+        return false;
+    }
+
+    void openUrl(const std::string& url) override { openedUrls.push_back(url); }
+
+private:
+    template <typename T>
+    static std::optional<T> next(std::deque<std::optional<T>>& script)
+    {
+        if (script.empty()) return std::nullopt;
+        auto entry = script.front();
+        script.pop_front();
+        return entry;
+    }
+
+    // Presses OK; true when the dialog took the input and closed.
+    static bool pressOk(QDialog& dialog, QPushButton* ok)
+    {
+        ok->click();
+        return dialog.result() == QDialog::Accepted;
+    }
+};
+
+}  // namespace vst::test

@@ -1,0 +1,365 @@
+// The service round of the main window against simulated devices in the private test network:
+// search, select, rename, network configuration, backup, restore, firmware update and serial
+// number, each started by its button with the dialogs answered by the scripted operator.
+#include <QAction>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "ui/QtPrompt.h"
+
+#include "Testbed.h"
+#include "WindowFixture.h"
+
+using namespace vst;
+
+namespace {
+
+constexpr int kWorkerTimeoutMs = 60000;
+
+class ServiceRound : public test::Testbed {
+protected:
+    void SetUp() override
+    {
+        test::Testbed::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        app::CApp::instance().setTextIdOffset(app::kGermanOffset);
+        prompt.settings = &store;
+        records.write("SNR.LOG", "");
+        records.write("MA.LST", "AB\nMM\n");
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        app::CApp::instance().setSettings({});
+        test::Testbed::TearDown();
+    }
+
+    // The fleet: two kind-0 devices (the second password-protected) and a kind-1 device.
+    void startFleet()
+    {
+        addDeviceAddress("192.168.0.101/24");
+        addDeviceAddress("192.168.0.102/24");
+        addDeviceAddress("192.168.0.110/24");
+        auto plain = test::simulatedDevice("192.168.0.101", 1, "Kessel");
+        plain.configuration.userLines = {"[User]", "Ort=Halle"};
+        plain.configuration.processLines = {"#PCN 1"};
+        auto locked = test::simulatedDevice("192.168.0.102", 2, "Tresor");
+        locked.password = "geheim";
+        auto meter = test::simulatedDevice("192.168.0.110", 3, "Zaehler");
+        meter.kind = 1;
+        meter.appVersion = 2.5;
+        startSimulator({plain, locked, meter});
+    }
+
+    void openWindow(const app::AppSettings& settings)
+    {
+        app::CApp::instance().setSettings(settings);
+        window = std::make_unique<ui::CMainDlg>(prompt, cards);
+        ASSERT_TRUE(window->initialise());
+        window->show();
+    }
+
+    bool idle() { return QTest::qWaitFor([&] { return window->runningWorkers() == 0; }, kWorkerTimeoutMs); }
+
+    // Presses the search button and waits until the search has ended.
+    void search()
+    {
+        button(10006)->click();
+        ASSERT_GT(window->runningWorkers(), 0);
+        ASSERT_TRUE(idle());
+    }
+
+    int rowOf(uint8_t id) const
+    {
+        net::DeviceRecord probe;
+        probe.mac = {0x02, 0x00, 0x00, 0x00, 0x00, id};
+        return window->deviceList()->rowOf(probe);
+    }
+    void select(uint8_t id)
+    {
+        const int row = rowOf(id);
+        ASSERT_GE(row, 0) << "device " << int(id) << " is not listed";
+        window->deviceList()->selectOnly(row);
+        ASSERT_NE(window->currentDevice(), nullptr);
+    }
+    QString cell(uint8_t id, int column) const { return window->deviceList()->item(rowOf(id), column)->text(); }
+    QPushButton* button(int id) const { return qobject_cast<QPushButton*>(window->control(id)); }
+    std::string lastMessage() const { return prompt.shown.empty() ? std::string() : prompt.shown.back().text; }
+    uint32_t lastStyle() const { return prompt.shown.empty() ? 0 : prompt.shown.back().style; }
+
+    test::ScriptedUiPrompt prompt;
+    test::MemorySettings store;
+    test::TempDir records;
+    std::unique_ptr<ui::CMainDlg> window;
+};
+
+}  // namespace
+
+TEST_F(ServiceRound, SearchListsEveryDeviceOnceAndCanBeCancelled)
+{
+    startFleet();
+    openWindow({});
+    search();
+    EXPECT_EQ(window->deviceList()->count(), 3);
+    EXPECT_EQ(cell(1, 1), "Kessel");
+    EXPECT_EQ(cell(1, 4), "00001001");
+    EXPECT_EQ(cell(3, 4), "-");
+    EXPECT_EQ(cell(3, 6), "-");
+    EXPECT_EQ(button(10006)->text(), test::german(30011));
+    EXPECT_FALSE(window->busy());
+    EXPECT_TRUE(prompt.shown.empty());
+
+    // A second press while searching cancels; the controls come back when the workers end.
+    button(10006)->click();
+    EXPECT_EQ(button(10006)->text(), test::german(30012));
+    EXPECT_FALSE(button(10010)->isEnabled());
+    button(10006)->click();
+    EXPECT_FALSE(window->busy());
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(button(10006)->text(), test::german(30011));
+    EXPECT_TRUE(button(10006)->isEnabled());
+}
+
+TEST_F(ServiceRound, SearchRunsOnTheSelectedCardOrOnEveryCard)
+{
+    startFleet();
+    ASSERT_EQ(cards.size(), 2u);
+    app::AppSettings s;
+    s.networkCardIndex = static_cast<int32_t>(card1->index);
+    openWindow(s);
+    button(10006)->click();
+    EXPECT_EQ(window->runningWorkers(), 1);
+    ASSERT_TRUE(idle());
+    // The whole-network scope reaches the devices through the second card as well; every answer
+    // came through the selected card.
+    ASSERT_EQ(window->deviceList()->count(), 3);
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(window->deviceList()->recordAt(row)->card, window->selectedCard());
+    }
+    EXPECT_EQ(window->selectedCard()->description, card1->description);
+    window.reset();
+
+    // Production mode searches every card, whichever is selected.
+    s = {};
+    s.internalMode = true;
+    s.operatingMode = app::OperatingMode::Production;
+    s.serialNumberPath = records.str();
+    s.networkCardIndex = static_cast<int32_t>(card1->index);
+    prompt.signChoices = {0};
+    openWindow(s);
+    button(10019)->click();
+    EXPECT_EQ(window->runningWorkers(), 2);
+    EXPECT_EQ(button(10019)->text(), test::german(30024));
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(window->deviceList()->count(), 3);
+    EXPECT_EQ(button(10019)->text(), test::caption(30023));
+}
+
+TEST_F(ServiceRound, DirectedSearchFindsOnlyTheEnteredAddress)
+{
+    startFleet();
+    app::AppSettings s;
+    s.targetAddress = 0xC0A80066;  // 192.168.0.102
+    openWindow(s);
+    search();
+    ASSERT_EQ(window->deviceList()->count(), 1);
+    EXPECT_EQ(cell(2, 1), "Tresor");
+}
+
+TEST_F(ServiceRound, RenameAndNetworkConfigurationOfTheSelectedDevice)
+{
+    startFleet();
+    addDeviceAddress("192.168.0.150/24");
+    openWindow({});
+    search();
+    select(1);
+    EXPECT_TRUE(button(10013)->isEnabled());
+
+    prompt.names = {QStringLiteral("Kessel Nord")};
+    button(10013)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(35223));
+    EXPECT_EQ(lastStyle(), 64u);
+    EXPECT_EQ(simulator->device(0).name, "Kessel Nord");
+    EXPECT_EQ(cell(1, 1), "Kessel Nord");
+    EXPECT_EQ(window->deviceList()->count(), 3);
+
+    prompt.networks = {test::NetworkEntry{0, "192.168.0.150", "255.255.255.0", "192.168.0.1", "0.0.0.0", "0.0.0.0"}};
+    button(10012)->click();
+    // While the worker runs the window cannot be closed, by no way at all.
+    EXPECT_EQ(window->runningWorkers(), 1);
+    EXPECT_FALSE(button(10024)->isEnabled());
+    EXPECT_FALSE(window->menuAction(20011)->isEnabled());
+    EXPECT_FALSE(window->deviceList()->isEnabled());
+    window->close();
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(35222));
+    EXPECT_EQ(devsim::formatIpv4(simulator->device(0).network.address), "192.168.0.150");
+    EXPECT_EQ(cell(1, 2), "192.168.0.150");
+    EXPECT_TRUE(button(10024)->isEnabled());
+    EXPECT_TRUE(button(10012)->isEnabled()) << "the device is still current";
+    EXPECT_EQ(window->currentDevice(), window->deviceList()->recordAt(rowOf(1)));
+}
+
+TEST_F(ServiceRound, ProtectedDeviceAsksForItsPassword)
+{
+    startFleet();
+    openWindow({});
+    search();
+    select(2);
+
+    prompt.names = {QStringLiteral("Falsch")};
+    prompt.passwords = {QStringLiteral("raten")};
+    button(10013)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(prompt.passwordDialogs, 1);
+    EXPECT_EQ(lastMessage(), app::loadText(35208));
+    EXPECT_EQ(simulator->device(1).name, "Tresor");
+
+    select(2);
+    prompt.names = {QStringLiteral("Offen")};
+    prompt.passwords = {QStringLiteral("geheim")};
+    button(10013)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(35223));
+    EXPECT_EQ(simulator->device(1).name, "Offen");
+}
+
+TEST_F(ServiceRound, BackupAndRestoreThroughTheFileDialogs)
+{
+    startFleet();
+    openWindow({});
+    search();
+    select(1);
+
+    prompt.files = {records.file("config-processlist.bak")};
+    button(10014)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(35225));
+    EXPECT_EQ(records.read("config-processlist.bak"), "[User]\nOrt=Halle\n\n#PCN 1\n");
+
+    records.write("neu.bak", "[User]\nOrt=Lager\n\n#PCN 2\n#PCS 3\n");
+    prompt.files = {records.file("neu.bak")};
+    button(10015)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(35227));
+    EXPECT_EQ(simulator->device(0).configuration.userLines, (std::vector<std::string>{"[User]", "Ort=Lager"}));
+    EXPECT_EQ(simulator->device(0).configuration.processLines, (std::vector<std::string>{"#PCN 2", "#PCS 3"}));
+}
+
+TEST_F(ServiceRound, FirmwareUpdateTakesTheNewestFileOfTheFirmwareFolder)
+{
+    startFleet();
+    records.write("VestrolanV104.hex", ";VERSION=1.04\n:00000001FF\n");
+    records.write("VestrolanV106.hex", ";VERSION=1.06\n:00000001FF\n");
+    app::AppSettings s;
+    s.firmwarePath = records.str();
+    openWindow(s);
+    search();
+    select(1);
+    button(10010)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(prompt.fileRequests.empty()) << "no file dialog with a firmware folder";
+    EXPECT_EQ(simulator->device(0).webState.uploads, 1u) << simulator->device(0).webState.uploadProblem;
+    EXPECT_EQ(cell(1, 5), "1.06") << lastMessage();
+}
+
+TEST_F(ServiceRound, SerialNumberInUseNeedsTheReleasePassword)
+{
+    startFleet();
+    records.write("SNR.LOG", "01.02.2024 10:11:12 XY 00004711\n01.02.2024 10:12:00 XY #SNR FOUND 00004711\n");
+    app::AppSettings s;
+    s.internalMode = true;
+    s.serialNumberPath = records.str();
+    prompt.signChoices = {1};
+    openWindow(s);
+    ASSERT_TRUE(button(10011)->isVisibleTo(window.get()));
+    search();
+    select(1);
+
+    // The number is in use: Yes to the question, then the release password.
+    prompt.serialNumbers = {QStringLiteral("4711")};
+    prompt.answers = {app::kIdYes};
+    prompt.passwords = {QStringLiteral("40317")};
+    button(10011)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(simulator->device(0).serialNumber, 4711u) << lastMessage();
+    EXPECT_EQ(cell(1, 4), "00004711");
+    const std::string log = records.read("SNR.LOG");
+    EXPECT_NE(log.find(" MM " + app::loadText(36002)), std::string::npos) << log;
+    EXPECT_NE(log.find(" MM 00004711\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" MM #SNR FOUND 00004711\n"), std::string::npos) << log;
+
+    // Refused: nothing is started and the device keeps its number.
+    select(1);
+    prompt.serialNumbers = {QStringLiteral("4711")};
+    prompt.answers = {app::kIdNo};
+    button(10011)->click();
+    EXPECT_EQ(window->runningWorkers(), 0);
+    EXPECT_EQ(window->currentDevice()->serialNumber, 4711u);
+}
+
+TEST_F(ServiceRound, DeviceOfAnotherKindOpensItsWebPage)
+{
+    startFleet();
+    openWindow({});
+    search();
+    select(3);
+    EXPECT_FALSE(button(10013)->isEnabled());
+    emit window->deviceList()->cellDoubleClicked(rowOf(3), 1);
+    EXPECT_EQ(prompt.openedUrls, std::vector<std::string>{"http://192.168.0.110"});
+}
+
+TEST_F(ServiceRound, ClosingDuringASearchCancelsItFirst)
+{
+    startFleet();
+    openWindow({});
+    button(10006)->click();
+    ASSERT_GT(window->runningWorkers(), 0);
+    window->close();
+    EXPECT_FALSE(window->busy()) << "the search is cancelled";
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 2000)) << "and the window closes after it";
+}
+
+TEST_F(ServiceRound, RealDialogsAreModalOverTheWindowWhileWorkersWait)
+{
+    startFleet();
+    ui::QtPrompt operatorPrompt(store);
+    app::CApp::instance().setSettings({});
+    window = std::make_unique<ui::CMainDlg>(operatorPrompt, cards);
+    operatorPrompt.setParentWindow(window.get());
+    ASSERT_TRUE(window->initialise());
+    window->show();
+    search();
+    select(1);
+
+    // An operator who answers each modal dialog as it comes up.
+    std::vector<QString> answered;
+    QTimer operatorHand;
+    operatorHand.setInterval(20);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* name = qobject_cast<ui::CNameDlg*>(modal)) {
+            answered.push_back(name->windowTitle());
+            name->edit()->setText(QStringLiteral("Echt"));
+            name->okButton()->click();
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            answered.push_back(box->text());
+            EXPECT_EQ(box->textFormat(), Qt::PlainText);
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    operatorHand.start();
+    button(10013)->click();  // returns once the name dialog was answered and the worker started
+    EXPECT_EQ(window->runningWorkers(), 1);
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answered.size() == 2; }, 5000));
+    EXPECT_EQ(answered, (std::vector<QString>{test::german(30500), test::german(35223)}));
+    EXPECT_EQ(simulator->device(0).name, "Echt");
+    operatorPrompt.setParentWindow(nullptr);
+}
