@@ -592,31 +592,22 @@ void CMainDlg::serialNumber()
 
 void CMainDlg::networkConfiguration()
 {
-    net::DeviceRecord* device = list_->current();
-    if (!device) return;
-    // The dialog edits the record itself; an action that does not start leaves it as it was.
-    const net::DeviceRecord before = *device;
-    if (!prompt_.editNetworkSettings(*device) || !device->networkModified) {
-        *device = before;
-        return;
-    }
-    const auto password = devicePassword(*device);
-    if (!password) {
-        *device = before;
-        return;
-    }
-    auto params = std::make_unique<ops::UdpCommandParams>();
-    params->device = device;
-    params->password.assign(*password);
-    startDeviceWorker(ops::sendNetworkConfiguration, std::move(params));
+    editAndSend(&UiPrompt::editNetworkSettings, &net::DeviceRecord::networkModified, ops::sendNetworkConfiguration);
 }
 
 void CMainDlg::deviceName()
 {
+    editAndSend(&UiPrompt::editDeviceName, &net::DeviceRecord::nameModified, ops::sendDeviceName);
+}
+
+void CMainDlg::editAndSend(bool (UiPrompt::*edit)(net::DeviceRecord&), bool net::DeviceRecord::*modified,
+                           bool (*operation)(ops::UdpCommandParams&))
+{
     net::DeviceRecord* device = list_->current();
     if (!device) return;
+    // The dialog edits the record itself; an action that does not start leaves it as it was.
     const net::DeviceRecord before = *device;
-    if (!prompt_.editDeviceName(*device) || !device->nameModified) {
+    if (!(prompt_.*edit)(*device) || !(device->*modified)) {
         *device = before;
         return;
     }
@@ -628,7 +619,7 @@ void CMainDlg::deviceName()
     auto params = std::make_unique<ops::UdpCommandParams>();
     params->device = device;
     params->password.assign(*password);
-    startDeviceWorker(ops::sendDeviceName, std::move(params));
+    startDeviceWorker(operation, std::move(params));
 }
 
 void CMainDlg::backup()

@@ -16,6 +16,7 @@
 #include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
+#include "ops/UdpCommands.h"
 #include "ops/WorkerChannel.h"
 
 class QAction;
@@ -95,6 +96,9 @@ public:
     void serialNumber();
     void networkConfiguration();
     void deviceName();
+    // The edit dialog, then (when it changed the record) the password step and the operation.
+    void editAndSend(bool (UiPrompt::*edit)(net::DeviceRecord&), bool net::DeviceRecord::*modified,
+                     bool (*operation)(ops::UdpCommandParams&));
     void backup();
     void restore();
 

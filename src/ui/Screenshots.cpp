@@ -5,6 +5,13 @@
 //   vestrolan-screenshots OUTDIR
 //
 // Runs on any Qt platform; scripts/screenshots.sh uses the offscreen one.
+#include "config/ConfigurationAssistant.h"
+#include "config/SensorList.h"
+#include "ui/config/CCalibEnergyDlg.h"
+#include "ui/config/CDeviceDlg.h"
+#include "ui/config/CSensorDlg.h"
+
+#include <filesystem>
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
@@ -178,6 +185,44 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
     app::CApp::instance().setSettings({});
 }
 
+// The configuration assistant, a sensor's settings and the energy calibration, on the shipped
+// template folder (copied below the record folder).
+void renderConfigurationDialogs(Renderer& out, const QString& language, const std::string& records)
+{
+    DemoPrompt prompt;
+    const std::string templates = records + "/_Vorlagen";
+    config::ConfigurationAssistant composer("", true);
+    if (composer.loadCatalogueFromFolder(templates) != config::AssistantResult::Ok ||
+        composer.selectBaseDevice(1) != config::AssistantResult::Ok) {
+        std::printf("FAILED the shipped templates cannot be used\n");
+        return;
+    }
+    const std::string configuration = composer.finish();
+    {
+        ui::CDeviceDlg dialog(prompt, configuration, true, templates);
+        if (dialog.initialise()) out.save(dialog, language + QStringLiteral("-configuration-assistant"));
+        const auto& assistant = dialog.assistant();
+        const config::CatalogueSensor* entry = assistant.catalogueSensorOf(0);
+        if (entry && assistant.sensors().size() > 0) {
+            ui::CSensorDlg sensor(prompt, assistant.sensors().at(0), assistant.catalogue().moduleCount,
+                                  config::addressRangeOf(*entry), config::auxAddressRangeOf(*entry));
+            out.save(sensor, language + QStringLiteral("-sensor"));
+        }
+    }
+    {
+        ui::CDeviceDlg dialog(prompt, configuration, false, templates);
+        if (dialog.initialise()) out.save(dialog, language + QStringLiteral("-configuration-view-only"));
+    }
+    {
+        config::CalibrationRequest request;
+        request.sensorName.assign("L1 Strom");
+        request.sensorNumber = 3;
+        request.secondaryIsCurrent = 1;
+        ui::CCalibEnergyDlg dialog(prompt, request);
+        out.save(dialog, language + QStringLiteral("-energy-calibration"));
+    }
+}
+
 void renderDialogs(Renderer& out, const QString& language, const std::string& records)
 {
     DemoPrompt prompt;
@@ -256,6 +301,8 @@ int main(int argc, char** argv)
     const std::string root = records.path().toStdString();
     std::ofstream(root + "/SNR.LOG") << "";
     std::ofstream(root + "/MA.LST") << "MM\nAB\nCD\n";
+    std::filesystem::copy(VST_SOURCE_DIR "/res/templates/_Vorlagen", root + "/_Vorlagen",
+                          std::filesystem::copy_options::recursive);
 
     Renderer out(folder);
     for (const int offset : {app::kGermanOffset, app::kEnglishOffset}) {
@@ -267,6 +314,7 @@ int main(int argc, char** argv)
             renderMainWindow(out, language, mode, root);
         }
         renderDialogs(out, language, root);
+        renderConfigurationDialogs(out, language, root);
     }
     return out.failures() == 0 ? 0 : 1;
 }
