@@ -8,20 +8,9 @@
 
 #include <cerrno>
 
+#include "platform/SocketAddress.h"
+
 namespace vst::platform {
-namespace {
-
-sockaddr_in socketAddress(uint32_t address, uint16_t port)
-{
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(address);
-    sa.sin_port = htons(port);
-    return sa;
-}
-
-}  // namespace
-
 UdpSocket::~UdpSocket() { close(); }
 
 bool UdpSocket::open()

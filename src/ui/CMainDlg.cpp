@@ -624,40 +624,29 @@ void CMainDlg::editAndSend(bool (UiPrompt::*edit)(net::DeviceRecord&), bool net:
 
 void CMainDlg::backup()
 {
-    net::DeviceRecord* device = list_->current();
-    if (!device) return;
-    FileDialogRequest request;
-    request.kind = FileDialogRequest::Kind::Save;
-    request.defaultName = kBackupDefaultName;
-    request.defaultExtension = kBackupExtension;
-    request.filter = kBackupFilter;
-    const auto file = prompt_.chooseFile(request);
-    if (!file) return;
-    if (file->size() >= 260) {
-        refuse(app::TextId{35224}, app::kMbIconError);
-        return;
-    }
-    const auto password = devicePassword(*device);
-    if (!password) return;
-    auto params = std::make_unique<ops::UdpCommandParams>();
-    params->device = device;
-    params->password.assign(*password);
-    params->filePath.assign(*file);
-    startDeviceWorker(ops::backupConfiguration, std::move(params));
+    transferFile(FileDialogRequest::Kind::Save, app::TextId{35224}, ops::backupConfiguration);
 }
 
 void CMainDlg::restore()
 {
+    transferFile(FileDialogRequest::Kind::Open, app::TextId{35226}, ops::restoreConfiguration);
+}
+
+void CMainDlg::transferFile(FileDialogRequest::Kind kind, app::TextId pathTooLong,
+                            bool (*operation)(ops::UdpCommandParams&))
+{
     net::DeviceRecord* device = list_->current();
     if (!device) return;
     FileDialogRequest request;
-    request.kind = FileDialogRequest::Kind::Open;
+    request.kind = kind;
+    if (kind == FileDialogRequest::Kind::Save) request.defaultName = kBackupDefaultName;
     request.defaultExtension = kBackupExtension;
     request.filter = kBackupFilter;
     const auto file = prompt_.chooseFile(request);
     if (!file) return;
+    // The operation's path field holds 259 characters: a longer path would name another file.
     if (file->size() >= 260) {
-        refuse(app::TextId{35226}, app::kMbIconError);
+        refuse(pathTooLong, app::kMbIconError);
         return;
     }
     const auto password = devicePassword(*device);
@@ -666,7 +655,7 @@ void CMainDlg::restore()
     params->device = device;
     params->password.assign(*password);
     params->filePath.assign(*file);
-    startDeviceWorker(ops::restoreConfiguration, std::move(params));
+    startDeviceWorker(operation, std::move(params));
 }
 
 // ---------------------------------------------------------------------------------------------

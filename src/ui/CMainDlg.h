@@ -17,6 +17,7 @@
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
 #include "ops/UdpCommands.h"
+#include "ui/UiPrompt.h"
 #include "ops/WorkerChannel.h"
 
 class QAction;
@@ -36,7 +37,6 @@ class CDeviceListCtrl;
 class CIpAddressCtrl;
 class COutputDlg;
 class CProgressTextCtrl;
-class UiPrompt;
 class WindowChannel;
 
 // The switches of the control-enabling routine.
@@ -96,6 +96,9 @@ public:
     void serialNumber();
     void networkConfiguration();
     void deviceName();
+    // The backup or restore file dialog, then the password step and the operation.
+    void transferFile(FileDialogRequest::Kind kind, app::TextId pathTooLong,
+                      bool (*operation)(ops::UdpCommandParams&));
     // The edit dialog, then (when it changed the record) the password step and the operation.
     void editAndSend(bool (UiPrompt::*edit)(net::DeviceRecord&), bool net::DeviceRecord::*modified,
                      bool (*operation)(ops::UdpCommandParams&));
