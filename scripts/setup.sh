@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest
-  iproute2 util-linux
+  iproute2 util-linux procps
   xvfb xauth
   fonts-dejavu-core qt6-translations-l10n
 )
