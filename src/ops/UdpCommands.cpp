@@ -50,8 +50,22 @@ protected:
     }
     void fail(app::TextId result) { finish(result, kStyleExclamation, false); }
 
-    // Binds the endpoint for the command's target on the device's card.
-    bool bindForTarget(uint32_t target) { return endpoint_.bind(p_.device->card, target); }
+    // The first pass of a command: its step text and the endpoint bound for the command's target
+    // on the device's card, in the order the command announces them. Later passes do nothing.
+    // False (with the result reported) when the endpoint cannot be bound.
+    enum class StepOrder { StepThenBind, BindThenStep };
+    bool beginCommand(app::TextId step, bool broadcast, StepOrder order)
+    {
+        if (begun_) return true;
+        begun_ = true;
+        if (order == StepOrder::StepThenBind) report_.logStep(app::loadText(step), 20);
+        if (!endpoint_.bind(p_.device->card, commandTarget(*p_.device, broadcast))) {
+            fail(35201);
+            return false;
+        }
+        if (order == StepOrder::BindThenStep) report_.logStep(app::loadText(step), 20);
+        return true;
+    }
 
     // Sends the datagram; true when sent. The third failure ends the operation.
     bool sendCommand(const std::vector<uint8_t>& datagram)
@@ -113,6 +127,7 @@ private:
 
     bool running_ = true;
     bool success_ = false;
+    bool begun_ = false;
 };
 
 class NetworkConfiguration : public UdpOperation {
@@ -122,17 +137,12 @@ public:
 private:
     enum class State { Send, Answer, RestartWait, Refind };
     State state_ = State::Send;
-    bool announced_ = false;
 
     void step() override
     {
         switch (state_) {
         case State::Send:
-            if (!announced_) {
-                report_.logStep(app::loadText(35107), 20);
-                announced_ = true;
-                if (!bindForTarget(commandTarget(*p_.device, p_.broadcast))) return fail(35201);
-            }
+            if (!beginCommand(app::TextId{35107}, p_.broadcast, StepOrder::StepThenBind)) return;
             if (sendCommand(net::buildSetNetwork(*p_.device, endpoint_.password()))) {
                 report_.logStep(app::loadText(35108), 40);
                 state_ = State::Answer;
@@ -170,17 +180,12 @@ public:
 private:
     enum class State { Send, Answer, Refind };
     State state_ = State::Send;
-    bool announced_ = false;
 
     void step() override
     {
         switch (state_) {
         case State::Send:
-            if (!announced_) {
-                report_.logStep(app::loadText(35107), 20);
-                announced_ = true;
-                if (!bindForTarget(commandTarget(*p_.device, false))) return fail(35201);
-            }
+            if (!beginCommand(app::TextId{35107}, false, StepOrder::StepThenBind)) return;
             if (sendCommand(net::buildSetName(*p_.device, endpoint_.password()))) {
                 report_.logStep(app::loadText(35108), 40);
                 state_ = State::Answer;
@@ -213,7 +218,6 @@ private:
     enum class State { Request, Answer };
     State state_ = State::Request;
     bool first_ = true;
-    bool announced_ = false;
     platform::ReplacingFileWriter file_;
 
     // The file is written beside its final name and put in place only when the backup is whole,
@@ -231,11 +235,7 @@ private:
     {
         switch (state_) {
         case State::Request:
-            if (!announced_) {
-                announced_ = true;
-                if (!bindForTarget(commandTarget(*p_.device, p_.broadcast))) return fail(35201);
-                report_.logStep(app::loadText(35117), 20);
-            }
+            if (!beginCommand(app::TextId{35117}, p_.broadcast, StepOrder::BindThenStep)) return;
             if (sendCommand(net::buildBackupRequest(p_.device->mac, endpoint_.password(), first_ ? 'R' : 'C'))) {
                 state_ = State::Answer;
             }
@@ -281,7 +281,6 @@ private:
     State state_ = State::Send;
     std::vector<RestoreChunk> chunks_;
     size_t next_ = 0;
-    bool announced_ = false;
     bool prepared_ = false;
 
     bool prepare() override
@@ -298,11 +297,7 @@ private:
     {
         switch (state_) {
         case State::Send: {
-            if (!announced_) {
-                announced_ = true;
-                if (!bindForTarget(commandTarget(*p_.device, p_.broadcast))) return fail(35201);
-                report_.logStep(app::loadText(35119), 20);
-            }
+            if (!beginCommand(app::TextId{35119}, p_.broadcast, StepOrder::BindThenStep)) return;
             const RestoreChunk& chunk = chunks_[next_];
             if (!prepared_) {
                 prepared_ = true;

@@ -16,6 +16,8 @@
 
 #include "app/NetworkCards.h"
 #include "devsim/Simulator.h"
+#include "ops/Search.h"
+#include "support/RecordingChannel.h"
 #include "platform/ManualClock.h"
 #include "platform/ScaledClock.h"
 
@@ -117,6 +119,24 @@ protected:
         });
         inside.join();
         ASSERT_TRUE(started) << error;
+    }
+
+    // Starts one device at 192.168.0.101 and finds it with a directed search on card 0, as the
+    // search button would; the found record is listed in the window and current.
+    net::DeviceRecord* findSingleDevice(RecordingChannel& window, devsim::Device device)
+    {
+        addDeviceAddress("192.168.0.101/24");
+        startSimulator({std::move(device)});
+        auto list = std::make_shared<ops::SearchJobList>();
+        ops::SearchJob& job = list->add();
+        job.window = &window;
+        job.card = card0;
+        job.target = 0xC0A80065;
+        job.directedOnly = true;
+        ops::startSearchWorker(list, job).join();
+        EXPECT_EQ(window.devices().count(), 1);
+        window.devices().setCurrent(window.devices().at(0));
+        return window.devices().at(0);
     }
 
     std::vector<app::NetworkCard> cards;

@@ -26,20 +26,7 @@ protected:
         Testbed::TearDown();
     }
 
-    net::DeviceRecord* findDevice(devsim::Device device)
-    {
-        addDeviceAddress("192.168.0.101/24");
-        startSimulator({std::move(device)});
-        auto list = std::make_shared<ops::SearchJobList>();
-        ops::SearchJob& j = list->add();
-        j.window = &window;
-        j.card = card0;
-        j.target = 0xC0A80065;
-        j.directedOnly = true;
-        ops::startSearchWorker(list, j).join();
-        EXPECT_EQ(window.devices().count(), 1);
-        return window.devices().at(0);
-    }
+    net::DeviceRecord* findDevice(devsim::Device device) { return findSingleDevice(window, std::move(device)); }
 
     std::string result() const
     {
