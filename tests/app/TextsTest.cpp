@@ -17,7 +17,7 @@ TEST(TextTable, EveryTextHasItsTwinInTheOtherLanguage)
     const auto& table = textTable();
     ASSERT_GT(table.size(), 600u);
     for (const auto& [id, text] : table) {
-        ASSERT_TRUE((id >= 30000 && id <= 36039) || (id >= 40000 && id <= 46039)) << id;
+        ASSERT_TRUE((id >= 30000 && id <= 37999) || (id >= 40000 && id <= 47999)) << id;
         const unsigned twin = id < 40000 ? id + 10000 : id - 10000;
         EXPECT_TRUE(table.count(twin)) << "id " << id << " has no twin " << twin;
         EXPECT_FALSE(text.empty()) << id;
