@@ -35,3 +35,11 @@ std::string formatBounded(const std::string& format, Args... args)
 }
 
 }  // namespace vst::app
+
+namespace vst::app {
+
+// A number with a fixed count of decimals and always a decimal point, whatever the C locale says
+// (devices and records expect "100.500", also on a German desktop).
+std::string formatFixed(double value, int decimals);
+
+}  // namespace vst::app

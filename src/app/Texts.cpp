@@ -1,5 +1,6 @@
 #include "app/Texts.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -93,6 +94,92 @@ std::string textAt(unsigned id)
 std::string loadText(TextId id)
 {
     return textAt(static_cast<unsigned>(id) + static_cast<unsigned>(CApp::instance().textIdOffset()));
+}
+
+}  // namespace vst::app
+
+namespace vst::app {
+namespace {
+
+// One piece of a printf template: a literal text, or a placeholder (its conversion letter).
+struct TemplatePiece {
+    std::string literal;
+    char conversion = 0;
+};
+
+std::vector<TemplatePiece> splitTemplate(std::string_view format)
+{
+    std::vector<TemplatePiece> pieces(1);
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            pieces.back().literal += format[i];
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == '%') {
+            pieces.back().literal += '%';
+            ++i;
+            continue;
+        }
+        size_t k = i + 1;
+        while (k < format.size() && std::string_view("-+ #0123456789.hlLzjt").find(format[k]) != std::string_view::npos) ++k;
+        if (k >= format.size()) {
+            pieces.back().literal += format.substr(i);
+            break;
+        }
+        pieces.push_back({std::string(), format[k]});
+        i = k;
+    }
+    return pieces;
+}
+
+bool matchFrom(const std::vector<TemplatePiece>& pieces, size_t piece, std::string_view text,
+               std::vector<std::string>* values)
+{
+    if (piece == pieces.size()) return text.empty();
+    const TemplatePiece& p = pieces[piece];
+    if (p.conversion == 0) {
+        if (text.substr(0, p.literal.size()) != p.literal) return false;
+        return matchFrom(pieces, piece + 1, text.substr(p.literal.size()), values);
+    }
+    // A placeholder takes some characters, then its literal must follow; the shortest choice that
+    // lets the rest match wins. Numbers take at least one character, texts may be empty.
+    const size_t least = p.conversion == 's' ? 0 : 1;
+    for (size_t n = least; n <= text.size(); ++n) {
+        if (p.conversion == 'c' && n != 1) {
+            if (n > 1) break;
+            continue;
+        }
+        if (p.conversion != 's' && p.conversion != 'c') {
+            const unsigned char c = static_cast<unsigned char>(text[n - 1]);
+            const bool hex = p.conversion == 'x' || p.conversion == 'X';
+            const bool floating = std::string_view("fFeEgG").find(p.conversion) != std::string_view::npos;
+            const bool numberChar = std::isdigit(c) || c == '-' || c == '+' || c == ' ' ||
+                                    (hex && std::isxdigit(c)) || (floating && (c == '.' || c == ','));
+            if (!numberChar) break;
+        }
+        const std::string_view rest = text.substr(n);
+        if (rest.substr(0, p.literal.size()) != p.literal) continue;
+        const size_t before = values ? values->size() : 0;
+        if (values) values->emplace_back(text.substr(0, n));
+        if (matchFrom(pieces, piece + 1, rest.substr(p.literal.size()), values)) return true;
+        if (values) values->resize(before);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool matchesTemplate(std::string_view format, std::string_view text, std::vector<std::string>* values)
+{
+    const std::vector<TemplatePiece> pieces = splitTemplate(format);
+    if (values) values->clear();
+    return matchFrom(pieces, 0, text, values);
+}
+
+bool textMatches(TextId id, std::string_view text, std::vector<std::string>* values)
+{
+    const std::string format = loadText(id);
+    return !format.empty() && matchesTemplate(format, text, values);
 }
 
 }  // namespace vst::app

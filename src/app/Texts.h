@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vst::app {
 
@@ -19,6 +20,12 @@ std::string loadText(TextId id);
 std::string textAt(unsigned id);
 // Every id and text of the compiled-in table.
 const std::map<unsigned, std::string>& textTable();
+
+// Whether `text` is the text of `id` in the current language with its printf placeholders filled
+// in. The filled-in parts go to `values`, in order. Lets a script recognise a message by its id.
+bool textMatches(TextId id, std::string_view text, std::vector<std::string>* values = nullptr);
+// The same for a given printf-style template.
+bool matchesTemplate(std::string_view format, std::string_view text, std::vector<std::string>* values = nullptr);
 
 // Parses the table format: "id<TAB>text" lines with \r \n \t \\ \" escapes, '#' comments and blank
 // lines. Texts in the table are UTF-8 and come back as Windows-1252. On a malformed line returns

@@ -2,6 +2,9 @@
 
 #include "cli/ConfigCommand.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <map>
 #include <optional>
 #include <set>
@@ -18,11 +21,15 @@
 #include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "net/UdpProtocol.h"
+#include "config/CalibrationRequest.h"
 #include "ops/DeviceColumns.h"
+#include "ops/FunctionTests.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
+#include "ops/Workflow.h"
+#include "platform/FileSystem.h"
 #include "platform/CodePage.h"
 #include "platform/SettingsStore.h"
 
@@ -42,6 +49,10 @@ constexpr const char* kUsage =
     "  serial MAC NUMBER             give the device a serial number\n"
     "  clock MAC                     set the device clock from this PC\n"
     "  config ...                    compose or translate a device configuration (config --help)\n"
+    "  cputest MAC [--ssid S] [--i2c]   CPU function test (--ssid \"\" skips the WLAN part)\n"
+    "  proctest MAC [--skip-follow-up]  process-list function test\n"
+    "  calibrate MAC [--calibrate P,S,U,I]  calibrate the energy sensors\n"
+    "  sdclean MAC                   delete the system files on the SD card\n"
     "options:\n"
     "  --card N            search on card N only (default: every card)\n"
     "  --target A.B.C.D    search this address first\n"
@@ -53,15 +64,29 @@ constexpr const char* kUsage =
     "  --yes               answer questions with yes (otherwise they are refused)\n"
     "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG\n"
     "  --sign SIGN         operator sign for SNR.LOG lines (default CLI)\n"
-    "  --release-password P  release password for a serial number already in use\n";
+    "  --release-password P  release password for a serial number already in use\n"
+    "function tests and workflows (password 730 unless --password is given):\n"
+    "  --answer ID=yes|no  answer to the question with text id ID (repeatable)\n"
+    "  --on-notice ID=CMD  run CMD (sh -c) before notice ID is confirmed (repeatable)\n"
+    "  --config FILE|keep  the configuration assistant's answer\n"
+    "  --calibrate P,S,U,I the energy calibration's answer (primary, secondary, voltage, current)\n"
+    "  --serial N          the serial-number dialog's answer\n";
 
 const std::set<std::string> kValueOptions = {"--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
                                              "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
-                                             "--release-password"};
-const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes"};
+                                             "--release-password", "--config", "--calibrate", "--serial",
+                                             "--ssid"};
+// Options that may be given several times.
+const std::set<std::string> kListOptions = {"--answer", "--on-notice"};
+const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--i2c",
+                                            "--skip-follow-up"};
+const std::set<std::string> kFunctionTestCommands = {"cputest", "proctest", "calibrate", "sdclean"};
+// The password a device gets in production unless another is given.
+constexpr const char* kServicePassword = "730";
 
 struct Arguments {
     std::map<std::string, std::string> values;
+    std::multimap<std::string, std::string> lists;  // repeatable options, in the order given
     std::set<std::string> flags;
     std::vector<std::string> positional;  // Windows-1252
     std::string error;
@@ -81,12 +106,14 @@ Arguments parseArguments(int argc, char** argv)
         const std::string word = argv[i];
         if (kFlagOptions.count(word)) {
             a.flags.insert(word);
-        } else if (kValueOptions.count(word)) {
+        } else if (kValueOptions.count(word) || kListOptions.count(word)) {
             if (i + 1 >= argc) {
                 a.error = "option " + word + " needs a value";
                 return a;
             }
-            a.values[word] = platform::utf8ToCp1252(argv[++i]);
+            const std::string value = platform::utf8ToCp1252(argv[++i]);
+            if (kListOptions.count(word)) a.lists.emplace(word, value);
+            else a.values[word] = value;
         } else if (word.size() > 2 && word.rfind("--", 0) == 0) {
             a.error = "unknown option " + word;
             return a;
@@ -115,7 +142,7 @@ public:
         if (command == "cards") return listCards(count);
         static const std::set<std::string> kDeviceCommands = {"search", "setnet", "rename", "backup",
                                                               "restore", "update", "serial", "clock"};
-        if (!kDeviceCommands.count(command)) {
+        if (!kDeviceCommands.count(command) && !kFunctionTestCommands.count(command)) {
             return usage("unknown command " + command);
         }
         if (count <= 0) return failWith(loadText(30037));
@@ -127,6 +154,7 @@ public:
             return 0;
         }
         if (command == "update" || command == "serial" || command == "clock") return webCommand(command);
+        if (kFunctionTestCommands.count(command)) return functionTestCommand(command);
         return deviceCommand(command);
     }
 
@@ -374,6 +402,128 @@ private:
         return ok ? 0 : 1;
     }
 
+    // The scripted operator of the function tests and workflows, from the options. Refusals of a
+    // value print the window's message and give 1; a malformed option gives the usage.
+    std::optional<int> readScript(ScriptedOperator& script)
+    {
+        script.yes = args_.has("--yes");
+        for (const auto& [option, value] : args_.lists) {
+            const size_t eq = value.find('=');
+            const std::string idText = value.substr(0, eq);
+            const int id = app::parseLeadingInteger(idText);
+            if (eq == std::string::npos || idText.empty() || idText.find_first_not_of("0123456789") != std::string::npos ||
+                id < 30000 || id > 39999) {
+                return usage(option + " takes ID=..., ID being a German text id");
+            }
+            const std::string rest = value.substr(eq + 1);
+            if (option == "--answer") {
+                if (rest != "yes" && rest != "no") return usage("--answer takes ID=yes or ID=no");
+                script.answers[id] = rest == "yes";
+            } else {
+                if (script.noticeHooks.count(id)) return usage("--on-notice: one command per notice id");
+                script.noticeHooks[id] = platform::cp1252ToUtf8(rest);
+            }
+        }
+        if (args_.has("--config")) {
+            const std::string config = args_.value("--config");
+            if (config == "keep") {
+                script.keepConfiguration = true;
+            } else {
+                const auto bytes = platform::readFileBytes(platform::osPath(config));
+                if (!bytes) return usage("--config " + platform::cp1252ToUtf8(config) + ": cannot read the file");
+                script.configuration = *bytes;
+            }
+        }
+        if (args_.has("--calibrate")) {
+            std::array<std::string, 4> fields;
+            size_t count = 0;
+            std::string text = args_.value("--calibrate");
+            for (size_t start = 0;; ++count) {
+                const size_t comma = text.find(',', start);
+                if (count < 4) fields[count] = text.substr(start, comma - start);
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+            if (count != 3) return usage("--calibrate takes four comma-separated numbers");
+            for (const auto& f : fields) {
+                const size_t digits = std::count_if(f.begin(), f.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+                const bool number = !f.empty() && digits > 0 && f.find_first_not_of("0123456789.") == std::string::npos &&
+                                    std::count(f.begin(), f.end(), '.') <= 1;
+                if (!number) return usage("--calibrate: '" + f + "' is not a number");
+            }
+            config::CalibrationValues values;
+            const auto check = config::checkCalibrationEntries(fields, values);
+            if (check != config::CalibrationCheck::Accepted) return failWith(loadText(config::textIdOf(check)));
+            script.calibration = std::array<double, 4>{values.primary, values.secondary, values.voltage, values.current};
+        }
+        if (args_.has("--serial")) {
+            uint32_t serial = 0;
+            if (auto refusal = ops::checkSerialInput(args_.value("--serial"), serial)) return failWith(loadText(*refusal));
+            script.serialNumber = serial;
+        }
+        if (args_.has("--release-password")) script.releasePassword = args_.value("--release-password");
+        return std::nullopt;
+    }
+
+    // The function tests: run with a log window as inside a workflow, then the last result and
+    // (CPU test) the findings on the output stream.
+    int functionTestCommand(const std::string& command)
+    {
+        if (args_.positional.size() != 2) return usage(command + ": wrong number of arguments");
+        ScriptedOperator script;
+        if (auto refused = readScript(script)) return *refused;
+        const std::string ssid = args_.has("--ssid") ? args_.value("--ssid") : ops::kDeviceWlanName;
+        if (ssid.size() > 32) return usage("--ssid: a network name has at most 32 characters");
+        channel_.setScript(script);
+        channel_.setOperatorSign(args_.has("--sign") ? args_.value("--sign") : "CLI");
+        const std::string password = args_.has("--password") ? args_.value("--password") : kServicePassword;
+
+        net::DeviceRecord* device = findDevice(args_.positional[1]);
+        if (!device) return 1;
+        ops::LogWindow* log = channel_.createLogWindow();
+        bool passed = false;
+        app::TextId last = 0;
+        std::vector<app::TextId> findings;
+        std::thread worker([&] {
+            if (command == "cputest") {
+                ops::CpuTestParams p;
+                fill(p, device, password, log);
+                p.testI2c = args_.has("--i2c");
+                p.ssid.assign(ssid);
+                passed = ops::runCpuTest(p) && p.passed;
+                last = p.lastResult;
+                findings = p.findings;
+            } else if (command == "proctest") {
+                ops::ProcessTestParams p;
+                fill(p, device, password, log);
+                p.skipFollowUp = args_.has("--skip-follow-up");
+                passed = ops::runProcessListTest(p) && p.passed;
+                last = p.lastResult;
+            } else {
+                ops::DeviceStepParams p;
+                fill(p, device, password, log);
+                passed = command == "calibrate" ? ops::runCalibration(p) : ops::cleanSdCard(p);
+                last = p.lastResult;
+            }
+            ops::finishWorkflow(channel_, log);
+            channel_.operationFinished();
+        });
+        worker.join();
+        if (last != 0) std::fprintf(out_, "%s\n", platform::cp1252ToUtf8(loadText(last)).c_str());
+        for (app::TextId f : findings) std::fprintf(out_, "%s\n", platform::cp1252ToUtf8(loadText(f)).c_str());
+        std::fflush(out_);
+        return passed ? 0 : 1;
+    }
+
+    template <typename Params>
+    void fill(Params& p, net::DeviceRecord* device, const std::string& password, ops::LogWindow* log)
+    {
+        p.window = &channel_;
+        p.device = device;
+        p.password.assign(password);
+        p.log = log;
+    }
+
     int dhcpModeOf() const
     {
         const std::string mode = args_.value("--dhcp");
@@ -412,7 +562,7 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
             }
             return runConfigCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
         }
-        if (kValueOptions.count(word)) ++i;
+        if (kValueOptions.count(word) || kListOptions.count(word)) ++i;
         else if (word.rfind("--", 0) != 0) break;
     }
     const Arguments args = parseArguments(argc, argv);

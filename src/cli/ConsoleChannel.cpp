@@ -1,7 +1,12 @@
 #include "cli/ConsoleChannel.h"
 
+#include "app/CApp.h"
 #include "app/OperatorPrompt.h"
 #include "app/Texts.h"
+#include "config/CalibrationRequest.h"
+#include "config/ConfigurationAssistant.h"
+#include "config/ConfigurationCatalogue.h"
+#include "platform/ChildProcess.h"
 #include "platform/CodePage.h"
 
 namespace vst::cli {
@@ -42,15 +47,58 @@ int ConsoleChannel::showMessage(const ops::TextWithValue& message)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     messages_.push_back(message.text);
-    const std::string text = platform::cp1252ToUtf8(message.text);
-    if ((message.value & 0xF) == app::kMbYesNo) {
-        std::fprintf(err_, "%s\n  -> %s\n", text.c_str(), answerYes_ ? "yes (--yes)" : "no (give --yes to agree)");
-        std::fflush(err_);
-        return answerYes_ ? app::kIdYes : app::kIdNo;
-    }
-    std::fprintf(out_, "%s\n", text.c_str());
+    if ((message.value & 0xF) == app::kMbYesNo) return answerQuestion(message.text);
+    std::fprintf(out_, "%s\n", platform::cp1252ToUtf8(message.text).c_str());
     std::fflush(out_);
+    runNoticeHook(message.text);
     return app::kIdOk;
+}
+
+int ConsoleChannel::answerQuestion(const std::string& text)
+{
+    bool yes = script_.yes;
+    std::string why = yes ? "--yes" : "give --yes to agree";
+    for (const auto& [id, answer] : script_.answers) {
+        if (app::textMatches(static_cast<app::TextId>(id), text)) {
+            yes = answer;
+            why = "--answer " + std::to_string(id);
+            break;
+        }
+    }
+    std::fprintf(err_, "%s\n  -> %s (%s)\n", platform::cp1252ToUtf8(text).c_str(), yes ? "yes" : "no", why.c_str());
+    std::fflush(err_);
+    return yes ? app::kIdYes : app::kIdNo;
+}
+
+// Runs the command given for this notice, as an operator would act before pressing OK: without
+// a time limit, its output on the error stream, the device number the notice names in VST_DEVICE.
+void ConsoleChannel::runNoticeHook(const std::string& text)
+{
+    for (const auto& [id, command] : script_.noticeHooks) {
+        std::vector<std::string> values;
+        if (!app::textMatches(static_cast<app::TextId>(id), text, &values)) continue;
+        platform::ChildProcessRequest request;
+#ifdef _WIN32
+        request.arguments = {"cmd", "/c", command};
+#else
+        request.arguments = {"sh", "-c", command};
+#endif
+        request.unsetEnvironment = {"VST_DEVICE"};
+        for (const auto& v : values) {
+            if (!v.empty() && v.find_first_not_of("0123456789") == std::string::npos) {
+                request.environment.push_back("VST_DEVICE=" + v);
+                break;
+            }
+        }
+        const auto result = platform::runChildProcess(request, [this](const std::string& piece) {
+            std::fputs(piece.c_str(), err_);
+            std::fflush(err_);
+        }, 0);
+        if (result.started) std::fprintf(err_, "vestrolan-cli: --on-notice %d: exit status %d\n", id, result.exitCode);
+        else std::fprintf(err_, "vestrolan-cli: --on-notice %d: the command could not be started\n", id);
+        std::fflush(err_);
+        return;
+    }
 }
 
 void ConsoleChannel::operationFinished() {}
@@ -159,11 +207,96 @@ net::DeviceRecord* ConsoleChannel::onlyListedDevice()
 
 bool ConsoleChannel::enduranceActive() { return false; }
 
-bool ConsoleChannel::enterSerialNumber() { return false; }
+// The serial-number dialog answered with --serial: the release check, then the assigned number in
+// the serial-number log, as the window does.
+bool ConsoleChannel::enterSerialNumber()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    net::DeviceRecord* device = devices_.current();
+    if (!device || !script_.serialNumber) return false;
+    const uint32_t serial = *script_.serialNumber;
+    if (!releaseSerialNumber(serial)) return false;
+    device->serialNumber = serial;
+    device->serialModified = true;
+    serialLog().logSerialAssigned(serial);
+    return true;
+}
 
-bool ConsoleChannel::releaseSerialNumber(uint32_t) { return false; }
+namespace {
 
-std::optional<std::string> ConsoleChannel::askConfiguration(const std::string&, bool) { return std::nullopt; }
+// The release dialogue on the console: its question through the channel's answers, the release
+// password from the script.
+class ScriptPrompt : public app::OperatorPrompt {
+public:
+    ScriptPrompt(ops::WorkerChannel& channel, std::optional<std::string> password)
+        : channel_(channel), password_(std::move(password))
+    {
+    }
+    int messageBox(const std::string& text, uint32_t style) override
+    {
+        return channel_.showMessage({text, static_cast<int32_t>(style)});
+    }
+    std::optional<std::string> askPassword() override { return password_; }
+
+private:
+    ops::WorkerChannel& channel_;
+    std::optional<std::string> password_;
+};
+
+}  // namespace
+
+bool ConsoleChannel::releaseSerialNumber(uint32_t serial)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    ScriptPrompt prompt(*this, script_.releasePassword);
+    return serialLog().releaseSerialNumber(serial, prompt);
+}
+
+app::SerialLog ConsoleChannel::serialLog() const
+{
+    const auto& app = app::CApp::instance();
+    return app::SerialLog(app.serialNumberPath(), app.noSerialLog(), sign_);
+}
+
+// The assistant answered as the window's assistant would answer on OK.
+std::optional<std::string> ConsoleChannel::askConfiguration(const std::string& configuration, bool editable)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!script_.configuration && !script_.keepConfiguration) {
+        std::fprintf(err_, "vestrolan-cli: the configuration assistant counts as cancelled (no --config)\n");
+        return std::nullopt;
+    }
+    std::string input = configuration;
+    if (script_.configuration && editable) {
+        input = *script_.configuration;
+    } else if (script_.configuration) {
+        std::fprintf(err_, "vestrolan-cli: note: the assistant is view-only here; --config FILE is taken as keep\n");
+    }
+    std::fflush(err_);
+    config::ConfigurationAssistant assistant(input, editable);
+    const std::string folder = config::templateFolder(app::CApp::instance().serialNumberPath());
+    if (assistant.loadCatalogueFromFolder(folder) != config::AssistantResult::Ok) {
+        showMessage({app::loadText(31019), app::kMbIconError});
+        return std::nullopt;
+    }
+    const auto read = assistant.readInput();
+    if (read != config::AssistantResult::Ok) showMessage({app::loadText(config::textIdOf(read)), app::kMbIconExclamation});
+    return assistant.finish();
+}
+
+bool ConsoleChannel::calibrate(config::CalibrationRequest& request)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!script_.calibration) {
+        std::fprintf(err_, "vestrolan-cli: the calibration of %s counts as cancelled (no --calibrate)\n",
+                     platform::cp1252ToUtf8(request.sensorName.str()).c_str());
+        std::fflush(err_);
+        return false;
+    }
+    const auto& v = *script_.calibration;
+    config::completeRequest(request, config::CalibrationValues{v[0], v[1], v[2], v[3]});
+    return true;
+}
 
 std::string ConsoleChannel::operatorSign()
 {

@@ -3,25 +3,43 @@
 // notices to the output stream, questions are answered by a preset answer, and the device list is
 // kept in memory. Calls come from worker threads and are serialised by one lock, as the window
 // serialises them on its own thread.
+#include <array>
 #include <atomic>
+#include <map>
+#include <optional>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "app/SerialLog.h"
 #include "ops/DeviceList.h"
 #include "ops/LogWindow.h"
 #include "ops/WorkerChannel.h"
 
 namespace vst::cli {
 
+// How the console answers what a window would ask the operator.
+struct ScriptedOperator {
+    std::map<int, bool> answers;              // German id of a question -> Yes (true) or No
+    bool yes = false;                         // questions without an answer of their own
+    std::map<int, std::string> noticeHooks;   // German id of a notice -> shell command run before OK
+    std::optional<std::string> configuration; // the assistant's answer: a configuration text
+    bool keepConfiguration = false;           // the assistant's answer: the one it was opened with
+    std::optional<std::array<double, 4>> calibration;  // primary, secondary, voltage, current
+    std::optional<uint32_t> serialNumber;     // the serial-number dialog's answer
+    std::optional<std::string> releasePassword;
+};
+
 class ConsoleChannel : public ops::WorkerChannel {
 public:
     ConsoleChannel(std::FILE* out, std::FILE* err);
 
     // How Yes/No questions are answered (the console cannot ask): true = Yes, false = No.
-    void setAnswerYes(bool yes) { answerYes_ = yes; }
+    void setAnswerYes(bool yes) { script_.yes = yes; }
+    void setScript(ScriptedOperator script) { script_ = std::move(script); }
+    const ScriptedOperator& script() const { return script_; }
     void setOperatorSign(std::string sign) { sign_ = std::move(sign); }
     // Cancels a running search (the busy flag of the window).
     void cancel() { busy_ = false; }
@@ -56,16 +74,20 @@ public:
     std::string operatorSign() override;
     ops::LogWindow* createLogWindow() override;
     void destroyLogWindow(ops::LogWindow* log) override;
+    bool calibrate(config::CalibrationRequest& request) override;
 
 private:
     void progressLine(int position, const std::string& text);
+    int answerQuestion(const std::string& text);
+    app::SerialLog serialLog() const;
+    void runNoticeHook(const std::string& text);
 
     mutable std::recursive_mutex mutex_;
     std::FILE* out_;
     std::FILE* err_;
     ops::DeviceList devices_;
     std::atomic<bool> busy_{false};
-    bool answerYes_ = false;
+    ScriptedOperator script_;
     std::string sign_;
     std::string stepText_;
     int stepPosition_ = 0;

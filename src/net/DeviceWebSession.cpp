@@ -260,6 +260,7 @@ void DeviceWebSession::prepare(Endpoint endpoint, int defaultResult, int failure
     document_.shrink_to_fit();
     documentComplete_ = false;
     line_ = nullptr;
+    answerHead_.clear();
     cookieRejected_ = false;
 }
 
@@ -317,9 +318,14 @@ void DeviceWebSession::readBody()
         break;
     }
     case Body::CalibrationPairs: {
-        char pair[2];
-        const size_t n = receive_.consume(pair, 2);
-        if (n == 2 && pair[0] == 'O' && pair[1] == 'K') result_ = 0;
+        // The step succeeded exactly when the body begins with "OK", however its bytes arrive.
+        if (answerHead_.size() < 2) {
+            char head[2];
+            const size_t n = receive_.consume(head, 2 - answerHead_.size());
+            answerHead_.append(head, n);
+            if (answerHead_.size() == 2) result_ = answerHead_ == "OK" ? 0 : 1;
+        }
+        receive_.consume(nullptr, ByteRing::kCapacity);
         break;
     }
     }
@@ -482,8 +488,15 @@ void DeviceWebSession::beginRunCalibrationStep(std::string_view type, uint8_t in
 {
     prepare(Endpoint::CalibrationStep, 2, 3, 2);
     char query[150];
-    std::snprintf(query, sizeof query, "%s?%s=%s&%s=%u&%s=%s", "/cgi/protect/calibration.cgi", "type",
-                  std::string(type).c_str(), "index", static_cast<unsigned>(index), "data", std::string(data).c_str());
+    const int needed = std::snprintf(query, sizeof query, "%s?%s=%s&%s=%u&%s=%s", "/cgi/protect/calibration.cgi",
+                                     "type", std::string(type).c_str(), "index", static_cast<unsigned>(index), "data",
+                                     std::string(data).c_str());
+    if (needed < 0 || static_cast<size_t>(needed) >= sizeof query) {
+        // A query cut to its field would calibrate with other values: it is not sent at all.
+        state_ = ExchangeState::Closed;
+        result_ = 1;
+        return;
+    }
     path_ = query;
     bodyMode_ = Body::CalibrationPairs;
 }

@@ -163,6 +163,7 @@ private:
     bool documentComplete_ = false;
     size_t lineWindow_ = 0;
     std::string* line_ = nullptr;
+    std::string answerHead_;  // the first body bytes of a calibration step's answer
     SysInfo* sysInfo_ = nullptr;
     DevInfo* devInfo_ = nullptr;
     bool* i2cState_ = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 // The log of a workflow: text with CR LF line ends that the worker appends to, may cut back to
 // a remembered length, and saves as a record file.
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -19,6 +20,12 @@ public:
     bool saveLog(const std::string& path, bool append);
     std::string text() const;
 
+    // The end of a workflow: the operator may now close the log (OK and Close enabled).
+    virtual void allowClose() { closeAllowed_ = true; }
+    // True once the operator has closed the log. A log without a window of its own (the console's)
+    // counts as closed as soon as closing is allowed.
+    virtual bool closedByOperator() const { return closeAllowed_.load(); }
+
 protected:
     // Called after every change, on the caller's thread, for a view to show the new text.
     virtual void textChanged(const std::string& text) { (void)text; }
@@ -27,6 +34,7 @@ private:
     mutable std::mutex mutex_;
     std::string text_;
     size_t mark_ = 0;
+    std::atomic<bool> closeAllowed_{false};
 };
 
 }  // namespace vst::ops

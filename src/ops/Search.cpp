@@ -177,11 +177,12 @@ bool runSearch(SearchJob& job)
     return true;
 }
 
-std::thread startSearchWorker(std::shared_ptr<SearchJobList> list, SearchJob& job)
+std::thread startSearchWorker(std::shared_ptr<SearchJobList> list, SearchJob& job, std::function<void()> threadEnding)
 {
-    return std::thread([list = std::move(list), &job] {
+    return std::thread([list = std::move(list), &job, threadEnding = std::move(threadEnding)] {
         runSearch(job);
         job.window->operationFinished();
+        if (threadEnding) threadEnding();
     });
 }
 

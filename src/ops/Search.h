@@ -3,6 +3,7 @@
 // subnet, whole network) in lock-step with the other workers of the same search.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -62,6 +63,8 @@ bool runSearch(SearchJob& job);
 
 // The search worker: runSearch, then the operation-finished message. The thread keeps the job
 // list alive until it ends.
-std::thread startSearchWorker(std::shared_ptr<SearchJobList> list, SearchJob& job);
+// `threadEnding`, when given, runs as the thread's last action (see startWorker).
+std::thread startSearchWorker(std::shared_ptr<SearchJobList> list, SearchJob& job,
+                              std::function<void()> threadEnding = {});
 
 }  // namespace vst::ops

@@ -7,8 +7,7 @@
 #include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "net/UdpEndpoint.h"
-#include "ops/Refind.h"
-#include "ops/Reporting.h"
+#include "ops/WebOperation.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 
@@ -16,25 +15,6 @@ namespace vst::ops {
 namespace {
 
 uint32_t now() { return platform::clock().tickCount(); }
-
-app::TextId loginFailureText(int result)
-{
-    switch (result) {
-    case 1: return 35208;
-    case 2: return 35209;
-    case 3: return 35206;
-    default: return 35205;
-    }
-}
-
-app::TextId logoutFailureText(int result)
-{
-    switch (result) {
-    case 1: return 35210;
-    case 2: return 35206;
-    default: return 35205;
-    }
-}
 
 app::TextId uploadFailureText(int result)
 {
@@ -71,78 +51,6 @@ app::TextId clockSetFailureText(int result)
     default: return 35205;
     }
 }
-
-// The frame the three operations share: the web session, the UDP endpoint for the re-find, one
-// result, the closing step and the cleared progress line.
-class WebOperation {
-public:
-    WebOperation(WorkerChannel& window, LogWindow* log, net::DeviceRecord& device, uint16_t webPort)
-        : report_(window, log), device_(device), session_(device)
-    {
-        session_.setPort(webPort);
-    }
-    virtual ~WebOperation() = default;
-
-    bool run()
-    {
-        while (running_) {
-            step();
-            if (running_ && sleepBetweenPolls_) platform::clock().sleep(1);
-        }
-        report_.clearStep();
-        return success_;
-    }
-
-protected:
-    virtual void step() = 0;
-
-    void result(app::TextId text, int32_t style) { report_.logSubMessage(app::loadText(text), style, false); }
-    void fail(app::TextId text, int32_t style = kStyleExclamation)
-    {
-        result(text, style);
-        finish(false);
-    }
-    void succeed(app::TextId text)
-    {
-        result(text, kStyleInformation);
-        finish(true);
-    }
-    virtual void finish(bool ok)
-    {
-        report_.logStep(app::loadText(35106), 100);
-        session_.close();
-        endpoint_.close();
-        running_ = false;
-        success_ = ok;
-    }
-    // Polls the login; true once logged in. A refused login ends the operation with its text.
-    bool loggedIn()
-    {
-        const int r = session_.pollLogin();
-        if (r > 0) fail(loginFailureText(r));
-        return r == 0;
-    }
-    void announce(app::TextId text, int32_t position) { report_.logStep(app::loadText(text), position); }
-
-    // The endpoint for the re-find, bound on the device's card for its address.
-    bool openEndpoint(uint16_t devicePort)
-    {
-        if (!endpoint_.open(true, device_.card, net::toHostOrder(device_.previousAddress))) return false;
-        endpoint_.setDevicePort(devicePort);
-        return true;
-    }
-
-    Reporter report_;
-    net::DeviceRecord& device_;
-    net::DeviceWebSession session_;
-    net::UdpEndpoint endpoint_;
-    std::optional<Refind> refind_;
-    bool sleepBetweenPolls_ = true;
-
-private:
-    bool running_ = true;
-    bool success_ = false;
-};
 
 class FirmwareUpdate : public WebOperation {
 public:
@@ -208,8 +116,7 @@ private:
                 state_ = State::Reboot;
             } else {
                 result(uploadFailureText(r), kStyleExclamation);
-                announce(35113, 50);
-                session_.beginLogout();
+                beginLogout(50);
                 state_ = State::LogoutAfterFailure;
             }
             break;
@@ -290,8 +197,7 @@ private:
             if (r < 0) return;
             setResult_ = r;
             if (r != 0) result(serialSetFailureText(r), kStyleExclamation);
-            announce(35113, 60);
-            session_.beginLogout();
+            beginLogout(60);
             state_ = State::Logout;
             break;
         }
@@ -348,8 +254,7 @@ private:
             if (r < 0) return;
             setResult_ = r;
             if (r != 0) result(clockSetFailureText(r), kStyleExclamation);
-            announce(35113, 70);
-            session_.beginLogout();
+            beginLogout(70);
             state_ = State::Logout;
             break;
         }

@@ -410,9 +410,11 @@ void CMainDlg::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    // A running search is cancelled and the window closes once its workers have ended; any other
-    // worker is waited for: its records and messages belong to this window.
-    if (searching_ || busy_) {
+    // A search started by the search button is cancelled and the window closes once its workers
+    // have ended. Any other worker is waited for and never cancelled: a workflow (stock update and
+    // initial programming use the busy flag for their own search too) runs to its end, and its
+    // records and messages belong to this window.
+    if (searchButtonRunning_) {
         busy_ = false;
         closePending_ = true;
     }
@@ -434,20 +436,35 @@ void CMainDlg::startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Par
     enableControls({});
     setCloseEnabled(false);
     ++running_;
-    launch(ops::startWorker(operation, std::move(params)));
+    launch(ops::startWorker(operation, std::move(params), ops::WorkerEnd::Finished, threadEndNotice()));
 }
 
-void CMainDlg::workerFinished(std::thread::id worker)
+std::function<void()> CMainDlg::threadEndNotice()
 {
-    finished_.push_back(worker);
+    // Runs on the worker thread as its last action: posts (never waits) the news that the thread
+    // can now be joined without blocking the window.
+    return [this] {
+        const std::thread::id worker = std::this_thread::get_id();
+        QMetaObject::invokeMethod(
+            this, [this, worker] {
+                finished_.push_back(worker);
+                reapWorkers();
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+void CMainDlg::workerFinished()
+{
     if (running_ > 0) --running_;
     if (running_ == 0) {
         enableControls(idleSwitches());
         setCloseEnabled(true);
+        searchButtonRunning_ = false;
         if (closePending_) QTimer::singleShot(0, this, &QWidget::close);
     }
-    // The thread ends right after this message; it is joined once it has returned.
-    QMetaObject::invokeMethod(this, &CMainDlg::reapWorkers, Qt::QueuedConnection);
+    // A workflow may still send messages after this one (WM_USER+17); its thread is joined only
+    // once it has said that it ends (threadEndNotice).
 }
 
 void CMainDlg::reapWorkers()
@@ -466,9 +483,11 @@ void CMainDlg::reapWorkers()
 
 void CMainDlg::waitForWorkers()
 {
-    while (running_ > 0) {
+    // Every thread is joined only after it said that it ends; until then its messages are served.
+    while (running_ > 0 || !workers_.empty()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        reapWorkers();
+        if (!workers_.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     for (auto& worker : workers_) {
         if (worker.joinable()) worker.join();
@@ -508,6 +527,7 @@ void CMainDlg::search()
     on.search = true;
     enableControls(on);
     searching_ = true;
+    searchButtonRunning_ = true;
     setSearchCaptions(true);
     busy_ = true;
 
@@ -527,7 +547,7 @@ void CMainDlg::search()
     }
     for (const auto& job : jobs->jobs()) {
         ++running_;
-        launch(ops::startSearchWorker(jobs, *job));
+        launch(ops::startSearchWorker(jobs, *job, threadEndNotice()));
     }
 }
 

@@ -6,6 +6,7 @@
 // to the window only through the worker channel, whose calls run here on the window's thread.
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -107,7 +108,7 @@ public:
 
     // The window side of the worker messages WM_USER+1 to +27; window thread only.
     int showWorkerMessage(const ops::TextWithValue& message);  // +1
-    void workerFinished(std::thread::id worker);               // +2
+    void workerFinished();                                     // +2
     void setHeading(const ops::TextWithValue& heading);        // +3
     void setStep(const ops::TextWithValue& step);              // +4
     void setStepPosition(int position);                        // +5
@@ -161,6 +162,7 @@ private:
     template <typename Params>
     void startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Params> params);
     void launch(std::thread worker);
+    std::function<void()> threadEndNotice();
     void reapWorkers();
     app::SerialLog serialLog() const;
     void refuse(app::TextId text, uint32_t style);
@@ -175,6 +177,7 @@ private:
     bool enduranceActive_ = false;
     bool searching_ = false;
     bool closePending_ = false;
+    bool searchButtonRunning_ = false;  // the running workers are a search of the search button
     int running_ = 0;
     std::vector<std::thread> workers_;
     std::vector<std::thread::id> finished_;

@@ -69,7 +69,7 @@ void COutputDlg::showLogText()
     text_->verticalScrollBar()->setValue(text_->verticalScrollBar()->maximum());
 }
 
-void COutputDlg::allowClose(bool allowed)
+void COutputDlg::setCloseAllowed(bool allowed)
 {
     QMetaObject::invokeMethod(this, [this, allowed] { applyCloseAllowed(allowed); }, Qt::AutoConnection);
 }

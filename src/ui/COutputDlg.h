@@ -20,10 +20,11 @@ class COutputDlg : public QDialog, public ops::LogWindow {
 public:
     explicit COutputDlg(QWidget* parent = nullptr);
 
-    // Callable from any thread: enables (or disables) OK and the window's Close.
-    void allowClose(bool allowed = true);
+    // Callable from any thread: enables OK and the window's Close.
+    void allowClose() override { setCloseAllowed(true); }
+    void setCloseAllowed(bool allowed);
     // Callable from any thread: true once the operator closed the window.
-    bool closedByOperator() const { return closed_.load(); }
+    bool closedByOperator() const override { return closed_.load(); }
 
     // Places the window over its parent: centred across, at a quarter of the free height down.
     void placeOverParent();

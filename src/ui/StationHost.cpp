@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+#include <clocale>
+
 #include "app/Version.h"
 #include "platform/Network.h"
 #include "ui/CMainDlg.h"
@@ -30,6 +32,9 @@ void StationHost::registerCommonControls(uint32_t) {}
 void StationHost::baseInitialise()
 {
     if (!QApplication::instance()) application_ = std::make_unique<QApplication>(argc_, argv_);
+    // Qt takes the desktop's locale for the C library too; numbers sent to devices and written
+    // into records keep their decimal point in every locale.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QString::fromLatin1(app::programProductName()));
     QApplication::setApplicationVersion(QString::fromLatin1(app::programProductVersion()));
 }

@@ -13,8 +13,7 @@ int WindowChannel::showMessage(const ops::TextWithValue& message)
 
 void WindowChannel::operationFinished()
 {
-    const std::thread::id worker = std::this_thread::get_id();
-    onWindowThread([&] { window_.workerFinished(worker); });
+    onWindowThread([&] { window_.workerFinished(); });
 }
 
 void WindowChannel::setHeading(const ops::TextWithValue& heading)

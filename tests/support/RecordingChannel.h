@@ -128,8 +128,12 @@ public:
     bool releaseSerialNumber(uint32_t) override { return false; }
     std::optional<std::string> askConfiguration(const std::string&, bool) override { return std::nullopt; }
     std::string operatorSign() override { return "TS"; }
-    ops::LogWindow* createLogWindow() override { return nullptr; }
-    void destroyLogWindow(ops::LogWindow*) override {}
+    ops::LogWindow* createLogWindow() override
+    {
+        record(ops::StatusMessage::CreateLogWindow);
+        return nullptr;
+    }
+    void destroyLogWindow(ops::LogWindow*) override { record(ops::StatusMessage::DestroyLogWindow); }
 
 private:
     void record(ops::StatusMessage m, const std::string& text = {}, int32_t value = 0)

@@ -2,10 +2,16 @@
 // search, select, rename, network configuration, backup, restore, firmware update and serial
 // number, each started by its button with the dialogs answered by the scripted operator.
 #include <QAction>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
+#include "ops/FunctionTests.h"
+#include "ops/LogWindow.h"
+#include "ops/Workflow.h"
+#include "ui/COutputDlg.h"
 #include "ui/QtPrompt.h"
+#include "ui/config/CCalibEnergyDlg.h"
 
 #include "Testbed.h"
 #include "WindowFixture.h"
@@ -361,5 +367,74 @@ TEST_F(ServiceRound, RealDialogsAreModalOverTheWindowWhileWorkersWait)
     EXPECT_TRUE(QTest::qWaitFor([&] { return answered.size() == 2; }, 5000));
     EXPECT_EQ(answered, (std::vector<QString>{test::german(30500), test::german(35223)}));
     EXPECT_EQ(simulator->device(0).name, "Echt");
+    operatorPrompt.setParentWindow(nullptr);
+}
+
+// A workflow step as the production workflows run it: the calibration dialog of the window answers
+// a real calibration run, the log window waits for the operator, and the worker's end messages
+// (WM_USER+17 after WM_USER+2) reach the window without a hang.
+TEST_F(ServiceRound, CalibrationDialogAnswersARealCalibrationInsideAWorkflow)
+{
+    addDeviceAddress("192.168.0.101/24");
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Kessel");
+    d.password = "730";
+    d.web.calibrationItems = {"ENG;AIN1;3;1,0.5,2.0"};
+    startSimulator({d});
+    ui::QtPrompt operatorPrompt(store);
+    app::CApp::instance().setSettings({});
+    window = std::make_unique<ui::CMainDlg>(operatorPrompt, cards);
+    operatorPrompt.setParentWindow(window.get());
+    ASSERT_TRUE(window->initialise());
+    window->show();
+    search();
+    select(1);
+
+    bool dialogAnswered = false;
+    bool logClosed = false;
+    QTimer operatorHand;
+    operatorHand.setInterval(20);
+    QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<ui::CCalibEnergyDlg*>(QApplication::activeModalWidget())) {
+            dialog->findChild<QLineEdit*>("11403")->setText(QStringLiteral("100,5"));
+            dialog->findChild<QLineEdit*>("11406")->setText(QStringLiteral("5"));
+            dialog->findChild<QLineEdit*>("11409")->setText(QStringLiteral("230"));
+            dialog->findChild<QLineEdit*>("11413")->setText(QStringLiteral("16"));
+            dialog->findChild<QPushButton*>("11414")->click();
+            dialogAnswered = true;
+        }
+        for (auto* log : window->findChildren<ui::COutputDlg*>()) {
+            if (log->isVisible() && log->okButton()->isEnabled()) {
+                log->okButton()->click();
+                logClosed = true;
+            }
+        }
+    });
+    operatorHand.start();
+
+    ops::WorkerChannel& channel = window->channel();
+    net::DeviceRecord* device = window->currentDevice();
+    bool calibrated = false;
+    std::atomic<bool> ended{false};
+    std::thread worker([&] {
+        ops::LogWindow* log = channel.createLogWindow();
+        ops::DeviceStepParams p;
+        p.window = &channel;
+        p.device = device;
+        p.password.assign("730");
+        p.log = log;
+        calibrated = ops::runCalibration(p);
+        ops::finishWorkflow(channel, log);
+        channel.operationFinished();
+        channel.searchEnded();
+        ended = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended.load(); }, kWorkerTimeoutMs));
+    worker.join();
+    EXPECT_TRUE(dialogAnswered);
+    EXPECT_TRUE(logClosed);
+    EXPECT_TRUE(calibrated);
+    ASSERT_EQ(simulator->device(0).webState.calibrationSteps.size(), 1u);
+    EXPECT_EQ(simulator->device(0).webState.calibrationSteps[0].data, "100.500;5.000;230.000;16.000");
+    EXPECT_TRUE(window->findChildren<ui::COutputDlg*>().isEmpty()) << "the log window was destroyed";
     operatorPrompt.setParentWindow(nullptr);
 }

@@ -134,6 +134,10 @@ struct WebSettings {
     std::map<uint32_t, std::vector<std::string>> processTestLines;
     std::vector<std::string> calibrationItems;  // "TYPE;NAME;INDEX;DATA"
     std::string calibrationAnswer = "OK";        // body of a well-formed calibration step
+    // A media delete for this name breaks off: the connection closes without an answer.
+    std::string sdDeleteBreakOff;
+    // Requests for these paths break off the same way.
+    std::vector<std::string> breakOffPaths;
     // Forced results of the forms: kStateNormal lets the device decide, any other number is the
     // state of every answer.
     int serialState = kStateNormal;

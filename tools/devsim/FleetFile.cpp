@@ -185,6 +185,15 @@ private:
             web.calibrationItems.push_back(platform::utf8ToCp1252(value));
             return std::string();
         }
+        if (key == "web_break") {
+            if (value.empty() || value.front() != '/') return "web_break takes a path beginning with '/'";
+            web.breakOffPaths.push_back(std::string(value));
+            return std::string();
+        }
+        if (key == "sd_delete_break") {
+            web.sdDeleteBreakOff = platform::utf8ToCp1252(value);
+            return std::string();
+        }
         if (key == "sd_files") {
             device_.sdFiles.clear();
             std::string_view rest = value;

@@ -475,6 +475,17 @@ WebOutcome respondWeb(Device& device, size_t index, uint32_t now, const HttpRequ
     auto& state = device.webState;
     ++state.requests;
     state.lastRequest = request.head;
+    const bool deleteBreaks = !device.web.sdDeleteBreakOff.empty() &&
+                              request.path == "/xml/system/storage/media-file-delete.xml" &&
+                              formField(request.query, "name") == device.web.sdDeleteBreakOff;
+    const auto& paths = device.web.breakOffPaths;
+    if (deleteBreaks || std::find(paths.begin(), paths.end(), request.path) != paths.end()) {
+        if (deleteBreaks) remember(state.deleteRequests, device.web.sdDeleteBreakOff);
+        WebOutcome outcome;
+        outcome.action = WebOutcome::Action::Close;
+        outcome.summary = "broken off";
+        return outcome;
+    }
     WebResponder responder(device, index, now, request);
     const HttpAnswer answer = responder.answer();
     WebOutcome outcome = answered(device, answer);

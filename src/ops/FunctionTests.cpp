@@ -1,0 +1,581 @@
+#include "ops/FunctionTests.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "app/Format.h"
+#include "app/NetworkCards.h"
+#include "config/CalibrationRequest.h"
+#include "net/DeviceDocuments.h"
+#include "ops/LogWindow.h"
+#include "ops/WebOperation.h"
+#include "platform/Clock.h"
+#include "platform/Wlan.h"
+
+namespace vst::ops {
+namespace {
+
+uint32_t now() { return platform::clock().tickCount(); }
+
+// The text of a line without its line end.
+std::string withoutLineEnd(std::string line)
+{
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
+}
+
+// A finding or item line of a function test: "      * text".
+void logItem(LogWindow* log, const std::string& text)
+{
+    if (log) log->appendLog("      * " + text + "\r\n");
+}
+
+// The join of this PC to a device's wireless network. The connected flag and the card are written
+// by the platform's event thread and read by the worker, so both are guarded.
+class WlanLink {
+public:
+    ~WlanLink() { close(); }
+
+    // Opens the client and takes the first interface; false when there is none.
+    bool open()
+    {
+        client_ = platform::makeWlanClient();
+        if (!client_ || !client_->open()) return false;
+        const auto interface = client_->firstInterface();
+        if (!interface) return false;
+        description_ = interface->description;
+        client_->setEventHandler([this](platform::WlanEvent event) { onEvent(event); });
+        return true;
+    }
+    bool connect(const std::string& ssid) { return client_->setOpenProfile(ssid) && client_->connect(ssid); }
+    bool connected() const { return connected_.load(); }
+    // The network card of the wireless interface, as the last connection event found it.
+    std::optional<app::NetworkCard> card() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return card_;
+    }
+    void close()
+    {
+        if (!client_) return;
+        client_->disconnect();
+        client_->close();  // no event arrives after this
+        client_.reset();
+    }
+
+private:
+    void onEvent(platform::WlanEvent event)
+    {
+        if (event == platform::WlanEvent::Connected) {
+            std::vector<app::NetworkCard> cards;
+            app::enumerateNetworkCards(&cards);
+            std::optional<app::NetworkCard> found;
+            for (const auto& c : cards) {
+                if (c.description == description_) found = c;
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                card_ = found;
+            }
+            connected_ = true;
+        } else {
+            connected_ = false;
+            std::lock_guard<std::mutex> lock(mutex_);
+            card_.reset();
+        }
+    }
+
+    std::unique_ptr<platform::WlanClient> client_;
+    std::string description_;
+    std::atomic<bool> connected_{false};
+    mutable std::mutex mutex_;
+    std::optional<app::NetworkCard> card_;
+};
+
+// A web operation that remembers the last result it reported, for the caller's block.
+class FunctionTest : public WebOperation {
+public:
+    using WebOperation::WebOperation;
+    app::TextId lastResult() const { return lastResult_; }
+
+protected:
+    void report(app::TextId text, int32_t style)
+    {
+        lastResult_ = text;
+        result(text, style);
+    }
+    void failWith(app::TextId text, int32_t style = kStyleExclamation)
+    {
+        report(text, style);
+        finish(false);
+    }
+    void succeedWith(app::TextId text)
+    {
+        report(text, kStyleInformation);
+        finish(true);
+    }
+    // Polls the login like loggedIn(), remembering a refusal as the last result.
+    bool loginDone()
+    {
+        const int r = session_.pollLogin();
+        if (r > 0) failWith(loginFailureText(r));
+        return r == 0;
+    }
+
+private:
+    app::TextId lastResult_ = 0;
+};
+
+class CpuTest : public FunctionTest {
+public:
+    explicit CpuTest(CpuTestParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+
+private:
+    enum class State {
+        Start, Login, DevInfo, I2c, Logout, SysInfo, WlanOpen, WlanWait, NetworkWait, SearchSend, SearchAnswer,
+        Verdict,
+    };
+    CpuTestParams& p_;
+    State state_ = State::Start;
+    net::DevInfo devInfo_{};
+    net::SysInfo sysInfo_{};
+    bool i2cOk_ = false;
+    bool wlanPassed_ = false;
+    WlanLink wlan_;
+    std::optional<app::NetworkCard> wlanCard_;  // the endpoint's card lives here while it is open
+    uint32_t since_ = 0;
+    int sendFailures_ = 0;
+
+    void finish(bool ok) override
+    {
+        WebOperation::finish(ok);
+        wlan_.close();
+    }
+
+    void toLogout()
+    {
+        beginLogout(30);
+        state_ = State::Logout;
+    }
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Start:
+            announce(35112, 0);
+            if (device_.passwordRequired) endpoint_.password() = p_.password;
+            session_.beginLogin(p_.password.str());
+            state_ = State::Login;
+            break;
+        case State::Login:
+            if (!loginDone()) return;
+            devInfo_ = net::DevInfo{};
+            session_.beginReadDevInfo(&devInfo_);
+            announce(35128, 10);
+            state_ = State::DevInfo;
+            break;
+        case State::DevInfo: {
+            const int r = session_.pollReadDevInfo();
+            if (r < 0) return;
+            if (r == 0 && p_.testI2c) {
+                session_.beginReadI2cRegister(&i2cOk_);
+                announce(35126, 20);
+                state_ = State::I2c;
+                return;
+            }
+            if (r != 0) report(readFailureText(r), kStyleExclamation);
+            toLogout();
+            break;
+        }
+        case State::I2c: {
+            const int r = session_.pollReadI2cRegister();
+            if (r < 0) return;
+            if (r != 0) report(readFailureText(r), kStyleExclamation);
+            toLogout();
+            break;
+        }
+        case State::Logout: {
+            const int r = session_.pollLogout();
+            if (r < 0) return;
+            if (r != 0) return failWith(logoutFailureText(r));
+            sysInfo_ = net::SysInfo{};
+            session_.beginReadSysInfo(&sysInfo_);
+            announce(35127, 40);
+            state_ = State::SysInfo;
+            break;
+        }
+        case State::SysInfo: {
+            const int r = session_.pollReadSysInfo();
+            if (r < 0) return;
+            if (r != 0) return failWith(readFailureText(r));
+            if (p_.ssid.empty()) {
+                state_ = State::Verdict;
+                return;
+            }
+            announce(35132, 50);
+            state_ = State::WlanOpen;
+            break;
+        }
+        case State::WlanOpen:
+            if (!wlan_.open()) {
+                report(35248, kStyleError);
+                state_ = State::Verdict;
+            } else if (!wlan_.connect(p_.ssid.str())) {
+                report(35249, kStyleExclamation);
+                state_ = State::Verdict;
+            } else {
+                announce(35133, 60);
+                since_ = now();
+                state_ = State::WlanWait;
+            }
+            break;
+        case State::WlanWait:
+            if (wlan_.connected()) {
+                announce(35134, 70);
+                since_ = now();
+                state_ = State::NetworkWait;
+            } else if (now() - since_ > kWlanConnectWaitMs) {
+                report(35250, kStyleExclamation);
+                state_ = State::Verdict;
+            }
+            break;
+        case State::NetworkWait:
+            if (!wlan_.connected()) {
+                report(35251, kStyleExclamation);
+                state_ = State::Verdict;
+                return;
+            }
+            if (now() - since_ <= kWlanAttachWaitMs) return;
+            wlanCard_ = wlan_.card();
+            if (!wlanCard_) {
+                report(35252, kStyleExclamation);
+                state_ = State::Verdict;
+                return;
+            }
+            endpoint_.close();
+            if (!endpoint_.open(true, &*wlanCard_, sysInfo_.wlanAddress)) {
+                report(35200, kStyleError);
+                state_ = State::Verdict;
+                return;
+            }
+            if (device_.passwordRequired) endpoint_.password() = p_.password;
+            announce(35114, 80);
+            state_ = State::SearchSend;
+            break;
+        case State::SearchSend:
+            if (endpoint_.sendSearch(&sysInfo_.wlanMac)) {
+                report_.setPosition(90);
+                since_ = now();
+                state_ = State::SearchAnswer;
+            } else if (++sendFailures_ >= 3) {
+                report(35203, kStyleExclamation);
+                state_ = State::Verdict;
+            }
+            break;
+        case State::SearchAnswer: {
+            std::unique_ptr<net::DeviceRecord> answer;
+            const auto r = endpoint_.readSearchAnswer(false, &answer);
+            if (r == net::SearchAnswerResult::RecordBuilt && answer && answer->mac == sysInfo_.wlanMac) {
+                wlanPassed_ = true;
+                state_ = State::Verdict;
+            } else if (now() - since_ > 2000) {
+                report(35204, kStyleExclamation);
+                state_ = State::Verdict;
+            }
+            break;
+        }
+        case State::Verdict:
+            verdict();
+            break;
+        }
+    }
+
+    void verdict()
+    {
+        std::vector<app::TextId>& findings = p_.findings;
+        findings.clear();
+        if (!devInfo_.externalClockRunning) findings.push_back(35255);
+        if (!devInfo_.applicationNormalMode) findings.push_back(35256);
+        if (devInfo_.sensorErrors) findings.push_back(35257);
+        if (!devInfo_.processing) findings.push_back(35258);
+        if (p_.testI2c && !i2cOk_) findings.push_back(35259);
+        if (!sysInfo_.sdCardReady) findings.push_back(35260);
+        if (!p_.ssid.empty() && !wlanPassed_) findings.push_back(35261);
+        p_.passed = findings.empty();
+        if (p_.passed) {
+            report(35253, kStyleInformation);
+        } else {
+            report(35254, kStyleExclamation);
+            for (app::TextId id : findings) logItem(p_.log, app::loadText(id));
+        }
+        finish(true);
+    }
+};
+
+class ProcessListTest : public FunctionTest {
+public:
+    explicit ProcessListTest(ProcessTestParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+
+private:
+    enum class State { Start, Login, Lines, Logout };
+    ProcessTestParams& p_;
+    State state_ = State::Start;
+    std::string line_;
+    unsigned mode_ = 0;
+    bool modeOneRequested_ = false;
+    bool errorSeen_ = false;
+    bool completed_ = false;
+
+    void finish(bool ok) override
+    {
+        WebOperation::finish(ok);
+        p_.passed = !errorSeen_;
+    }
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Start:
+            announce(35112, 20);
+            session_.beginLogin(p_.password.str());
+            state_ = State::Login;
+            break;
+        case State::Login:
+            if (!loginDone()) return;
+            session_.beginReadProcessTestLine(0, 1, &line_);
+            announce(35129, 40);
+            state_ = State::Lines;
+            break;
+        case State::Lines: {
+            const int r = session_.pollReadProcessTestLine();
+            if (!line_.empty()) examine(line_);
+            if (r < 0) return;
+            if (r != 0) {
+                report(readFailureText(r), kStyleExclamation);
+                completed_ = false;
+            } else if (mode_ == 0 && modeOneRequested_ && !p_.skipFollowUp) {
+                // The follow-up needs the test hardware: the operator confirms it in a message box.
+                modeOneRequested_ = false;
+                report_.logSubMessage(app::loadText(35262), kStyleInformation, true);
+                mode_ = 1;
+                session_.beginReadProcessTestLine(1, 1, &line_);
+                return;
+            } else {
+                completed_ = true;
+            }
+            beginLogout(80);
+            state_ = State::Logout;
+            break;
+        }
+        case State::Logout: {
+            const int r = session_.pollLogout();
+            if (r < 0) return;
+            if (r != 0) return failWith(logoutFailureText(r));
+            if (!completed_) return finish(false);
+            // A completed run is carried out whether or not it found errors.
+            if (errorSeen_) report(35264, kStyleExclamation);
+            else report(35263, kStyleInformation);
+            finish(true);
+            break;
+        }
+        }
+    }
+
+    void examine(const std::string& line)
+    {
+        const std::string text = withoutLineEnd(line);
+        const net::ProcessTestLine kind = net::classifyProcessTestLine(text);
+        if (kind.error) errorSeen_ = true;
+        // Only the first run can ask for the follow-up, so mode 1 runs at most once.
+        if (kind.neededMode == 1 && mode_ == 0) modeOneRequested_ = true;
+        logItem(p_.log, text);
+    }
+};
+
+class Calibration : public FunctionTest {
+public:
+    explicit Calibration(DeviceStepParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+
+private:
+    enum class State { Start, Login, Items, Step, Wait, Logout };
+    DeviceStepParams& p_;
+    State state_ = State::Start;
+    std::string line_;
+    std::vector<net::CalibrationItem> items_;
+    size_t next_ = 0;
+    bool done_ = false;
+    uint32_t stepEnded_ = 0;
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Start:
+            announce(35112, 20);
+            session_.beginLogin(p_.password.str());
+            state_ = State::Login;
+            break;
+        case State::Login:
+            if (!loginDone()) return;
+            session_.beginReadCalibrationInfoLine(1, &line_);
+            announce(35130, 40);
+            state_ = State::Items;
+            break;
+        case State::Items: {
+            const int r = session_.pollReadCalibrationInfoLine();
+            if (!line_.empty() && items_.size() < kMaxCalibrationItems) {
+                if (auto item = net::parseCalibrationLine(withoutLineEnd(line_))) items_.push_back(*item);
+            }
+            if (r < 0) return;
+            if (r != 0) {
+                report(readFailureText(r), kStyleExclamation);
+                return toLogout();
+            }
+            if (items_.empty()) {
+                done_ = true;
+                return toLogout();
+            }
+            announce(35131, 60);
+            nextItem();
+            break;
+        }
+        case State::Step: {
+            const int r = session_.pollRunCalibrationStep();
+            if (r < 0) return;
+            if (r != 0) {
+                report(r == 1 ? 35245 : r == 2 ? 35206 : 35205, kStyleExclamation);
+                return toLogout();
+            }
+            stepEnded_ = now();
+            state_ = State::Wait;
+            break;
+        }
+        case State::Wait:
+            if (now() - stepEnded_ > kCalibrationStepWaitMs) nextItem();
+            break;
+        case State::Logout: {
+            const int r = session_.pollLogout();
+            if (r < 0) return;
+            if (r != 0) return failWith(logoutFailureText(r));
+            if (done_) succeedWith(35246);
+            else failWith(35247);
+            break;
+        }
+        }
+    }
+
+    void toLogout()
+    {
+        beginLogout(80);
+        state_ = State::Logout;
+    }
+
+    // Handles items until one needs the device; after the last one the run is done.
+    void nextItem()
+    {
+        while (next_ < items_.size()) {
+            const net::CalibrationItem& item = items_[next_++];
+            if (p_.log) {
+                p_.log->appendLog(app::formatText(app::loadText(35242), item.name.c_str(),
+                                                  static_cast<unsigned>(item.index), item.type.c_str()) +
+                                  "\r\n");
+            }
+            if (item.type != "ENG") {
+                if (p_.log) p_.log->appendLog(app::loadText(35244) + "\r\n");
+                continue;
+            }
+            config::CalibrationRequest request;
+            request.sensorName.assign(item.name);
+            request.sensorNumber = item.index;
+            request.secondaryIsCurrent = item.secondaryIsCurrent ? 1 : 0;
+            if (!report_.window().calibrate(request)) {
+                if (p_.log) p_.log->appendLog(app::loadText(35243) + "\r\n");
+                return toLogout();
+            }
+            session_.beginRunCalibrationStep(
+                item.type, item.index,
+                calibrationData(request.primary, request.secondary, request.voltage, request.current));
+            state_ = State::Step;
+            return;
+        }
+        done_ = true;
+        toLogout();
+    }
+};
+
+class SdCardCleanup : public FunctionTest {
+public:
+    explicit SdCardCleanup(DeviceStepParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+
+private:
+    enum class State { Start, Login, Delete, Logout };
+    DeviceStepParams& p_;
+    State state_ = State::Start;
+    size_t file_ = 0;
+    bool allDeleted_ = false;
+
+    void step() override
+    {
+        switch (state_) {
+        case State::Start:
+            announce(35112, 10);
+            session_.beginLogin(p_.password.str());
+            state_ = State::Login;
+            break;
+        case State::Login:
+            if (!loginDone()) return;
+            announce(35135, 40);
+            session_.beginDeleteMediaFile(kSdCardFiles[0]);
+            state_ = State::Delete;
+            break;
+        case State::Delete: {
+            const int r = session_.pollDeleteMediaFile();
+            if (r < 0) return;
+            if (r == 0 && ++file_ < std::size(kSdCardFiles)) {
+                session_.beginDeleteMediaFile(kSdCardFiles[file_]);
+                return;
+            }
+            if (r == 0) allDeleted_ = true;
+            else report(readFailureText(r), kStyleExclamation);
+            beginLogout(70);
+            state_ = State::Logout;
+            break;
+        }
+        case State::Logout: {
+            const int r = session_.pollLogout();
+            if (r < 0) return;
+            if (r != 0) return failWith(logoutFailureText(r));
+            if (allDeleted_) succeedWith(35265);
+            else finish(false);
+            break;
+        }
+        }
+    }
+};
+
+template <typename Operation, typename Params>
+bool runOperation(Params& p)
+{
+    if (!p.window || !p.device) return false;
+    Operation operation(p);
+    const bool ok = operation.run();
+    p.lastResult = operation.lastResult();
+    return ok;
+}
+
+}  // namespace
+
+std::string calibrationData(double primary, double secondary, double voltage, double current)
+{
+    return app::formatFixed(primary, 3) + ";" + app::formatFixed(secondary, 3) + ";" + app::formatFixed(voltage, 3) +
+           ";" + app::formatFixed(current, 3);
+}
+
+bool runCpuTest(CpuTestParams& p) { return runOperation<CpuTest>(p); }
+
+bool runProcessListTest(ProcessTestParams& p) { return runOperation<ProcessListTest>(p); }
+
+bool runCalibration(DeviceStepParams& p) { return runOperation<Calibration>(p); }
+
+bool cleanSdCard(DeviceStepParams& p) { return runOperation<SdCardCleanup>(p); }
+
+}  // namespace vst::ops

@@ -1,0 +1,50 @@
+#include "ops/Workflow.h"
+
+#include "ops/FunctionTests.h"
+#include "ops/LogWindow.h"
+#include "ops/Reporting.h"
+#include "platform/Clock.h"
+
+namespace vst::ops {
+
+std::string deviceFoundText(const net::DeviceRecord& device)
+{
+    // The versions are put in as text, so a locale with a decimal comma cannot change them.
+    std::string format = app::loadText(36012);
+    for (size_t at; (at = format.find("%.4f")) != std::string::npos;) format.replace(at, 4, "%s");
+    const auto& m = device.mac;
+    return app::formatText(format, m[0], m[1], m[2], m[3], m[4], m[5],
+                           app::formatFixed(device.appVersion, 4).c_str(),
+                           app::formatFixed(device.bootloaderVersion, 4).c_str());
+}
+
+std::string findingLine(const std::string& text) { return "      * " + text + "\r\n"; }
+
+void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
+                     const net::Password& password, uint16_t webPort)
+{
+    if (!window || !device || password.empty()) return;
+    Reporter report(*window, log);
+    report.logHeading(app::loadText(35315), 95);
+    DeviceStepParams params;
+    params.window = window;
+    params.device = device;
+    params.password = password;
+    params.log = log;
+    params.webPort = webPort;
+    if (!cleanSdCard(params)) report.askOperator(app::loadText(35404), kStyleExclamation);
+}
+
+void finishWorkflow(WorkerChannel& window, LogWindow* log)
+{
+    Reporter report(window, log);
+    report.setHeading(app::loadText(35318), 100);
+    if (log) {
+        log->allowClose();
+        while (!log->closedByOperator()) platform::clock().sleep(1);
+        window.destroyLogWindow(log);
+    }
+    report.setHeading(std::string(), 0);
+}
+
+}  // namespace vst::ops

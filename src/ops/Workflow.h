@@ -1,0 +1,46 @@
+#pragma once
+// What every production workflow shares: the record header and device-block texts of its log, the
+// final SD-card step, and the closing sequence that hands the log window back to the operator and
+// returns the window to idle. A workflow's worker runs its steps, then finishWorkflow(); the
+// worker entry (startWorker) sends the end messages.
+#include <cstdint>
+#include <string>
+
+#include "app/Format.h"
+#include "app/Texts.h"
+#include "net/DeviceRecord.h"
+#include "net/UdpProtocol.h"
+#include "ops/WorkerChannel.h"
+
+namespace vst::ops {
+
+class LogWindow;
+
+// The header of a record: the heading text goes in as the first "%s" of the text that follows it
+// ("Endtest:\r\n" into "%s  - Bearbeiter: %s\r\n..."). Numbers in the texts are formatted as the
+// text says; the caller passes the remaining arguments.
+template <typename... Args>
+std::string recordHeader(app::TextId heading, app::TextId format, Args... args)
+{
+    const std::string title = app::loadText(heading);
+    return app::formatText(app::loadText(format), title.c_str(), args...);
+}
+
+// The device block of a log ("  => Gerät gefunden:" with MAC address, application and bootloader
+// version, each version with four decimals and a decimal point in every locale).
+std::string deviceFoundText(const net::DeviceRecord& device);
+
+// A finding or item line: "      * " + text + CR LF.
+std::string findingLine(const std::string& text);
+
+// The final step of a workflow: heading 35315 at 95, the SD-card cleanup, and on failure the
+// notice 35404 to clean the card by hand. Nothing happens without a window, a device or a password.
+void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
+                     const net::Password& password, uint16_t webPort = 80);
+
+// The end of every workflow before its worker's end messages: heading 35318 at 100, the operator
+// may close the log window, the worker waits (1 ms looks) until the operator has closed it, then
+// the log window is destroyed (WM_USER+27) and the first progress bar cleared (WM_USER+3 "", 0).
+void finishWorkflow(WorkerChannel& window, LogWindow* log);
+
+}  // namespace vst::ops
