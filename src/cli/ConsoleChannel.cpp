@@ -245,6 +245,18 @@ private:
 
 }  // namespace
 
+app::OperatorPrompt& ConsoleChannel::prompt()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!prompt_) prompt_ = std::make_unique<ScriptPrompt>(*this, script_.releasePassword);
+    return *prompt_;
+}
+
+void ConsoleChannel::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
+{
+    ops::startWorkflowThread(*this, std::move(body), end).join();
+}
+
 bool ConsoleChannel::releaseSerialNumber(uint32_t serial)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);

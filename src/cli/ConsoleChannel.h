@@ -16,6 +16,7 @@
 #include "app/SerialLog.h"
 #include "ops/DeviceList.h"
 #include "ops/LogWindow.h"
+#include "ops/Starter.h"
 #include "ops/WorkerChannel.h"
 
 namespace vst::cli {
@@ -32,13 +33,17 @@ struct ScriptedOperator {
     std::optional<std::string> releasePassword;
 };
 
-class ConsoleChannel : public ops::WorkerChannel {
+class ConsoleChannel : public ops::WorkerChannel, public ops::StarterHost {
 public:
     ConsoleChannel(std::FILE* out, std::FILE* err);
 
     // How Yes/No questions are answered (the console cannot ask): true = Yes, false = No.
     void setAnswerYes(bool yes) { script_.yes = yes; }
-    void setScript(ScriptedOperator script) { script_ = std::move(script); }
+    void setScript(ScriptedOperator script)
+    {
+        script_ = std::move(script);
+        prompt_.reset();
+    }
     const ScriptedOperator& script() const { return script_; }
     void setOperatorSign(std::string sign) { sign_ = std::move(sign); }
     // Cancels a running search (the busy flag of the window).
@@ -76,6 +81,17 @@ public:
     void destroyLogWindow(ops::LogWindow* log) override;
     bool calibrate(config::CalibrationRequest& request) override;
 
+    // What the production starters ask of the console: the scripted operator answers.
+    app::OperatorPrompt& prompt() override;
+    std::optional<std::string> configurationAssistant(const std::string& configuration, bool editable) override
+    {
+        return askConfiguration(configuration, editable);
+    }
+    std::optional<std::string> repairNumber() override { return repairNumber_; }
+    void setRepairNumber(std::optional<std::string> number) { repairNumber_ = std::move(number); }
+    // Runs the workflow on a worker thread and waits for its end.
+    void startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end) override;
+
 private:
     void progressLine(int position, const std::string& text);
     int answerQuestion(const std::string& text);
@@ -88,6 +104,8 @@ private:
     ops::DeviceList devices_;
     std::atomic<bool> busy_{false};
     ScriptedOperator script_;
+    std::optional<std::string> repairNumber_;
+    std::unique_ptr<app::OperatorPrompt> prompt_;
     std::string sign_;
     std::string stepText_;
     int stepPosition_ = 0;

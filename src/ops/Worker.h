@@ -33,4 +33,16 @@ std::thread startWorker(bool (*operation)(Params&), std::unique_ptr<Params> para
     });
 }
 
+// The same for a workflow body that a starter hands over (see Starter.h).
+inline std::thread startWorkflowThread(WorkerChannel& window, std::function<void(WorkerChannel&)> body,
+                                       WorkerEnd end = WorkerEnd::Finished, std::function<void()> threadEnding = {})
+{
+    return std::thread([&window, body = std::move(body), end, threadEnding = std::move(threadEnding)] {
+        body(window);
+        window.operationFinished();
+        if (end == WorkerEnd::FinishedThenSearchEnded) window.searchEnded();
+        if (threadEnding) threadEnding();
+    });
+}
+
 }  // namespace vst::ops

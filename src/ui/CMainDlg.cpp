@@ -439,6 +439,17 @@ void CMainDlg::startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Par
     launch(ops::startWorker(operation, std::move(params), ops::WorkerEnd::Finished, threadEndNotice()));
 }
 
+std::optional<std::string> CMainDlg::repairNumber() { return prompt_.askRepairNumber(); }
+
+void CMainDlg::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
+{
+    // The start steps; the endurance run turns its stop button back on itself.
+    enableControls({});
+    setCloseEnabled(false);
+    ++running_;
+    launch(ops::startWorkflowThread(*channel_, std::move(body), end, threadEndNotice()));
+}
+
 std::function<void()> CMainDlg::threadEndNotice()
 {
     // Runs on the worker thread as its last action: posts (never waits) the news that the thread

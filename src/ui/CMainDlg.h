@@ -17,6 +17,7 @@
 #include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
+#include "ops/Starter.h"
 #include "ops/UdpCommands.h"
 #include "ui/UiPrompt.h"
 #include "ops/WorkerChannel.h"
@@ -51,7 +52,7 @@ struct ControlSwitches {
     bool enduranceStop = false;   // 10018
 };
 
-class CMainDlg : public QWidget {
+class CMainDlg : public QWidget, public ops::StarterHost {
     Q_OBJECT
 public:
     // The list's least width and its height in service mode, in dialog units; the other modes
@@ -126,9 +127,18 @@ public:
     void searchEnded();                                        // +17
     net::DeviceRecord* takeOnlyListedDevice();                 // +18
     bool enduranceActive() const { return enduranceActive_; }  // +19
-    bool enterSerialNumber();                                  // +20
+    bool enterSerialNumber() override;                         // +20
     bool releaseSerialNumber(uint32_t serial);                 // +21
     std::optional<std::string> askConfiguration(const std::string& configuration, bool editable);  // +23
+
+    // What the production buttons' starters ask of the window.
+    app::OperatorPrompt& prompt() override { return prompt_; }
+    std::optional<std::string> configurationAssistant(const std::string& configuration, bool editable) override
+    {
+        return askConfiguration(configuration, editable);
+    }
+    std::optional<std::string> repairNumber() override;
+    void startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end) override;
     bool calibrate(config::CalibrationRequest& request);      // +24
     const std::string& operatorSign() const { return sign_; }  // +25
     ops::LogWindow* createLogWindow();                         // +26

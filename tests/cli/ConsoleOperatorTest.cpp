@@ -1,0 +1,105 @@
+// The console's scripted operator: questions answered by id, notices with their hooks, and the
+// starter host's refusals and questions.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/CApp.h"
+#include "app/Format.h"
+#include "app/Texts.h"
+#include "cli/ConsoleChannel.h"
+#include "ops/Starter.h"
+#include "platform/CodePage.h"
+
+using namespace vst;
+
+namespace {
+
+std::string contents(std::FILE* f)
+{
+    std::fflush(f);
+    std::rewind(f);
+    std::string text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    return text;
+}
+
+class ConsoleOperator : public ::testing::Test {
+protected:
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    cli::ConsoleChannel channel{out, err};
+
+    void SetUp() override { app::CApp::instance().setTextIdOffset(app::kEnglishOffset); }
+    void TearDown() override
+    {
+        std::fclose(out);
+        std::fclose(err);
+        app::CApp::instance().setTextIdOffset(app::kGermanOffset);
+    }
+    int ask(app::TextId id) { return channel.showMessage({app::loadText(id), app::kMbYesNo | app::kMbIconQuestion}); }
+};
+
+}  // namespace
+
+TEST_F(ConsoleOperator, QuestionsTakeTheirOwnAnswerElseTheDefault)
+{
+    struct Case {
+        bool yes;
+        std::map<int, bool> answers;
+        app::TextId asked;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {false, {}, 30044, app::kIdNo},
+        {true, {}, 30044, app::kIdYes},
+        {true, {{30044, false}}, 30044, app::kIdNo},
+        {false, {{30044, true}}, 30044, app::kIdYes},
+        {false, {{30045, true}}, 30044, app::kIdNo},  // another question's answer does not apply
+        {false, {{35410, true}}, 35410, app::kIdYes},  // a question with placeholders
+    };
+    for (const auto& c : cases) {
+        cli::ScriptedOperator script;
+        script.yes = c.yes;
+        script.answers = c.answers;
+        channel.setScript(script);
+        const std::string text = c.asked == 35410 ? app::formatText(app::loadText(35410), 2, 100) : app::loadText(c.asked);
+        EXPECT_EQ(channel.showMessage({text, app::kMbYesNo}), c.expected) << c.asked;
+    }
+    EXPECT_EQ(contents(out), "");  // questions and answers go to the error stream only
+    EXPECT_NE(contents(err).find("-> yes (--answer 35410)"), std::string::npos);
+}
+
+TEST_F(ConsoleOperator, NoticeHookRunsWithTheDeviceNumberBeforeTheNoticeIsConfirmed)
+{
+    cli::ScriptedOperator script;
+    script.noticeHooks[35407] = "echo \"device=$VST_DEVICE\"; exit 3";
+    script.noticeHooks[35406] = "echo \"device=${VST_DEVICE-none}\"";
+    channel.setScript(script);
+    EXPECT_EQ(channel.showMessage({app::formatText(app::loadText(35407), 7), app::kMbIconInformation}), app::kIdOk);
+    EXPECT_EQ(channel.showMessage({app::loadText(35406), app::kMbIconInformation}), app::kIdOk);
+    EXPECT_EQ(contents(out), platform::cp1252ToUtf8(app::formatText(app::loadText(35407), 7)) + "\n" +
+                                 platform::cp1252ToUtf8(app::loadText(35406)) + "\n");
+    const std::string e = contents(err);
+    EXPECT_NE(e.find("device=7\n"), std::string::npos) << e;
+    EXPECT_NE(e.find("--on-notice 35407: exit status 3"), std::string::npos) << e;
+    EXPECT_NE(e.find("device=none\n"), std::string::npos) << e;
+}
+
+TEST_F(ConsoleOperator, StarterHostRefusesOnTheOutputAndAsksThroughTheScript)
+{
+    cli::ScriptedOperator script;
+    script.answers[30045] = true;
+    channel.setScript(script);
+    ops::StarterHost& host = channel;
+    EXPECT_EQ(ops::refuse(host, 30048, app::kMbIconExclamation), ops::StartOutcome::Refused);
+    EXPECT_TRUE(ops::confirm(host, 30045));
+    EXPECT_FALSE(ops::confirm(host, 30046));
+    EXPECT_EQ(contents(out), platform::cp1252ToUtf8(app::loadText(30048)) + "\n");
+
+    bool ran = false;
+    host.startWorkflow([&](ops::WorkerChannel& window) { ran = &window == &channel; }, ops::WorkerEnd::Finished);
+    EXPECT_TRUE(ran);
+}
