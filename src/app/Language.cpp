@@ -8,8 +8,11 @@ namespace vst::app {
 
 int32_t determineLanguage(platform::SettingsStore& store)
 {
+    // Only the two offsets are a language; any other stored number is ignored.
     if (auto stored = store.readNumber(kStationKey, kLanguageValue)) {
-        return static_cast<int32_t>(*stored);
+        if (*stored == static_cast<uint32_t>(kGermanOffset) || *stored == static_cast<uint32_t>(kEnglishOffset)) {
+            return static_cast<int32_t>(*stored);
+        }
     }
     if (auto maker = store.readText(kMakerKey, kMakerLanguageValue, 512)) {
         return *maker == "Deutsch" ? kGermanOffset : kEnglishOffset;

@@ -15,7 +15,8 @@ inline constexpr const char* kMakerLanguageValue = "VodirurudorazSprache";
 inline constexpr const char* kInstallLanguageKey = "SYSTEM\\CurrentControlSet\\Control\\Nls\\Language";
 inline constexpr const char* kInstallLanguageValue = "InstallLanguage";
 
-// The text-id offset for start-up, first match wins: the station's stored choice as it is; the
+// The text-id offset for start-up, first match wins: the station's stored choice when it is one
+// of the two offsets (anything else falls through); the
 // maker's software language ("Deutsch" is German); the installation language ("0407" is German);
 // German.
 int32_t determineLanguage(platform::SettingsStore& store);

@@ -36,6 +36,18 @@
 namespace vst::cli {
 namespace {
 
+// A field of the TAB-separated output: control bytes (below 0x20, and 0x7F) would break the
+// columns or the terminal, so each is printed as '?'.
+std::string printable(const std::string& cp1252)
+{
+    std::string text = cp1252;
+    for (char& c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) c = '?';
+    }
+    return platform::cp1252ToUtf8(text);
+}
+
 constexpr const char* kUsage =
     "usage: vestrolan-cli [options] COMMAND [arguments]\n"
     "commands:\n"
@@ -189,7 +201,7 @@ private:
     {
         if (count < 0) return failWith(loadText(30037));
         for (const auto& card : cards_) {
-            std::string line = std::to_string(card.index) + "\t" + platform::cp1252ToUtf8(card.description);
+            std::string line = std::to_string(card.index) + "\t" + printable(card.description);
             for (const auto& a : card.addresses) {
                 line += "\t" + app::dottedAddress(a.address) + "/" + app::dottedAddress(a.mask);
             }
@@ -203,7 +215,7 @@ private:
         std::string line;
         for (int column = ops::kColumnName; column <= ops::kColumnBootloaderVersion; ++column) {
             if (column > ops::kColumnName) line += '\t';
-            line += platform::cp1252ToUtf8(ops::deviceColumnText(r, column));
+            line += printable(ops::deviceColumnText(r, column));
         }
         std::fprintf(out_, "%s\n", line.c_str());
         std::fflush(out_);

@@ -116,6 +116,9 @@ private:
     bool loadCatalogue(config::ConfigurationAssistant& assistant, const std::string& serialNumberPath)
     {
         const auto result = assistant.loadCatalogueFromFolder(config::templateFolder(serialNumberPath));
+        for (const auto& notice : assistant.catalogueNotices()) {
+            std::fprintf(err_, "vestrolan-cli: %s\n", platform::cp1252ToUtf8(notice).c_str());
+        }
         if (result == config::AssistantResult::Ok) return true;
         refuse(result, config::templateFolder(serialNumberPath));
         return false;

@@ -32,6 +32,15 @@ AssistantResult ConfigurationAssistant::loadCatalogueFromFolder(std::string_view
     return loadCatalogue(FolderFileSource(std::string(folder)));
 }
 
+std::vector<std::string> ConfigurationAssistant::catalogueNotices() const
+{
+    std::vector<std::string> notices;
+    for (const auto& file : catalogue_.unreadableTemplates) {
+        notices.push_back(app::formatText(app::loadText(app::TextId{37250}), file.c_str()));
+    }
+    return notices;
+}
+
 AssistantResult ConfigurationAssistant::readInput()
 {
     const ReadOutcome outcome = readConfiguration(catalogue_, configuration_, sensors_);

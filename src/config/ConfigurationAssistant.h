@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/Texts.h"
 #include "config/ConfigurationCatalogue.h"
@@ -41,6 +42,9 @@ public:
     // Loads the catalogue; CatalogueUnusable when it lacks a part a configuration needs.
     AssistantResult loadCatalogue(const CatalogueFileSource& files);
     AssistantResult loadCatalogueFromFolder(std::string_view folder);
+    // What the operator is told once after loading: one text per sensor template that could not
+    // be read (the sensor is not offered).
+    std::vector<std::string> catalogueNotices() const;
     // Reads the input configuration into the list and the language choice; ConfigurationFaulty
     // when a sensor of it could not be taken over.
     AssistantResult readInput();

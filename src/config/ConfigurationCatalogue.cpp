@@ -34,6 +34,9 @@ std::optional<size_t> indexByName(const std::vector<Entry>& entries, std::string
     return std::nullopt;
 }
 
+// Numbers held in a byte are clamped to what the byte holds, not cut to their low bits.
+uint8_t byteValue(int64_t value) { return static_cast<uint8_t>(std::clamp<int64_t>(value, 0, 0xFF)); }
+
 void addTranslations(std::string_view text, std::vector<TranslationPair>& out)
 {
     forEachConfigLine(text, [&](const ConfigLine& line) {
@@ -47,11 +50,20 @@ void addSensor(const CatalogueFileSource& files, std::string_view value, Configu
     // name;file;variant;address count;maximum of type - anything after the fifth field is ignored
     const auto fields = splitFields(value, ';', 6);
     if (fields.size() < 5) return;
+    // A sensor without its template would be written as nothing: it is not offered.
+    auto templateText = files.readIfReadable(fields[1]);
+    if (!templateText) {
+        auto& unreadable = catalogue.unreadableTemplates;
+        if (std::find(unreadable.begin(), unreadable.end(), fields[1]) == unreadable.end()) {
+            unreadable.emplace_back(fields[1]);
+        }
+        return;
+    }
     CatalogueSensor sensor;
     sensor.name = std::string(fields[0]);
-    sensor.templateText = files.read(fields[1]);
+    sensor.templateText = std::move(*templateText);
     scanSensorTemplate(sensor.templateText, sensor);
-    sensor.variant = static_cast<uint8_t>(parseDecimal(fields[2]));
+    sensor.variant = byteValue(parseDecimal(fields[2]));
     sensor.addressCount = parseDecimal(fields[3]);
     sensor.maximumOfType = parseDecimal(fields[4]);
     catalogue.sensors.push_back(std::move(sensor));
@@ -110,12 +122,21 @@ uint8_t ConfigurationCatalogue::highestSensorType() const
     return highest;
 }
 
-std::string FolderFileSource::read(std::string_view name) const
+std::string FolderFileSource::pathOf(std::string_view name) const
 {
     std::string relative(name);
     std::replace_if(
         relative.begin(), relative.end(), [](char c) { return c == '\\' || c == '/'; }, platform::kPathSeparator);
-    return app::readTextFile(platform::joinPath(folder_, relative));
+    return platform::joinPath(folder_, relative);
+}
+
+std::string FolderFileSource::read(std::string_view name) const { return app::readTextFile(pathOf(name)); }
+
+std::optional<std::string> FolderFileSource::readIfReadable(std::string_view name) const
+{
+    const std::string path = pathOf(name);
+    if (!platform::readFileBytes(platform::osPath(path))) return std::nullopt;
+    return app::readTextFile(path);
 }
 
 std::string templateFolder(std::string_view serialNumberPath)
@@ -138,10 +159,10 @@ void scanSensorTemplate(std::string_view templateText, CatalogueSensor& sensor)
         }
         if (line.kind != ConfigLine::Kind::KeyValue || line.key.empty() || line.value.empty()) return;
         if (section == "DeviceConfig") {
-            if (line.key == "Module") sensor.defaultModule = static_cast<uint8_t>(parseDecimal(line.value));
-            else if (line.key == "SensorAddress") sensor.baseAddress = static_cast<uint8_t>(parseHex(line.value));
-            else if (line.key == "AuxAddress") sensor.baseAuxAddress = static_cast<uint8_t>(parseHex(line.value));
-            else if (line.key == "SensorType") sensor.sensorType = static_cast<uint8_t>(parseDecimal(line.value));
+            if (line.key == "Module") sensor.defaultModule = byteValue(parseDecimal(line.value));
+            else if (line.key == "SensorAddress") sensor.baseAddress = byteValue(parseHex(line.value));
+            else if (line.key == "AuxAddress") sensor.baseAuxAddress = byteValue(parseHex(line.value));
+            else if (line.key == "SensorType") sensor.sensorType = byteValue(parseDecimal(line.value));
         } else if (section == "SensorConfig") {
             if (line.key == "Name" && (line.value.find("#PCN") != std::string_view::npos ||
                                        line.value.find("#PCD") != std::string_view::npos)) {

@@ -61,6 +61,9 @@ struct ConfigurationCatalogue {
     std::vector<CatalogueSensor> sensors;
     std::vector<CatalogueExtension> extensions;
     std::vector<CatalogueDevice> baseDevices;
+    // Template files of sensors that are not offered because the file could not be read, each
+    // named once, as setup.ini names it.
+    std::vector<std::string> unreadableTemplates;
 
     // Every part a configuration needs is there (otherwise the assistant refuses with 31019).
     bool usable() const;
@@ -80,6 +83,8 @@ class CatalogueFileSource {
 public:
     virtual ~CatalogueFileSource() = default;
     virtual std::string read(std::string_view name) const = 0;
+    // The same, but none when the file cannot be read at all (missing, a folder, an error).
+    virtual std::optional<std::string> readIfReadable(std::string_view name) const { return read(name); }
 };
 
 // Files of one folder on disk, read with readTextFile (CR LF and LF alike).
@@ -87,8 +92,11 @@ class FolderFileSource : public CatalogueFileSource {
 public:
     explicit FolderFileSource(std::string folder) : folder_(std::move(folder)) {}
     std::string read(std::string_view name) const override;
+    std::optional<std::string> readIfReadable(std::string_view name) const override;
 
 private:
+    std::string pathOf(std::string_view name) const;
+
     std::string folder_;
 };
 

@@ -1,5 +1,6 @@
 #include "net/DeviceWebSession.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "app/NetworkCards.h"
@@ -56,6 +57,10 @@ void DeviceWebSession::connectStep()
         dataSeen_ = false;
         stalled_ = false;
         lastSendProgress_ = now();
+        connectedAt_ = now();
+        headerLines_ = 0;
+        headBytes_ = 0;
+        streamLines_ = 0;
         state_ = ExchangeState::SendHeader;
         break;
     case platform::TcpSocket::Connect::InProgress:
@@ -94,6 +99,8 @@ void DeviceWebSession::receiveStep()
         if (!dataSeen_) {
             firstByteTimeSet_ = false;
             dataSeen_ = true;
+            answerStart_ = now();
+            lastLineAt_ = answerStart_;
         }
         lastData_ = now();
         return;
@@ -127,6 +134,43 @@ void DeviceWebSession::receiveStep()
     }
 }
 
+void DeviceWebSession::sendQueued()
+{
+    uint8_t buffer[ByteRing::kCapacity];
+    const size_t n = send_.peek(buffer, sizeof buffer);
+    const long sent = socket_.send(buffer, n);
+    if (sent > 0) {
+        send_.consume(nullptr, static_cast<size_t>(sent));
+        lastSendProgress_ = now();
+    } else if (sent == platform::TcpSocket::kError) {
+        fail();
+    } else if (now() - lastSendProgress_ >= kSendStallTimeoutMs) {
+        fail();
+    } else if (sent == platform::TcpSocket::kWouldBlock) {
+        // The socket takes nothing now: wait on it rather than come back at once, so that a
+        // caller polling without pause (the upload) does not spin.
+        socket_.waitWritable(kSocketWaitSliceMs);
+    }
+}
+
+void DeviceWebSession::enforceLimits()
+{
+    if (state_ < ExchangeState::SendHeader || state_ > ExchangeState::ReadBody) return;
+    const uint32_t t = now();
+    if (kind_ == AnswerKind::Upload &&
+        (state_ == ExchangeState::SendHeader || state_ == ExchangeState::SendBody || !send_.empty())) {
+        const uint64_t limit = kUploadBaseTimeoutMs +
+                               static_cast<uint64_t>(std::max<long>(fileSize_, 0)) * 1000 / kUploadBytesPerSecond;
+        if (t - connectedAt_ >= limit) return fail();
+    }
+    if (!dataSeen_) return;  // the wait for the first byte is the receive step's
+    if (kind_ == AnswerKind::LineStream) {
+        if (t - lastLineAt_ >= kLineProgressTimeoutMs) fail();
+    } else if (t - answerStart_ >= kWholeAnswerTimeoutMs) {
+        fail();
+    }
+}
+
 void DeviceWebSession::pump()
 {
     const bool connected = state_ >= ExchangeState::SendHeader && state_ <= ExchangeState::ReadBody;
@@ -134,20 +178,12 @@ void DeviceWebSession::pump()
     if ((state_ == ExchangeState::SendHeader || state_ == ExchangeState::SendBody ||
          state_ == ExchangeState::ReadHeaders) &&
         !send_.empty()) {
-        uint8_t buffer[ByteRing::kCapacity];
-        const size_t n = send_.peek(buffer, sizeof buffer);
-        const long sent = socket_.send(buffer, n);
-        if (sent > 0) {
-            send_.consume(nullptr, static_cast<size_t>(sent));
-            lastSendProgress_ = now();
-        } else if (sent == platform::TcpSocket::kError) {
-            return fail();
-        } else if (now() - lastSendProgress_ >= kSendStallTimeoutMs) {
-            return fail();
-        }
+        sendQueued();
+        if (state_ == ExchangeState::Failed) return;
     }
     if (state_ == ExchangeState::Connect) return connectStep();
     if (state_ == ExchangeState::ReadHeaders || state_ == ExchangeState::ReadBody) receiveStep();
+    enforceLimits();
 }
 
 std::string DeviceWebSession::requestHead(std::string_view path, const char* contentType, bool post,
@@ -220,6 +256,14 @@ bool DeviceWebSession::readHeaderLine(std::optional<std::string>* location, bool
         if (n == sizeof window) fail();
         return false;
     }
+    // A head with too many lines or bytes is hostile or broken: nothing after it is believed.
+    if ((end > 0 && headerLines_ + 1 > kMaxHeaderLines) || headBytes_ + end + 2 > kMaxHeadBytes) {
+        fail();
+        return false;
+    }
+    if (end > 0) ++headerLines_;  // the empty line that ends the head is no header line
+    headBytes_ += end + 2;
+    lastLineAt_ = now();
     const std::string_view line(window, end);
     if (separator != std::string_view::npos && valueStart != std::string_view::npos && valueStart < end) {
         const std::string_view value = line.substr(valueStart);
@@ -240,8 +284,11 @@ bool DeviceWebSession::readHeaderLine(std::optional<std::string>* location, bool
 
 // ---- exchanges -----------------------------------------------------------------------------------
 
-void DeviceWebSession::prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode)
+void DeviceWebSession::prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode,
+                               AnswerKind kind)
 {
+    kind_ = kind;
+    streamLines_ = 0;
     socket_.close();
     connecting_ = false;
     state_ = ExchangeState::Connect;
@@ -309,9 +356,12 @@ void DeviceWebSession::readBody()
         if (n > 0 && endpoint_ == Endpoint::ProcessTestLine) result_ = 0;
         const void* lf = std::memchr(window, '\n', n);
         if (lf) {
+            if (streamLines_ >= kMaxStreamLines) return fail();  // a stream that never ends
             const size_t take = static_cast<size_t>(static_cast<const char*>(lf) - window) + 1;
             receive_.consume(nullptr, take);
             if (line_) line_->assign(window, take);
+            ++streamLines_;
+            lastLineAt_ = now();
         } else if (n == lineWindow_) {
             receive_.consume(nullptr, n);  // an over-long line is dropped
         }
@@ -456,7 +506,7 @@ int DeviceWebSession::pollReadI2cRegister() { return poll(); }
 
 void DeviceWebSession::beginReadProcessTestLine(unsigned mode, int defaultResult, std::string* line)
 {
-    prepare(Endpoint::ProcessTestLine, defaultResult, 2, defaultResult);
+    prepare(Endpoint::ProcessTestLine, defaultResult, 2, defaultResult, AnswerKind::LineStream);
     char query[50];
     std::snprintf(query, sizeof query, "%s?%s=%u", "/cgi/protect/process-test.cgi", "mode", mode);
     path_ = query;
@@ -472,7 +522,7 @@ int DeviceWebSession::pollReadProcessTestLine()
 
 void DeviceWebSession::beginReadCalibrationInfoLine(int defaultResult, std::string* line)
 {
-    prepare(Endpoint::CalibrationInfoLine, defaultResult, 2, defaultResult);
+    prepare(Endpoint::CalibrationInfoLine, defaultResult, 2, defaultResult, AnswerKind::LineStream);
     path_ = "/cgi/protect/calibration-info.cgi";
     bodyMode_ = Body::Line;
     lineWindow_ = 99;
@@ -551,7 +601,7 @@ std::string DeviceWebSession::multipartClosing()
 
 void DeviceWebSession::beginUploadFirmware(std::FILE* file, double* progress)
 {
-    prepare(Endpoint::Upload, 8, 9, 8);
+    prepare(Endpoint::Upload, 8, 9, 8, AnswerKind::Upload);
     path_ = "/protect/update.htm";
     locations_ = {{"/protect/reboot.htm?state=1", 0},   {"/protect/update.htm?state=-1", 2},
                   {"/protect/update.htm?state=-2", 3},  {"/protect/update.htm?state=-3", 4},

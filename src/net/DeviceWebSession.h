@@ -14,6 +14,7 @@
 #include "net/ByteRing.h"
 #include "net/DeviceDocuments.h"
 #include "net/DeviceRecord.h"
+#include "net/Limits.h"
 #include "platform/TcpSocket.h"
 
 namespace vst::net {
@@ -31,11 +32,6 @@ enum class ExchangeState : int {
 
 inline constexpr uint16_t kWebPort = 80;
 inline constexpr int kWebSocketBuffer = 996;
-inline constexpr uint32_t kFirstByteTimeoutMs = 300000;  // a device may think for five minutes
-inline constexpr uint32_t kSilenceTimeoutMs = 30000;     // once it answers, 30 s of silence is the end
-inline constexpr uint32_t kDrainTimeoutMs = 5000;        // after it closed, the rest must be read in 5 s
-inline constexpr uint32_t kSendStallTimeoutMs = 3000;    // bytes that cannot be sent for 3 s
-inline constexpr uint32_t kConnectTimeoutMs = 5000;      // a device on the local network answers at once
 inline constexpr size_t kCookieMax = 14;
 inline constexpr size_t kLocationMax = 249;
 inline constexpr size_t kHeaderLineWindow = 512;
@@ -44,6 +40,15 @@ inline constexpr size_t kUploadChunk = 512;
 inline constexpr const char* kMultipartBoundary = "----------VtL-Manager";
 inline constexpr const char* kFirmwareDisposition = "form-data; name=\"hexfile\"; filename=\"VestrolanVxyy.hex\"";
 inline constexpr size_t kMultipartFixedBytes = 118;
+
+// What kind of answer the exchange waits for decides its time and size limits (net/Limits.h):
+// a Document (documents, forms, login and logout, calibration steps) must be whole within
+// kWholeAnswerTimeoutMs of its first byte; a LineStream has no overall limit but must bring a
+// complete line every kLineProgressTimeoutMs and at most kMaxStreamLines lines; an Upload gets
+// kUploadBaseTimeoutMs plus 1 s per kUploadBytesPerSecond to send its request, then its answer
+// is held to the Document limit. Every kind waits kFirstByteTimeoutMs for the first byte and
+// reads at most kMaxHeaderLines header lines and kMaxHeadBytes of head.
+enum class AnswerKind { Document, LineStream, Upload };
 
 class DeviceWebSession {
 public:
@@ -66,6 +71,11 @@ public:
     bool close();
 
     ExchangeState state() const { return state_; }
+    // The kind of the exchange in flight; every begin sets it, a caller may change it right after.
+    AnswerKind answerKind() const { return kind_; }
+    void setAnswerKind(AnswerKind kind) { kind_ = kind; }
+    // The complete lines a line stream has handed out so far.
+    uint32_t streamLines() const { return streamLines_; }
     const std::string& cookie() const { return cookie_; }
 
     // Endpoints. Result codes as the device web interface defines them (see the .cpp).
@@ -116,7 +126,10 @@ private:
         int result;
     };
 
-    void prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode);
+    void prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode,
+                 AnswerKind kind = AnswerKind::Document);
+    void enforceLimits();
+    void sendQueued();
     int poll();
     void readBody();
     void finishDocument();
@@ -146,6 +159,15 @@ private:
     uint32_t lastSendProgress_ = 0;
     bool stalled_ = false;
     uint32_t stallStart_ = 0;
+
+    // Limits of the exchange in flight.
+    AnswerKind kind_ = AnswerKind::Document;
+    uint32_t connectedAt_ = 0;
+    uint32_t answerStart_ = 0;   // the first byte of the answer
+    uint32_t lastLineAt_ = 0;    // the last complete line (header or body) of a line stream
+    uint32_t headerLines_ = 0;
+    size_t headBytes_ = 0;
+    uint32_t streamLines_ = 0;
 
     // The exchange in flight.
     Endpoint endpoint_ = Endpoint::Login;

@@ -1,6 +1,7 @@
 #include "net/UdpEndpoint.h"
 
 #include "app/NetworkCards.h"
+#include "net/Limits.h"
 
 namespace vst::net {
 
@@ -26,6 +27,7 @@ bool UdpEndpoint::bind(const app::NetworkCard* card, uint32_t target)
     if (!card || !socket_.isOpen()) return false;
     card_ = card;
     target_ = target;
+    onlyFrom_.reset();
     return socket_.bind(app::cardAddressFor(*card, target), 0);
 }
 
@@ -36,7 +38,27 @@ bool UdpEndpoint::send(const std::vector<uint8_t>& datagram)
     if (datagram.size() < kHeaderSize) return false;
     const size_t length = readLe16(datagram.data() + 8);
     if (length > datagram.size()) return false;
+    drain();
     return socket_.sendTo(target_, devicePort_, datagram.data(), length);
+}
+
+void UdpEndpoint::drain()
+{
+    for (int i = 0; i < kMaxStaleDatagramsDrained; ++i) {
+        if (!socket_.peek(buffer_.data(), 0)) return;
+        socket_.discard();
+    }
+}
+
+bool UdpEndpoint::targetIsUnicast() const
+{
+    if (target_ == 0 || target_ == 0xFFFFFFFFu) return false;
+    if (card_) {
+        for (const auto& a : card_->addresses) {
+            if ((a.address & a.mask) == (target_ & a.mask) && (target_ | a.mask) == 0xFFFFFFFFu) return false;
+        }
+    }
+    return true;
 }
 
 // A datagram is taken when it holds at least the header, its length field is no smaller than the
@@ -56,7 +78,9 @@ bool UdpEndpoint::receive()
             continue;
         }
         const auto got = socket_.receive(buffer_.data(), length);
-        if (!got || got->copied != length) return false;
+        if (!got) return false;
+        if (onlyFrom_ && got->source != *onlyFrom_) continue;  // another sender: not our answer
+        if (got->copied != length) return false;
         received_ = length;
         lastSource_ = got->source;
         return true;

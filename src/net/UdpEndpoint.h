@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "net/DeviceRecord.h"
@@ -28,7 +29,7 @@ class UdpEndpoint {
 public:
     // Receive buffer of the socket: room for the answers of a thousand devices at once.
     static constexpr int kSocketReceiveBuffer = 4 * 1024 * 1024;
-    // Waiting datagrams are drained at most this many at a time by one receive.
+    // Unusable datagrams are dropped at most this many at a time by one receive.
     static constexpr int kMaxDiscardsPerReceive = 256;
 
     // Creates the socket; with bindNow it also binds and closes the socket when that fails.
@@ -39,8 +40,18 @@ public:
     void close();
     bool isOpen() const { return socket_.isOpen(); }
 
-    // Sends one datagram, whose length its own length field gives, to target:293.
+    // Sends one datagram, whose length its own length field gives, to target:293. Datagrams still
+    // waiting from before (late answers, duplicates) are dropped first, so that an answer taken
+    // after the send cannot be one to an earlier request.
     bool send(const std::vector<uint8_t>& datagram);
+    // Drops the datagrams waiting now (at most kMaxStaleDatagramsDrained).
+    void drain();
+    // From now on only datagrams from this address (host byte order) are taken; others are
+    // dropped. Binding again lifts the restriction.
+    void acceptOnlyFrom(uint32_t source) { onlyFrom_ = source; }
+    // The target is one device's address: neither the limited broadcast nor the directed
+    // broadcast of one of the card's subnets.
+    bool targetIsUnicast() const;
     // Takes one complete, well-formed datagram if one is waiting (see the .cpp for the rules).
     bool receive();
     bool sendSearch(const Mac* filter);
@@ -66,6 +77,7 @@ private:
     std::array<uint8_t, kReceiveBufferSize> buffer_{};
     size_t received_ = 0;
     uint16_t devicePort_ = kDevicePort;
+    std::optional<uint32_t> onlyFrom_;
 };
 
 }  // namespace vst::net

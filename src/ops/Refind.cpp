@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/NetworkCards.h"
+#include "net/Limits.h"
 #include "ops/Reporting.h"
 #include "platform/Clock.h"
 
@@ -36,6 +37,8 @@ uint32_t newAddressTarget(const net::DeviceRecord& device, bool broadcast)
 Refind::Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& window)
     : endpoint_(endpoint), mac_(device.mac), window_(window)
 {
+    // Asked at one device's address, only that address may answer.
+    if (endpoint_.targetIsUnicast()) endpoint_.acceptOnlyFrom(endpoint_.target());
 }
 
 Refind::Event Refind::poll()
@@ -49,8 +52,8 @@ Refind::Event Refind::poll()
         }
         return ++failures_ >= kMaxSendFailures ? Event::SendFailed : Event::Pending;
     }
-    // Every waiting answer is looked at; those of other devices are dropped.
-    while (true) {
+    // The waiting answers are looked at, a bounded number per pass; those of other devices are dropped.
+    for (int i = 0; i < net::kMaxDatagramsPerPass; ++i) {
         std::unique_ptr<net::DeviceRecord> record;
         const auto result = endpoint_.readSearchAnswer(true, &record);
         if (result == net::SearchAnswerResult::NothingWaiting) break;

@@ -4,6 +4,7 @@
 
 #include "app/NetworkCards.h"
 #include "app/Texts.h"
+#include "net/Limits.h"
 #include "net/UdpEndpoint.h"
 #include "ops/Reporting.h"
 #include "platform/Clock.h"
@@ -11,8 +12,8 @@
 namespace vst::ops {
 namespace {
 
-// A pass takes at most this many answers, so that a cancel is still seen during a flood.
-constexpr int kMaxAnswersPerPass = 4096;
+// A pass takes at most net::kMaxSearchAnswersPerPass answers, so that a cancel is still seen
+// during a flood.
 
 int32_t stateOf(const SearchJob& job) { return job.state.load(std::memory_order_acquire); }
 
@@ -84,7 +85,7 @@ private:
     // Hands every waiting answer to the window; true when the scope's time is up.
     bool collect()
     {
-        for (int i = 0; i < kMaxAnswersPerPass; ++i) {
+        for (int i = 0; i < net::kMaxSearchAnswersPerPass; ++i) {
             std::unique_ptr<net::DeviceRecord> record;
             const auto result = endpoint_.readSearchAnswer(job_.kind0Only, &record);
             if (result == net::SearchAnswerResult::NothingWaiting) break;

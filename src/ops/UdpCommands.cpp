@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/Texts.h"
+#include "net/Limits.h"
 #include "net/UdpEndpoint.h"
 #include "ops/Refind.h"
 #include "ops/Reporting.h"
@@ -63,6 +64,8 @@ protected:
             fail(35201);
             return false;
         }
+        // Sent to the device's own address, only the device itself answers.
+        if (endpoint_.targetIsUnicast()) endpoint_.acceptOnlyFrom(endpoint_.target());
         if (order == StepOrder::BindThenStep) report_.logStep(app::loadText(step), 20);
         return true;
     }
@@ -78,10 +81,11 @@ protected:
         return false;
     }
 
-    // The next waiting datagram with the given word; others are read and ignored.
+    // The next waiting datagram with the given word; others are read and ignored, at most
+    // kMaxDatagramsPerPass of them per pass.
     const uint8_t* answer(uint16_t word)
     {
-        while (endpoint_.receive()) {
+        for (int i = 0; i < net::kMaxDatagramsPerPass && endpoint_.receive(); ++i) {
             if (endpoint_.datagramWord() == word) return endpoint_.datagram();
         }
         return nullptr;
@@ -218,6 +222,8 @@ private:
     enum class State { Request, Answer };
     State state_ = State::Request;
     bool first_ = true;
+    uint32_t chunks_ = 0;
+    size_t bytes_ = 0;
     platform::ReplacingFileWriter file_;
 
     // The file is written beside its final name and put in place only when the backup is whole,
@@ -248,7 +254,12 @@ private:
                 // The text ends at its NUL, at the end of its 250-byte field or of the datagram.
                 const size_t room = size > 12 ? std::min(size - 12, net::kBackupTextSize) : 0;
                 const auto* text = reinterpret_cast<const char*>(a + 12);
-                file_.write(std::string_view(text, strnlen(text, room)));
+                const size_t length = strnlen(text, room);
+                // A device that never sends its final chunk must not fill the disk.
+                if (++chunks_ > net::kMaxBackupChunks || (bytes_ += length) > net::kMaxBackupBytes) {
+                    return fail(35202);
+                }
+                file_.write(std::string_view(text, length));
                 if (chunkState == 'S') {
                     file_.write("\n");
                     report_.logStep(app::loadText(35118), 60);
@@ -285,6 +296,8 @@ private:
 
     bool prepare() override
     {
+        // The whole file is read and checked before anything is sent: a read error, an empty
+        // file or a NUL byte would otherwise wipe or cut the device's configuration.
         auto bytes = platform::readFileBytes(platform::osPath(p_.filePath.str()));
         if (!bytes || !splitRestoreFile(*bytes, chunks_)) {
             finish(35226, kStyleError, false);
@@ -351,14 +364,25 @@ bool validParams(const UdpCommandParams& p) { return p.window && p.device; }
 bool splitRestoreFile(const std::string& bytes, std::vector<RestoreChunk>& chunks)
 {
     chunks.clear();
+    if (bytes.find('\0') != std::string::npos) return false;
     const size_t size = bytes.size();
+    // Empty lines at the end carry nothing: the last line with text is the final chunk, so the
+    // device never gets an empty final chunk.
+    size_t end = size;
+    while (end > 0 && (bytes[end - 1] == '\n' || bytes[end - 1] == '\r')) {
+        if (bytes[end - 1] == '\r' && (end == size || bytes[end] != '\n')) break;  // a lone CR is text
+        --end;
+    }
+    if (end == 0) return false;  // nothing to restore
     size_t pos = 0;
     bool first = true;
-    while (pos < size) {
-        size_t end = bytes.find('\n', pos);
-        const size_t next = end == std::string::npos ? size : end + 1;
-        if (end == std::string::npos) end = size;
-        const std::string line = bytes.substr(pos, end - pos);
+    while (pos < end) {
+        size_t lf = bytes.find('\n', pos);
+        if (lf == std::string::npos || lf > end) lf = end;
+        const size_t next = lf == end ? size : lf + 1;
+        size_t lineEnd = lf;
+        if (lf < size && bytes[lf] == '\n' && lineEnd > pos && bytes[lineEnd - 1] == '\r') --lineEnd;  // CR LF
+        const std::string line = bytes.substr(pos, lineEnd - pos);
         if (line.size() > kRestoreLineMax) return false;
         RestoreChunk chunk;
         chunk.text = line;
@@ -373,7 +397,6 @@ bool splitRestoreFile(const std::string& bytes, std::vector<RestoreChunk>& chunk
         chunks.push_back(std::move(chunk));
         pos = next;
     }
-    if (chunks.empty() || chunks.back().mode != 'F') chunks.push_back({'F', std::string(), -1});
     return true;
 }
 

@@ -43,9 +43,10 @@ struct RestoreChunk {
 };
 
 // Splits a backup file into its chunks: every line (ended by a line feed or by the end of the
-// file) is one chunk; an empty line switches to the process list; the last line is final. A file
-// that ends with the switch, or is empty, gets an empty final chunk. False when a line is longer
-// than one chunk can carry.
+// file) is one chunk; a CR directly before a line feed is dropped, every other byte goes as it
+// is; an empty line switches to the process list; the last line with text is final (empty lines
+// after it carry nothing). False, and nothing is to be sent, when the file holds a NUL byte, has
+// no line with text, or a line is longer than one chunk can carry.
 bool splitRestoreFile(const std::string& bytes, std::vector<RestoreChunk>& chunks);
 
 }  // namespace vst::ops

@@ -95,13 +95,15 @@ private:
             if (!loggedIn()) return;
             announce(35115, 30);
             session_.beginUploadFirmware(file_, &progress_);
-            sleepBetweenPolls_ = false;  // the upload runs as fast as the connection takes it
+            sleepBetweenPolls_ = false;  // the upload runs as fast as the socket takes it
             state_ = State::Upload;
             break;
         }
         case State::Upload: {
             const int r = session_.pollUploadFirmware();
             if (r < 0) {
+                // Once the request is out, the answer is awaited with the usual pause per poll.
+                sleepBetweenPolls_ = progress_ >= 100.0;
                 const int position = 30 + static_cast<int>(progress_ * 20 / 100);
                 if (position != shownPosition_) {
                     shownPosition_ = position;

@@ -45,12 +45,15 @@ std::optional<std::vector<DirectoryEntry>> listDirectory(std::string_view folder
     std::error_code ec;
     std::filesystem::directory_iterator it(osPath(folder), ec);
     if (ec) return std::nullopt;
+    // Stepping with an error code: a listing that fails half-way (a network share that goes away)
+    // reports failure instead of throwing.
     std::vector<DirectoryEntry> entries;
-    for (const auto& entry : it) {
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) return std::nullopt;
         std::error_code typeError;
-        entries.push_back({utf8ToCp1252(entry.path().filename().string()),
-                           entry.is_directory(typeError)});
+        entries.push_back({utf8ToCp1252(it->path().filename().string()), it->is_directory(typeError)});
     }
+    if (ec) return std::nullopt;
     return entries;
 }
 
@@ -176,9 +179,24 @@ std::optional<std::string> readFileBytes(const std::filesystem::path& file)
 {
     std::error_code ec;
     if (std::filesystem::is_directory(file, ec)) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Read to the end with every error seen: a read that fails half-way must not pass for a
+    // shorter file.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
 }
 
 }  // namespace vst::platform

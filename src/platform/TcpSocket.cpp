@@ -80,6 +80,14 @@ long TcpSocket::send(const void* data, size_t size)
     return kError;
 }
 
+bool TcpSocket::waitWritable(uint32_t milliseconds)
+{
+    if (fd_ < 0) return false;
+    pollfd p{fd_, POLLOUT, 0};
+    const int rc = ::poll(&p, 1, static_cast<int>(milliseconds));
+    return rc > 0 && (p.revents & POLLOUT) != 0;
+}
+
 long TcpSocket::receive(void* buffer, size_t capacity)
 {
     if (fd_ < 0) return kError;

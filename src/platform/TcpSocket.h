@@ -31,6 +31,8 @@ public:
 
     // Bytes sent, or kWouldBlock, kNoBufferSpace, kError.
     long send(const void* data, size_t size);
+    // Waits at most `milliseconds` (real time) until the socket takes more bytes; true when it does.
+    bool waitWritable(uint32_t milliseconds);
     // Bytes received, 0 when the peer closed the connection, or kWouldBlock, kError.
     long receive(void* buffer, size_t capacity);
 

@@ -529,6 +529,9 @@ void CMainDlg::search()
         busy_ = false;
         return;
     }
+    // The workers of the previous search have not all ended yet: a new search now would be cut
+    // short by their end.
+    if (running_ > 0) return;
     clearDevices();
     if (cards_.empty()) {
         refuse(app::TextId{30037}, app::kMbIconExclamation);

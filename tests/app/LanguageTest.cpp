@@ -91,3 +91,14 @@ TEST_F(LanguageRules, FailedStoreIsIgnoredButLanguageStillChanges)
     EXPECT_EQ(CApp::instance().textIdOffset(), 10000);
     EXPECT_EQ(determineLanguage(store), 0);  // the next start falls back
 }
+
+TEST_F(LanguageRules, StoredValueOtherThanTheTwoOffsetsFallsThrough)
+{
+    for (uint32_t stored : {1u, 9999u, 20000u, 0xFFFFFFFFu}) {
+        setStored(stored);
+        setMaker("English");
+        EXPECT_EQ(determineLanguage(store), 10000) << stored;
+        setMaker("Deutsch");
+        EXPECT_EQ(determineLanguage(store), 0) << stored;
+    }
+}

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "MemoryFiles.h"
+#include "config/ConfigurationAssistant.h"
 #include "config/ConfigurationCatalogue.h"
 #include "config/LineReader.h"
 #include "support/TempDir.h"
@@ -168,4 +171,35 @@ TEST(Catalogue, ShippedTemplateFolderIsComplete)
     for (const auto& s : c.sensors) EXPECT_NE(s.baseAddress, 0) << s.name;  // every template was found
     for (const auto& e : c.extensions) EXPECT_FALSE(e.sensors.empty()) << e.name;
     for (const auto& d : c.baseDevices) EXPECT_FALSE(d.extensions.empty()) << d.name;
+}
+
+TEST(Catalogue, SensorsWithUnreadableTemplatesAreNotOfferedAndBytesAreClamped)
+{
+    test::TempDir dir;
+    dir.write("setup.ini", "UserFile=u.ini\nProcessFile=p.ini\nProcessLangFile=l.ini\nI2CModules=1\nMaxSensor=4\n"
+                           "Sensor=S;s.ini;300;1;1\nSensor=Missing;m.ini;0;1;1\nSensor=Again;m.ini;1;1;1\n"
+                           "Sensor=Folder;d.ini;0;1;1\nExtension=E;S,Missing,Folder\nDevice=D;E\n");
+    dir.write("u.ini", "[System]\n");
+    dir.write("p.ini", "P=1\n");
+    dir.write("l.ini", "A=B\n");
+    dir.write("s.ini", "[DeviceConfig]\nModule=999\nSensorAddress=0x1FF\nAuxAddress=100\nSensorType=70000\n");
+    std::filesystem::create_directory(dir.path() / "d.ini");
+    const auto c = config::loadCatalogueFromFolder(dir.str());
+    ASSERT_EQ(c.sensors.size(), 1u);
+    EXPECT_EQ(c.sensors[0].name, "S");
+    EXPECT_EQ(c.extensions.at(0).sensors, (std::vector<size_t>{0}));
+    EXPECT_EQ(c.unreadableTemplates, (std::vector<std::string>{"m.ini", "d.ini"}));
+    // Numbers held in a byte are clamped, not cut to their low bits.
+    EXPECT_EQ(c.sensors[0].variant, 255);
+    EXPECT_EQ(c.sensors[0].defaultModule, 255);
+    EXPECT_EQ(c.sensors[0].baseAddress, 0xFF);
+    EXPECT_EQ(c.sensors[0].baseAuxAddress, 0xFF);
+    EXPECT_EQ(c.sensors[0].sensorType, 255);
+
+    config::ConfigurationAssistant assistant("", true);
+    EXPECT_EQ(assistant.loadCatalogueFromFolder(dir.str()), config::AssistantResult::Ok);
+    EXPECT_EQ(assistant.catalogueNotices(),
+              (std::vector<std::string>{
+                  "Die Vorlage m.ini konnte nicht gelesen werden. Der Sensor wird nicht angeboten.",
+                  "Die Vorlage d.ini konnte nicht gelesen werden. Der Sensor wird nicht angeboten."}));
 }

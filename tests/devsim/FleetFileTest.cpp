@@ -205,7 +205,9 @@ TEST(FaultList, ParsesAndFormatsEveryFault)
         "silent, search-status-0, wrong-password, length-beyond-datagram, length-above-268, oversized, "
         "short-search-answer, unknown-word, backup-without-nul, foreign-mac=02:00:00:00:00:99, delay=250, "
         "web-no-answer, web-close-on-accept, web-close-after-request, web-no-response-end, "
-        "web-absolute-location, web-lowercase-location, web-long-header=700, web-long-cookie=20, web-delay=40";
+        "web-absolute-location, web-lowercase-location, web-long-header=700, web-long-cookie=20, web-delay=40, "
+        "duplicate-answers, backup-endless, restore-strict, web-split, web-trickle=29000, "
+        "web-stream=/cgi/protect/process-test.cgi, web-stream-ms=500, web-stream-lines=300";
     std::string error;
     const auto faults = parseFaults(all, &error);
     ASSERT_TRUE(faults) << error;
@@ -227,6 +229,11 @@ TEST(FaultList, ParsesAndFormatsEveryFault)
     EXPECT_EQ(faults->webLongHeader, 700u);
     EXPECT_EQ(faults->webLongCookie, 20u);
     EXPECT_EQ(faults->webDelayMs, 40u);
+    EXPECT_TRUE(faults->duplicateAnswers && faults->backupEndless && faults->restoreStrict && faults->webSplit);
+    EXPECT_EQ(faults->webTrickleMs, 29000u);
+    EXPECT_EQ(faults->webStreamPath, "/cgi/protect/process-test.cgi");
+    EXPECT_EQ(faults->webStreamMs, 500u);
+    EXPECT_EQ(faults->webStreamLines, 300u);
     EXPECT_EQ(formatFaults(*faults), all);
     // Lengths have defaults.
     const auto defaults = parseFaults("web-long-header, web-long-cookie");
@@ -241,7 +248,8 @@ TEST(FaultList, RejectsBadItems)
 {
     for (const char* bad : {"delay", "delay=", "delay=1x", "foreign-mac", "foreign-mac=02:00", "silent=1", "slient",
                             "web-delay", "web-no-answer=1", "web-long-cookie=14", "web-long-cookie=x",
-                            "web-long-header=15", "web-long-header=70000"}) {
+                            "web-long-header=15", "web-long-header=70000", "web-trickle=0", "web-stream", "web-stream=x",
+                            "web-stream-ms=0", "duplicate-answers=1"}) {
         std::string error;
         EXPECT_FALSE(parseFaults(bad, &error)) << bad;
         EXPECT_FALSE(error.empty());

@@ -89,6 +89,15 @@ TEST_F(Cli, SearchOnOneCardWithDirectedTarget)
     EXPECT_EQ(cli("search --target 1.2.3").status, 1);
 }
 
+TEST_F(Cli, ControlBytesInNamesAreQuestionMarks)
+{
+    addDeviceAddress("192.168.0.101/24");
+    startSimulator({test::simulatedDevice("192.168.0.101", 1, "A\tB\nC\x7F\x1B\xE4")});
+    const Run r = cli("--card 0 search --target 192.168.0.101 --directed-only");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "A?B?C??ä\t192.168.0.101\t02:00:00:00:00:01\t00001001\t1.05\t1.02\n");
+}
+
 TEST_F(Cli, RenameAndBackupRestoreInEnglish)
 {
     twoDevices();

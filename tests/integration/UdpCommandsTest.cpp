@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "app/Texts.h"
+#include "net/Limits.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "support/RecordingChannel.h"
@@ -207,4 +208,66 @@ TEST_F(UdpCommands, BackupChunkWithoutTerminatorStaysInItsField)
     ops::backupConfiguration(p);
     const std::string content = dir.read("b.bak");
     EXPECT_LE(content.size(), 300u);
+}
+
+TEST_F(UdpCommands, DuplicatedAnswersDoNotCorruptBackupOrRestore)
+{
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Doppelt");
+    d.configuration.userLines = {"[User]", "Sprache=0"};
+    d.configuration.processLines = {"#PCN 1", "#PCS 2"};
+    d.faults.duplicateAnswers = true;
+    d.faults.restoreStrict = true;
+    net::DeviceRecord* device = findDevice(d);
+    ASSERT_NE(device, nullptr);
+
+    auto backup = params(device);
+    backup.filePath.assign(dir.file("b.bak"));
+    EXPECT_TRUE(ops::backupConfiguration(backup)) << result();
+    EXPECT_EQ(dir.read("b.bak"), "[User]\nSprache=0\n\n#PCN 1\n#PCS 2\n");
+
+    // A file with CR LF line ends and trailing empty lines: the switch goes out, no CR and no
+    // empty final chunk reach the device (restore-strict would refuse them).
+    dir.write("crlf.bak", "[User]\r\nSprache=1\r\n\r\n#PCN 7\r\n\r\n");
+    auto restore = params(window.devices().at(0));
+    restore.filePath.assign(dir.file("crlf.bak"));
+    EXPECT_TRUE(ops::restoreConfiguration(restore)) << result();
+    EXPECT_EQ(result(), app::textAt(35227));
+    EXPECT_EQ(simulated().configuration.userLines, (std::vector<std::string>{"[User]", "Sprache=1"}));
+    EXPECT_EQ(simulated().configuration.processLines, (std::vector<std::string>{"#PCN 7"}));
+}
+
+TEST_F(UdpCommands, RestoreRefusesEmptyUnreadableAndNulFilesBeforeSending)
+{
+    net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Leer"));
+    ASSERT_NE(device, nullptr);
+    const auto before = simulated().configuration;
+    dir.write("empty.bak", "");
+    dir.write("nul.bak", std::string("[User]\nA=1\0B\n", 13));
+    for (const std::string& file : {dir.file("empty.bak"), dir.file("nul.bak"), std::string("/proc/self/mem")}) {
+        auto p = params(device);
+        p.filePath.assign(file);
+        EXPECT_FALSE(ops::restoreConfiguration(p)) << file;
+        EXPECT_EQ(result(), app::textAt(35226)) << file;
+        EXPECT_EQ(resultStyle(), 16) << file;
+    }
+    EXPECT_EQ(simulator->statistics().datagramsReceived, 1u) << "only the search reached the device";
+    EXPECT_EQ(simulated().configuration, before);
+}
+
+TEST_F(UdpCommands, BackupThatNeverEndsStopsAndKeepsTheEarlierFile)
+{
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Endlos");
+    d.configuration.userLines = {"[User]", std::string(200, 'u')};
+    d.faults.backupEndless = true;
+    net::DeviceRecord* device = findDevice(d);
+    ASSERT_NE(device, nullptr);
+    dir.write("keep.bak", "earlier backup\n");
+    auto p = params(device);
+    p.filePath.assign(dir.file("keep.bak"));
+    EXPECT_FALSE(ops::backupConfiguration(p));
+    EXPECT_EQ(result(), app::textAt(35202));
+    EXPECT_EQ(dir.read("keep.bak"), "earlier backup\n");
+    // Chunks of about 100 bytes: the 20 000-chunk limit ends it, 2 MB in.
+    EXPECT_LE(simulator->statistics().datagramsReceived, 1u + net::kMaxBackupChunks + 1);
+    EXPECT_GE(simulator->statistics().datagramsReceived, 1u + net::kMaxBackupChunks);
 }

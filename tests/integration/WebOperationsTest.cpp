@@ -3,6 +3,7 @@
 
 #include "app/CApp.h"
 #include "app/Texts.h"
+#include "net/DeviceWebSession.h"
 #include "ops/Search.h"
 #include "ops/WebOperations.h"
 #include "support/FirmwareFile.h"
@@ -201,6 +202,9 @@ TEST_F(WebOperations, HostileWebAnswersEndWithinTheirLimits)
         {"web-no-answer", 35205},          {"web-close-on-accept", 35206}, {"web-long-header", 35205},
         {"web-absolute-location", 35206},  {"web-lowercase-location", 35206},
         {"web-long-cookie", 35206},
+        // A login answer that trickles one byte every 29 s, or a stream that lasts 300 s: both end
+        // 120 s after their first byte.
+        {"web-trickle=29000", 35205},      {"web-stream=/login.htm, web-stream-lines=300", 35205},
     };
     for (const auto& [fault, text] : faults) {
         auto parsed = devsim::parseFaults(fault);
@@ -214,4 +218,34 @@ TEST_F(WebOperations, HostileWebAnswersEndWithinTheirLimits)
         EXPECT_FALSE(ops::setClock(p)) << fault;
         EXPECT_EQ(result(), app::textAt(static_cast<unsigned>(text))) << fault;
     }
+}
+
+TEST_F(WebOperations, LineStreamsOutlastTheAnswerLimitWhileLinesCome)
+{
+    setTimeScale(400);
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Strom");
+    net::DeviceRecord* device = findDevice(d);
+    ASSERT_NE(device, nullptr);
+    // 200 lines, one every 1 s, each trickled byte by byte: 200 s of answer.
+    simulator->update(0, [](devsim::Device& dev) {
+        dev.faults = *devsim::parseFaults(
+            "web-stream=/cgi/protect/calibration-info.cgi, web-stream-lines=200, web-stream-ms=1000, web-split");
+    });
+    net::DeviceWebSession session(*window.devices().at(0));
+    session.beginLogin("");
+    int r = -1;
+    while ((r = session.pollLogin()) < 0) platform::clock().sleep(1);
+    ASSERT_EQ(r, 0);
+    std::string line;
+    std::vector<std::string> lines;
+    session.beginReadCalibrationInfoLine(1, &line);
+    const uint32_t start = platform::clock().tickCount();
+    while ((r = session.pollReadCalibrationInfoLine()) < 0) {
+        if (!line.empty()) lines.push_back(line);
+        platform::clock().sleep(1);
+    }
+    EXPECT_EQ(r, 0);
+    EXPECT_GE(platform::clock().tickCount() - start, 190000u);
+    ASSERT_EQ(lines.size(), 200u);
+    EXPECT_EQ(lines.back(), "stream line 200\r\n");
 }

@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 #include "app/NetworkCards.h"
 #include "platform/ManualClock.h"
+#include "support/PacedPeer.h"
 #include "support/ScriptedHttpServer.h"
 #include "support/TempDir.h"
 
@@ -272,4 +275,115 @@ TEST_F(WebSession, RebootRequestIsSentAndNotAnswered)
     for (int i = 0; i < 200 && server.requests().empty(); ++i) usleep(5000);
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0].rfind("GET /cgi/protect/reboot.cgi HTTP/1.1\r\n", 0), 0u);
+}
+
+namespace {
+
+struct PacedCase {
+    const char* name;
+    std::function<void(test::PacedPeer&)> script;
+    bool lineStream;  // read as a process-test line stream, else as a login
+    int result;
+    uint32_t minMs;  // the exchange ends within [minMs, maxMs] of the request
+    uint32_t maxMs;
+    uint32_t lines = 0;  // lines handed out (line streams)
+};
+
+std::vector<test::PacedPeer::Piece> byteEvery(uint32_t everyMs, const std::string& bytes, uint32_t startMs = 0)
+{
+    std::vector<test::PacedPeer::Piece> pieces;
+    for (size_t i = 0; i < bytes.size(); ++i) pieces.push_back({startMs + static_cast<uint32_t>(i) * everyMs, bytes.substr(i, 1)});
+    return pieces;
+}
+
+std::string headWith(int extraLines, size_t lineLength)
+{
+    std::string head = "HTTP/1.1 302 Found\r\n";
+    for (int i = 0; i < extraLines; ++i) head += "X-F: " + std::string(lineLength - 5, 'f') + "\r\n";
+    return head + "Location: /system/index.htm?state=1\r\n\r\n";
+}
+
+// A stream of `count` lines "x", as fast as the station takes them.
+void lineFlood(test::PacedPeer& peer, uint32_t count)
+{
+    auto sent = std::make_shared<uint32_t>(0);
+    peer.generate([sent, count](uint32_t, bool& done) {
+        std::string bytes = *sent == 0 ? "HTTP/1.1 200 OK\r\n\r\n" : "";
+        while (*sent < count && bytes.size() < 4000) {
+            bytes += "x\n";
+            ++*sent;
+        }
+        done = *sent == count;
+        return bytes;
+    });
+}
+
+}  // namespace
+
+TEST_F(WebSession, AnswersAreHeldToTheLimitsOfTheirKind)
+{
+    const std::string loggedIn = ScriptedHttpServer::redirect("/system/index.htm?state=1");
+    const std::string streamHead = "HTTP/1.1 200 OK\r\n\r\n";
+    const PacedCase cases[] = {
+        {"a document trickling one byte every 29 s fails 120 s after its first byte",
+         [&](test::PacedPeer& p) { p.script(byteEvery(29000, loggedIn)); }, false, 4, kWholeAnswerTimeoutMs,
+         kWholeAnswerTimeoutMs + 1000},
+        {"the first byte may still take almost five minutes",
+         [&](test::PacedPeer& p) { p.script({{299000, loggedIn}}); }, false, 0, 299000, 300000},
+        {"100 header lines are read", [&](test::PacedPeer& p) { p.script({{0, headWith(98, 20)}}); }, false, 0, 0,
+         1000},
+        {"101 header lines are too many", [&](test::PacedPeer& p) { p.script({{0, headWith(99, 20)}}); }, false, 4,
+         0, 1000},
+        {"a head of more than 16 KiB is too long", [&](test::PacedPeer& p) { p.script({{0, headWith(40, 450)}}); },
+         false, 4, 0, 1000},
+        {"a line stream may last longer than 120 s while lines come",
+         [&](test::PacedPeer& p) {
+             std::vector<test::PacedPeer::Piece> pieces{{0, streamHead}};
+             for (uint32_t i = 1; i <= 20; ++i) pieces.push_back({i * 10000, "Zeile\r\n"});
+             p.script(pieces);
+         },
+         true, 0, 200000, 201000, 20},
+        {"bytes without a line feed are no progress",
+         [&](test::PacedPeer& p) {
+             auto pieces = byteEvery(1000, std::string(200, 'z'), 5000);
+             pieces.insert(pieces.begin(), {{0, streamHead}, {4000, "Zeile\n"}});
+             p.script(pieces);
+         },
+         true, 2, 4000 + kLineProgressTimeoutMs, 4000 + kLineProgressTimeoutMs + 1000, 1},
+        {"100 000 lines are taken", [](test::PacedPeer& p) { lineFlood(p, kMaxStreamLines); }, true, 0, 0, 200000,
+         kMaxStreamLines},
+        {"the next line is one too many", [](test::PacedPeer& p) { lineFlood(p, kMaxStreamLines + 1); }, true, 2, 0,
+         200000, kMaxStreamLines},
+    };
+    for (const auto& c : cases) {
+        platform::ManualClock clock;
+        platform::ScopedClock use(clock);
+        test::PacedPeer peer;
+        c.script(peer);
+        session->setPort(peer.port());
+        std::string line;
+        uint32_t lines = 0;
+        if (c.lineStream) {
+            session->beginReadProcessTestLine(0, 1, &line);
+            EXPECT_EQ(session->answerKind(), AnswerKind::LineStream);
+        } else {
+            session->beginLogin("geheim");
+            EXPECT_EQ(session->answerKind(), AnswerKind::Document);
+        }
+        const uint32_t start = clock.tickCount();
+        int r = -1;
+        for (int i = 0; i < 3'000'000 && r < 0; ++i) {
+            peer.step();
+            r = c.lineStream ? session->pollReadProcessTestLine() : session->pollLogin();
+            if (!line.empty()) ++lines;
+            clock.sleep(1);
+        }
+        const uint32_t took = clock.tickCount() - start;
+        EXPECT_EQ(r, c.result) << c.name;
+        EXPECT_GE(took, c.minMs) << c.name;
+        EXPECT_LE(took, c.maxMs) << c.name;
+        if (c.lineStream) {
+            EXPECT_EQ(lines, c.lines) << c.name;
+        }
+    }
 }

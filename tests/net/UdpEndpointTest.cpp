@@ -136,3 +136,31 @@ TEST_F(Endpoint, OpenTwiceFailsAndSendNeedsWholeLength)
     EXPECT_FALSE(other.open(true, nullptr, kLoopback));
     EXPECT_FALSE(other.isOpen());
 }
+
+TEST_F(Endpoint, StaleDatagramsAreDroppedBeforeASendAndOtherSendersIgnored)
+{
+    // An answer left over from before the request is not taken as the answer to it.
+    reply(answer(kSearchAnswerWords[0], 67, 67));
+    reply(answer(kSearchAnswerWords[0], 67, 67));
+    settle();
+    ASSERT_TRUE(endpoint.sendSearch(nullptr));
+    std::unique_ptr<DeviceRecord> record;
+    EXPECT_EQ(endpoint.readSearchAnswer(false, &record), SearchAnswerResult::NothingWaiting);
+
+    // Restricted to one address, a datagram from another sender is dropped.
+    vst::platform::UdpSocket other;
+    ASSERT_TRUE(other.open());
+    ASSERT_TRUE(other.bind(0x7F000002, 0));
+    const auto datagram = answer(kSearchAnswerWords[0], 67, 67);
+    endpoint.acceptOnlyFrom(kLoopback);
+    ASSERT_TRUE(other.sendTo(stationAddress, stationPort, datagram.data(), datagram.size()));
+    reply(answer(kSearchAnswerWords[1], 67, 67));
+    settle();
+    ASSERT_EQ(endpoint.readSearchAnswer(false, &record), SearchAnswerResult::RecordBuilt);
+    EXPECT_EQ(record->productKind, 1) << "the other sender's answer was skipped";
+    EXPECT_EQ(endpoint.lastSource(), kLoopback);
+    EXPECT_TRUE(endpoint.targetIsUnicast());
+    UdpEndpoint broadcast;
+    ASSERT_TRUE(broadcast.open(true, &card, 0x7FFFFFFF));
+    EXPECT_FALSE(broadcast.targetIsUnicast());
+}

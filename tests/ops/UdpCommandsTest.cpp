@@ -38,23 +38,40 @@ TEST(RestoreChunks, UserConfigurationSwitchAndProcessList)
 
 TEST(RestoreChunks, EdgesOfTheFile)
 {
-    std::vector<RestoreChunk> c;
-    ASSERT_TRUE(splitRestoreFile("only\n", c));
-    EXPECT_EQ(modes(c), "F");
-    ASSERT_TRUE(splitRestoreFile("a\nb", c));  // last line without line feed
-    EXPECT_EQ(modes(c), "RF");
-    EXPECT_EQ(c[1].text, "b");
-    ASSERT_TRUE(splitRestoreFile("a\nb\n", c));  // no empty line: no switch
-    EXPECT_EQ(modes(c), "RF");
-    ASSERT_TRUE(splitRestoreFile("u\n\n", c));  // ends with the switch: an empty final chunk
-    EXPECT_EQ(modes(c), "RSF");
-    EXPECT_EQ(c[2].text, "");
-    ASSERT_TRUE(splitRestoreFile("", c));
-    EXPECT_EQ(modes(c), "F");
-    ASSERT_TRUE(splitRestoreFile("\np\n", c));  // no user configuration
-    EXPECT_EQ(modes(c), "SF");
-    ASSERT_TRUE(splitRestoreFile(std::string(249, 'x') + "\n", c));
-    EXPECT_FALSE(splitRestoreFile("a\n" + std::string(250, 'x') + "\n", c));
+    struct Case {
+        std::string file;
+        bool usable;
+        std::string modes;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {"only\n", true, "F", {"only"}},
+        {"a\nb", true, "RF", {"a", "b"}},  // last line without line feed
+        {"a\nb\n", true, "RF", {"a", "b"}},  // no empty line: no switch
+        {"\np\n", true, "SF", {"", "p"}},  // no user configuration
+        // CR LF line ends: the CR before each LF is dropped, so the empty line still switches.
+        {"u1\r\nu2\r\n\r\np1\r\n", true, "RCSF", {"u1", "u2", "", "p1"}},
+        // A CR anywhere else is sent as it is.
+        {"a\rb\r\r\nc\r", true, "RF", {"a\rb\r", "c\r"}},
+        // Empty lines at the end carry nothing: never an empty final chunk.
+        {"u\n\n", true, "F", {"u"}},
+        {"u\n\np\n\n\r\n", true, "RSF", {"u", "", "p"}},
+        // Nothing to send, or a NUL that would cut a line: refused.
+        {"", false, "", {}},
+        {"\n\r\n\n", false, "", {}},
+        {std::string("a\nb\0c\n", 7), false, "", {}},
+        {std::string(249, 'x') + "\n", true, "F", {std::string(249, 'x')}},
+        {"a\n" + std::string(250, 'x') + "\n", false, "", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<RestoreChunk> chunks;
+        EXPECT_EQ(splitRestoreFile(c.file, chunks), c.usable) << c.file;
+        if (!c.usable) continue;
+        EXPECT_EQ(modes(chunks), c.modes) << c.file;
+        std::vector<std::string> texts;
+        for (const auto& chunk : chunks) texts.push_back(chunk.text);
+        EXPECT_EQ(texts, c.texts) << c.file;
+    }
 }
 
 TEST(DeviceColumns, VersionRule)

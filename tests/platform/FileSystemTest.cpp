@@ -49,3 +49,12 @@ TEST(FileSystem, CreateDirectoryAcceptsExisting)
     EXPECT_TRUE(isDirectory(dir.file("x")));
     EXPECT_FALSE(canOpenForReading(dir.file("x")));
 }
+
+TEST(FileSystem, ReadErrorsAreNoShorterFile)
+{
+    // Reading this file fails at once (its first page is not mapped): that is an error, not an
+    // empty file.
+    EXPECT_FALSE(readFileBytes("/proc/self/mem"));
+    EXPECT_FALSE(readFileBytes("/"));
+    EXPECT_FALSE(listDirectory("/no/such/folder"));
+}

@@ -296,6 +296,23 @@ TEST_F(MainWindow, SearchWithoutNetworkCardsIsRefused)
     EXPECT_FALSE(window->busy());
 }
 
+TEST_F(MainWindow, NoNewSearchWhileTheWorkersOfTheLastOneRun)
+{
+    ASSERT_TRUE(open({}));
+    button(10006)->click();
+    const int workers = window->runningWorkers();
+    ASSERT_GT(workers, 0);
+    // One job of the search has ended (busy is clear) while the others still run: a click now
+    // must not start a search that their end would cut short.
+    window->searchEnded();
+    window->addDevice(test::record(1));
+    button(10006)->click();
+    EXPECT_EQ(window->runningWorkers(), workers);
+    EXPECT_EQ(list()->count(), 1) << "the list is left as it is";
+    window->waitForWorkers();
+    EXPECT_EQ(window->runningWorkers(), 0);
+}
+
 TEST_F(MainWindow, UpdateRefusesAFileThatIsNoFirmware)
 {
     ASSERT_TRUE(open({}));

@@ -107,6 +107,26 @@ bool applyFault(Faults& faults, std::string_view item, std::string* error)
         faults.webLongCookie = length;
         return true;
     }
+    if (key == "duplicate-answers" || key == "backup-endless" || key == "restore-strict" || key == "web-split") {
+        (key == "duplicate-answers" ? faults.duplicateAnswers
+         : key == "backup-endless"  ? faults.backupEndless
+         : key == "restore-strict"  ? faults.restoreStrict
+                                    : faults.webSplit) = true;
+        return noValue();
+    }
+    if (key == "web-trickle" || key == "web-stream-ms" || key == "web-stream-lines") {
+        uint32_t n = 0;
+        const bool positive = key == "web-stream-lines" ? number(n) : number(n) && n > 0;
+        if (!positive) return fail(error, "fault '" + std::string(key) + "' needs a number");
+        (key == "web-trickle" ? faults.webTrickleMs : key == "web-stream-ms" ? faults.webStreamMs
+                                                                            : faults.webStreamLines) = n;
+        return true;
+    }
+    if (key == "web-stream") {
+        if (value.empty() || value.front() != '/') return fail(error, "fault 'web-stream' needs a path like /xml/system/sysinfo.xml");
+        faults.webStreamPath = std::string(value);
+        return true;
+    }
     if (key == "foreign-mac") {
         const auto mac = parseMac(value);
         if (!mac) return fail(error, "fault 'foreign-mac' needs a MAC address like 02:00:00:00:00:99");
@@ -152,6 +172,14 @@ std::string formatFaults(const Faults& faults)
     if (faults.webLongHeader) add("web-long-header=" + std::to_string(faults.webLongHeader));
     if (faults.webLongCookie) add("web-long-cookie=" + std::to_string(faults.webLongCookie));
     if (faults.webDelayMs) add("web-delay=" + std::to_string(faults.webDelayMs));
+    if (faults.duplicateAnswers) add("duplicate-answers");
+    if (faults.backupEndless) add("backup-endless");
+    if (faults.restoreStrict) add("restore-strict");
+    if (faults.webSplit) add("web-split");
+    if (faults.webTrickleMs) add("web-trickle=" + std::to_string(faults.webTrickleMs));
+    if (!faults.webStreamPath.empty()) add("web-stream=" + faults.webStreamPath);
+    if (faults.webStreamMs != kDefaultStreamMs) add("web-stream-ms=" + std::to_string(faults.webStreamMs));
+    if (faults.webStreamLines) add("web-stream-lines=" + std::to_string(faults.webStreamLines));
     return out;
 }
 

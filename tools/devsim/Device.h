@@ -26,6 +26,8 @@ inline constexpr size_t kShortSearchAnswerSize = 40;
 inline constexpr size_t kLengthAbove268Size = 300;
 inline constexpr size_t kOversizedSize = 1000;
 
+inline constexpr uint32_t kDefaultStreamMs = 1000;
+
 struct Faults {
     bool silent = false;            // ignores every datagram
     bool searchStatusZero = false;  // search answers carry status 0 and no description
@@ -46,6 +48,16 @@ struct Faults {
     bool webLowercaseLocation = false;  // the Location header is spelt "location"
     uint32_t webLongCookie = 0;         // >0: session cookies of this many characters
     uint32_t webDelayMs = 0;            // every web answer leaves this much later
+
+    // Faults of a device that misbehaves without end or in pieces (see the README).
+    bool duplicateAnswers = false;   // every UDP answer is sent twice
+    bool backupEndless = false;      // a backup never sends its final chunk
+    bool restoreStrict = false;      // restore chunks with a CR, or an empty final chunk, are refused
+    bool webSplit = false;           // every web answer goes out one byte per segment
+    uint32_t webTrickleMs = 0;       // >0: every web answer goes out one byte every this many ms
+    std::string webStreamPath;       // answers to this path are a stream of lines
+    uint32_t webStreamMs = kDefaultStreamMs;  // one stream line every this many ms
+    uint32_t webStreamLines = 0;     // the stream ends after this many lines; 0: never
 
     bool has(Malformation m) const { return (malformations & static_cast<uint32_t>(m)) != 0; }
     void set(Malformation m) { malformations |= static_cast<uint32_t>(m); }

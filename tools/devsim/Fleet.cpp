@@ -139,8 +139,12 @@ private:
             event(EventKind::RequestIgnored);
             return;
         }
-        const BackupSession::Chunk chunk = session.chunks[session.next++];
-        if (session.next == session.chunks.size()) {
+        BackupSession::Chunk chunk = session.chunks[session.next++];
+        if (device_.faults.backupEndless) {
+            // The final chunk never comes: the configuration is sent again and again.
+            if (chunk.state == 'F') chunk.state = 'C';
+            if (session.next == session.chunks.size()) session.next = 0;
+        } else if (session.next == session.chunks.size()) {
             session = {};
             event(EventKind::BackupFinished);
         }
@@ -185,6 +189,11 @@ private:
         if (!passwordAccepted()) return refuse(kWordRestoreAnswer, kRestoreAnswerSize);
 
         std::string line(request_.begin() + kRestoreTextOffset, request_.begin() + textEnd);
+        if (device_.faults.restoreStrict &&
+            (line.find('\r') != std::string::npos || (line.empty() && request_[kCommandDataOffset] == 'F'))) {
+            event(EventKind::RequestIgnored);
+            return;
+        }
         if (!line.empty() && line.back() == '\n') line.pop_back();
         if (line.size() > kMaxLineLength) line.resize(kMaxLineLength);
 
@@ -251,6 +260,7 @@ private:
     {
         outcome_.replies.push_back(
             {index_, device_.network.address, malformed(std::move(bytes), device_.faults), device_.faults.delayMs});
+        if (device_.faults.duplicateAnswers) outcome_.replies.push_back(outcome_.replies.back());
     }
 
     void event(EventKind kind) { outcome_.events.push_back({index_, kind}); }

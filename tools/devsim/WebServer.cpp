@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -264,9 +265,11 @@ void WebServer::process(Connection& c, uint32_t now, bool incomplete)
 {
     WebOutcome outcome;
     std::string request;
+    Faults faults;
     {
         std::lock_guard lock(*hooks_.mutex);
         Device& device = (*hooks_.fleet)[c.device];
+        faults = device.faults;
         if (c.reader.status() == RequestReader::Status::Bad) {
             outcome = refuseRequest(device, c.reader.errorStatus(), c.reader.error());
             request = "bad request (" + c.reader.error() + ")";
@@ -282,7 +285,25 @@ void WebServer::process(Connection& c, uint32_t now, bool incomplete)
         logLine("devsim: web " + peerText(c) + ": " + request + " -> " + outcome.summary);
         if (hooks_.events) hooks_.events(outcome.events);
     }
+    const bool streamed = !faults.webStreamPath.empty() && !incomplete &&
+                          c.reader.status() != RequestReader::Status::Bad &&
+                          c.reader.request().path == faults.webStreamPath;
     c.reader = RequestReader();  // the request is no longer needed; the memory goes
+    if (outcome.action == WebOutcome::Action::Answer) {
+        c.byteWise = faults.webSplit || faults.webTrickleMs > 0;
+        c.paceMs = faults.webTrickleMs;
+        if (faults.webSplit) {
+            const int on = 1;
+            ::setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        }
+        if (streamed) {
+            // The answer is a stream of lines instead: a head, then one line at a time.
+            outcome.bytes = "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n";
+            c.streaming = true;
+            c.streamMs = faults.webStreamMs;
+            c.streamLimit = faults.webStreamLines;
+        }
+    }
     apply(c, std::move(outcome), now);
 }
 
@@ -314,13 +335,43 @@ void WebServer::apply(Connection& c, WebOutcome outcome, uint32_t now)
     }
 }
 
+// Called when the bytes of a streamed answer are out: false when the stream has ended; else the
+// connection waits streamMs (phase Waiting) or, when that wait is over, has its next line.
+bool WebServer::nextStreamLine(Connection& c, uint32_t now)
+{
+    if (!c.streaming || (c.streamLimit != 0 && c.streamed >= c.streamLimit)) return false;
+    if (!c.lineDue) {
+        c.lineDue = true;
+        c.phase = Phase::Waiting;
+        c.deadline = now + c.streamMs;
+        return true;
+    }
+    c.lineDue = false;
+    c.phase = Phase::Writing;
+    ++c.streamed;
+    c.out = "stream line " + std::to_string(c.streamed) + "\r\n";
+    c.sent = 0;
+    return true;
+}
+
 void WebServer::writeAnswer(Connection& c, uint32_t now)
 {
-    while (c.sent < c.out.size()) {
-        const ssize_t n = ::send(c.fd, c.out.data() + c.sent, c.out.size() - c.sent, MSG_NOSIGNAL);
+    while (true) {
+        if (c.sent >= c.out.size()) {
+            if (!nextStreamLine(c, now)) break;
+            if (c.phase == Phase::Waiting) return;
+            continue;
+        }
+        const size_t size = c.byteWise ? 1 : c.out.size() - c.sent;
+        const ssize_t n = ::send(c.fd, c.out.data() + c.sent, size, MSG_NOSIGNAL);
         if (n > 0) {
             c.sent += static_cast<size_t>(n);
             c.deadline = now + kRequestIdleMs;
+            if (c.paceMs > 0 && c.sent < c.out.size()) {
+                c.phase = Phase::Waiting;  // the next byte later
+                c.deadline = now + c.paceMs;
+                return;
+            }
             continue;
         }
         if (n < 0 && errno == EINTR) continue;

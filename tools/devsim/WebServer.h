@@ -86,6 +86,14 @@ private:
         RequestReader reader;
         std::string out;
         size_t sent = 0;
+        // How the answer leaves (web-split, web-trickle, web-stream faults).
+        bool byteWise = false;
+        uint32_t paceMs = 0;
+        bool streaming = false;
+        uint32_t streamMs = 0;
+        uint32_t streamLimit = 0;  // 0: endless
+        uint32_t streamed = 0;
+        bool lineDue = false;
     };
 
     void acceptWaiting(uint32_t now);
@@ -93,6 +101,7 @@ private:
     void process(Connection& c, uint32_t now, bool incomplete);
     void apply(Connection& c, WebOutcome outcome, uint32_t now);
     void writeAnswer(Connection& c, uint32_t now);
+    bool nextStreamLine(Connection& c, uint32_t now);
     void discardInput(Connection& c);
     void halfClose(Connection& c, uint32_t now);
     void drop(Connection& c);

@@ -154,6 +154,9 @@ bool CDeviceDlg::initialise()
         prompt_.messageBox(app::loadText(app::TextId{31019}), app::kMbOk | app::kMbIconError);
         return false;
     }
+    for (const auto& notice : assistant_.catalogueNotices()) {
+        prompt_.messageBox(notice, app::kMbOk | app::kMbIconExclamation);
+    }
     const auto& catalogue = assistant_.catalogue();
     fill(baseDevices_, catalogue.baseDevices);
     fill(extensions_, catalogue.extensions);
