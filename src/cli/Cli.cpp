@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/CApp.h"
+#include "app/FirmwareCheck.h"
 #include "app/CommandLine.h"
 #include "app/Language.h"
 #include "app/NetworkCards.h"
@@ -18,6 +19,7 @@
 #include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "net/UdpProtocol.h"
+#include "ops/BulkUpdate.h"
 #include "ops/DeviceColumns.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
@@ -38,7 +40,7 @@ constexpr const char* kUsage =
     "  rename MAC NAME\n"
     "  backup MAC FILE\n"
     "  restore MAC FILE\n"
-    "  update MAC FILE               load a firmware file (VestrolanVnnn.hex)\n"
+    "  update MAC[,MAC...] FILE      load a firmware file (VestrolanVnnn.hex) into one or more devices\n"
     "  serial MAC NUMBER             give the device a serial number\n"
     "  clock MAC                     set the device clock from this PC\n"
     "  config ...                    compose or translate a device configuration (config --help)\n"
@@ -330,6 +332,7 @@ private:
         if (command == "serial") {
             if (auto refusal = ops::checkSerialInput(args_.positional[2], serial)) return failWith(loadText(*refusal));
         }
+        std::vector<net::Mac> macs;
         if (command == "update") {
             float version = 0;
             const std::string& file = args_.positional[2];
@@ -338,6 +341,15 @@ private:
                 std::fprintf(err_, "vestrolan-cli: note: %s is not named like a firmware file (VestrolanVnnn.hex)\n",
                              platform::cp1252ToUtf8(file).c_str());
             }
+            if (!parseMacList(args_.positional[1], macs)) return 1;
+            // A broken file reaches no device: it is refused before the search.
+            app::FirmwareFault fault;
+            switch (app::checkFirmwareFile(file, &fault)) {
+            case app::FirmwareFileCheck::Good: break;
+            case app::FirmwareFileCheck::CannotOpen: return failWith(loadText(35211));
+            case app::FirmwareFileCheck::Faulty: return failWith(app::firmwareFaultText(fault));
+            }
+            if (macs.size() > 1) return updateSeveral(macs, file);
         }
         net::DeviceRecord* device = findDevice(args_.positional[1]);
         if (!device) return 1;
@@ -371,6 +383,51 @@ private:
         auto operation = command == "serial" ? ops::setSerialNumber : ops::setClock;
         std::thread worker([&] { ok = operation(*params); channel_.operationFinished(); });
         worker.join();
+        return ok ? 0 : 1;
+    }
+
+    // "MAC,MAC,...": every part a MAC address; false (with the usage shown) otherwise.
+    bool parseMacList(const std::string& text, std::vector<net::Mac>& macs)
+    {
+        size_t start = 0;
+        while (true) {
+            const size_t comma = text.find(',', start);
+            const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            net::Mac mac{};
+            if (!net::parseMac(part, mac)) {
+                usage("'" + part + "' is not a MAC address");
+                return false;
+            }
+            macs.push_back(mac);
+            if (comma == std::string::npos) return true;
+            start = comma + 1;
+        }
+    }
+
+    // The update of several devices: one search, then each device in the order given. Prints one
+    // line per device (its MAC as the search prints it, a TAB, its last result) and the summary.
+    int updateSeveral(const std::vector<net::Mac>& macs, const std::string& file)
+    {
+        if (!search()) return 1;
+        auto params = std::make_unique<ops::BulkUpdateParams>();
+        params->window = &channel_;
+        params->firmwarePath.assign(file);
+        params->showSummary = false;
+        for (const auto& mac : macs) {
+            ops::BulkUpdateDevice entry;
+            entry.mac = mac;
+            entry.password.assign(args_.value("--password"));
+            params->devices.push_back(entry);
+        }
+        bool ok = false;
+        std::thread worker([&] { ok = ops::bulkUpdate(*params); channel_.operationFinished(); });
+        worker.join();
+        for (const auto& result : params->results) {
+            std::fprintf(out_, "%s\t%s\n", net::macText(result.mac).c_str(), platform::cp1252ToUtf8(result.text).c_str());
+        }
+        std::fprintf(out_, "%s\n",
+                     platform::cp1252ToUtf8(ops::bulkSummaryText(params->updated, params->failed, params->skipped)).c_str());
+        std::fflush(out_);
         return ok ? 0 : 1;
     }
 

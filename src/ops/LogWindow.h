@@ -19,6 +19,11 @@ public:
     bool saveLog(const std::string& path, bool append);
     std::string text() const;
 
+    // A log shown in a window: lets the operator close it (or not), and tells whether the operator
+    // has closed it after reading. A log that no one sees counts as closed.
+    virtual void allowClose(bool allowed = true) { (void)allowed; }
+    virtual bool closedByOperator() const { return true; }
+
 protected:
     // Called after every change, on the caller's thread, for a view to show the new text.
     virtual void textChanged(const std::string& text) { (void)text; }

@@ -21,9 +21,9 @@ public:
     explicit COutputDlg(QWidget* parent = nullptr);
 
     // Callable from any thread: enables (or disables) OK and the window's Close.
-    void allowClose(bool allowed = true);
+    void allowClose(bool allowed = true) override;
     // Callable from any thread: true once the operator closed the window.
-    bool closedByOperator() const { return closed_.load(); }
+    bool closedByOperator() const override { return closed_.load(); }
 
     // Places the window over its parent: centred across, at a quarter of the free height down.
     void placeOverParent();
