@@ -67,6 +67,9 @@ TEST(FirmwareCheck, ReadsTheFileAndNamesTheFault)
     // Larger than one read, so the lines cross the reader's pieces.
     dir.write("good.hex", test::firmwareImage("1.07", 2000));
     EXPECT_EQ(app::checkFirmwareFile(dir.file("good.hex"), &fault), app::FirmwareFileCheck::Good);
+    EXPECT_EQ(app::checkFirmwareFile(VST_SOURCE_DIR "/res/demo/firmware/VestrolanV106.hex", &fault),
+              app::FirmwareFileCheck::Good)
+        << "the demonstration firmware, line " << fault.line;
     dir.write("bad.hex", test::firmwareImage("1.07", 2000) + ":00000001FF\r\n");
     ASSERT_EQ(app::checkFirmwareFile(dir.file("bad.hex"), &fault), app::FirmwareFileCheck::Faulty);
     EXPECT_EQ(fault.line, 2003);
