@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/CApp.h"
+#include "app/FirmwareCheck.h"
 #include "app/CommandLine.h"
 #include "app/Language.h"
 #include "app/NetworkCards.h"
@@ -22,6 +23,7 @@
 #include "app/Texts.h"
 #include "net/UdpProtocol.h"
 #include "config/CalibrationRequest.h"
+#include "ops/BulkUpdate.h"
 #include "ops/DeviceColumns.h"
 #include "ops/FunctionTests.h"
 #include "ops/InputChecks.h"
@@ -57,7 +59,7 @@ constexpr const char* kUsage =
     "  rename MAC NAME\n"
     "  backup MAC FILE\n"
     "  restore MAC FILE\n"
-    "  update MAC FILE               load a firmware file (VestrolanVnnn.hex)\n"
+    "  update MAC[,MAC...] FILE      load a firmware file (VestrolanVnnn.hex) into one or more devices\n"
     "  serial MAC NUMBER             give the device a serial number\n"
     "  clock MAC                     set the device clock from this PC\n"
     "  config ...                    compose or translate a device configuration (config --help)\n"
@@ -370,6 +372,7 @@ private:
         if (command == "serial") {
             if (auto refusal = ops::checkSerialInput(args_.positional[2], serial)) return failWith(loadText(*refusal));
         }
+        std::vector<net::Mac> macs;
         if (command == "update") {
             float version = 0;
             const std::string& file = args_.positional[2];
@@ -378,6 +381,15 @@ private:
                 std::fprintf(err_, "vestrolan-cli: note: %s is not named like a firmware file (VestrolanVnnn.hex)\n",
                              platform::cp1252ToUtf8(file).c_str());
             }
+            if (!parseMacList(args_.positional[1], macs)) return 1;
+            // A broken file reaches no device: it is refused before the search.
+            app::FirmwareFault fault;
+            switch (app::checkFirmwareFile(file, &fault)) {
+            case app::FirmwareFileCheck::Good: break;
+            case app::FirmwareFileCheck::CannotOpen: return failWith(loadText(35211));
+            case app::FirmwareFileCheck::Faulty: return failWith(app::firmwareFaultText(fault));
+            }
+            if (macs.size() > 1) return updateSeveral(macs, file);
         }
         net::DeviceRecord* device = findDevice(args_.positional[1]);
         if (!device) return 1;
@@ -534,6 +546,51 @@ private:
         p.device = device;
         p.password.assign(password);
         p.log = log;
+    }
+
+    // "MAC,MAC,...": every part a MAC address; false (with the usage shown) otherwise.
+    bool parseMacList(const std::string& text, std::vector<net::Mac>& macs)
+    {
+        size_t start = 0;
+        while (true) {
+            const size_t comma = text.find(',', start);
+            const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+            net::Mac mac{};
+            if (!net::parseMac(part, mac)) {
+                usage("'" + part + "' is not a MAC address");
+                return false;
+            }
+            macs.push_back(mac);
+            if (comma == std::string::npos) return true;
+            start = comma + 1;
+        }
+    }
+
+    // The update of several devices: one search, then each device in the order given. Prints one
+    // line per device (its MAC as the search prints it, a TAB, its last result) and the summary.
+    int updateSeveral(const std::vector<net::Mac>& macs, const std::string& file)
+    {
+        if (!search()) return 1;
+        auto params = std::make_unique<ops::BulkUpdateParams>();
+        params->window = &channel_;
+        params->firmwarePath.assign(file);
+        params->showSummary = false;
+        for (const auto& mac : macs) {
+            ops::BulkUpdateDevice entry;
+            entry.mac = mac;
+            entry.password.assign(args_.value("--password"));
+            params->devices.push_back(entry);
+        }
+        bool ok = false;
+        std::thread worker([&] { ok = ops::bulkUpdate(*params); channel_.operationFinished(); });
+        worker.join();
+        for (const auto& result : params->results) {
+            std::fprintf(out_, "%s\t%s\n", net::macText(result.mac).c_str(), platform::cp1252ToUtf8(result.text).c_str());
+        }
+        std::fprintf(out_, "%s\n",
+                     platform::cp1252ToUtf8(ops::bulkSummaryText(params->updated, params->failed, params->skipped)).c_str());
+        std::fflush(out_);
+        return ok ? 0 : 1;
     }
 
     int dhcpModeOf() const

@@ -259,6 +259,8 @@ private:
                 return;
             }
             if (device_.passwordRequired) endpoint_.password() = p_.password;
+            // Only the device's own WLAN address may answer this search.
+            if (endpoint_.targetIsUnicast()) endpoint_.acceptOnlyFrom(endpoint_.target());
             announce(35114, 80);
             state_ = State::SearchSend;
             break;

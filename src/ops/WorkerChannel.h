@@ -48,6 +48,7 @@ enum class StatusMessage : uint32_t {
     OperatorSign = kWmUser + 25,
     CreateLogWindow = kWmUser + 26,
     DestroyLogWindow = kWmUser + 27,
+    PasswordRefused = kWmUser + 28,
 };
 
 // A text (already localised, Windows-1252) with a message-box style or a progress position.
@@ -94,6 +95,9 @@ public:
     virtual std::string operatorSign() = 0;                                // +25
     virtual LogWindow* createLogWindow() = 0;                              // +26
     virtual void destroyLogWindow(LogWindow* log) = 0;                     // +27
+    // +28: the device refused the password it was given; the window forgets what it remembered
+    // for it. A window that remembers no passwords has nothing to do.
+    virtual void passwordRefused(const net::DeviceRecord& device) { (void)device; }
 };
 
 }  // namespace vst::ops

@@ -1,9 +1,14 @@
 #include "ui/CDeviceListCtrl.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QPainterPath>
 #include <QScrollBar>
 #include <QStyle>
 
+#include <algorithm>
+
+#include "app/Texts.h"
 #include "ops/DeviceColumns.h"
 #include "ui/UiText.h"
 
@@ -37,6 +42,44 @@ void CDeviceListCtrl::applyHeaderTexts()
     setHorizontalHeaderLabels(headers);
     // The list's name for screen readers: its column headers.
     setAccessibleName(headers.mid(1).join(QStringLiteral(", ")));
+    // The lock's description follows the language too.
+    for (int row = 0; row < rowCount(); ++row) showRow(row);
+}
+
+QIcon CDeviceListCtrl::lockIcon()
+{
+    static const QIcon icon = [] {
+        QIcon lock;
+        for (int size : {16, 24, 32}) {
+            QPixmap pixmap(size, size);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            painter.setRenderHint(QPainter::Antialiasing);
+            const qreal u = size / 16.0;
+            // The shackle: an arch over the body.
+            QPen shackle(QColor(90, 90, 90), 1.8 * u);
+            painter.setPen(shackle);
+            painter.setBrush(Qt::NoBrush);
+            QPainterPath arch;
+            arch.moveTo(4.5 * u, 8 * u);
+            arch.lineTo(4.5 * u, 5.5 * u);
+            arch.arcTo(QRectF(4.5 * u, 2 * u, 7 * u, 7 * u), 180, -180);
+            arch.lineTo(11.5 * u, 8 * u);
+            painter.drawPath(arch);
+            // The body with its keyhole.
+            painter.setPen(QPen(QColor(120, 85, 10), 1 * u));
+            painter.setBrush(QColor(225, 170, 40));
+            painter.drawRoundedRect(QRectF(2.5 * u, 7.5 * u, 11 * u, 7.5 * u), 1.5 * u, 1.5 * u);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(70, 50, 10));
+            painter.drawEllipse(QPointF(8 * u, 10.5 * u), 1.2 * u, 1.2 * u);
+            painter.drawRect(QRectF(7.5 * u, 10.5 * u, 1 * u, 2.5 * u));
+            painter.end();
+            lock.addPixmap(pixmap);
+        }
+        return lock;
+    }();
+    return icon;
 }
 
 QColor CDeviceListCtrl::rowColour(int32_t rowStatus)
@@ -69,6 +112,12 @@ void CDeviceListCtrl::showRow(int row)
         // A coloured row keeps black text, whatever the palette.
         if (colour.isValid()) cell->setForeground(QColor(Qt::black));
         else cell->setData(Qt::ForegroundRole, QVariant());
+        // A protected device shows a lock beside its name; the text itself does not change.
+        if (column == ops::kColumnName) {
+            const bool locked = record->passwordRequired;
+            cell->setData(Qt::DecorationRole, locked ? QVariant(lockIcon()) : QVariant());
+            cell->setData(Qt::AccessibleDescriptionRole, locked ? QVariant(uiText(app::TextId{37303})) : QVariant());
+        }
     }
 }
 
@@ -120,6 +169,27 @@ int CDeviceListCtrl::selectedRow() const
 {
     const auto rows = selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.front().row();
+}
+
+void CDeviceListCtrl::allowSeveralRows(bool several)
+{
+    setSelectionMode(several ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+std::vector<int> CDeviceListCtrl::selectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int CDeviceListCtrl::focusedSelectedRow() const
+{
+    const int focused = currentRow();
+    if (focused >= 0 && selectionModel()->isRowSelected(focused, QModelIndex())) return focused;
+    const auto rows = selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows.front().row() : -1;
 }
 
 void CDeviceListCtrl::refreshRows()

@@ -1,13 +1,16 @@
 #pragma once
 // The list of found devices: seven centred columns (column 0 empty and zero wide), full-row
-// selection, grid lines, and one background colour per row from the record's rowStatus. The
+// selection, grid lines, one background colour per row from the record's rowStatus, and a lock
+// beside the name of a password-protected device (a decoration only: the texts stay). The
 // list owns one DeviceRecord per row (an ops::DeviceList kept row for row with the view) and
 // identifies devices by MAC address.
 #include <QColor>
+#include <QIcon>
 #include <QTableWidget>
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "net/DeviceRecord.h"
 #include "ops/DeviceList.h"
@@ -46,6 +49,13 @@ public:
     // Selects only this row and puts the selection mark on it (-1 clears the selection).
     void selectOnly(int row);
     int selectedRow() const;
+    // Several rows may be selected at once (service mode), or only one.
+    void allowSeveralRows(bool several);
+    // The selected rows, top to bottom.
+    std::vector<int> selectedRows() const;
+    // The row that got the focus last, while it is selected (a single selected row always is);
+    // -1 when there is none.
+    int focusedSelectedRow() const;
 
     // Rewrites the texts and colours of every row from its record.
     void refreshRows();
@@ -53,6 +63,8 @@ public:
 
     // The background of a row status: yellow, green, red; invalid (the default) for any other.
     static QColor rowColour(int32_t rowStatus);
+    // The lock in the name cell of a password-protected device.
+    static QIcon lockIcon();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -18,7 +18,9 @@
 #include <chrono>
 
 #include "app/CApp.h"
+#include "app/FirmwareCheck.h"
 #include "app/Records.h"
+#include "ops/BulkUpdate.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
@@ -288,6 +290,11 @@ bool CMainDlg::initialise()
     }
 
     if (mode() != OperatingMode::Service) applyModeLayout();
+    if (mode() == OperatingMode::Service) {
+        // Several rows for "Update"; the row that gets the focus is the current device.
+        list_->allowSeveralRows(true);
+        connect(list_, &QTableWidget::currentCellChanged, this, &CMainDlg::onListSelectionChanged);
+    }
 
     switch (mode()) {
     case OperatingMode::Stock:
@@ -381,7 +388,8 @@ void CMainDlg::enableControls(const ControlSwitches& on)
 {
     for (int id : {10006, 10016, 10019}) control(id)->setEnabled(on.search);
     for (int id : {10007, 10009}) control(id)->setEnabled(on.address);
-    for (int id : {10010, 10011, 10012, 10013, 10014, 10015, 10021, 10022, 10023}) control(id)->setEnabled(on.device);
+    for (int id : {10011, 10012, 10013, 10014, 10015, 10021, 10022, 10023}) control(id)->setEnabled(on.device);
+    control(10010)->setEnabled(on.device || on.update);
     control(10020)->setEnabled(on.programming && programmingAllowed_);
     list_->setEnabled(on.list);
     control(10017)->setEnabled(on.enduranceStart);
@@ -394,6 +402,14 @@ ControlSwitches CMainDlg::idleSwitches() const
     on.search = on.address = on.programming = on.list = on.enduranceStart = true;
     const net::DeviceRecord* device = list_->current();
     on.device = device && device->productKind == 0;
+    // Several selected rows: "Update" updates those of them that are of the served kind.
+    const auto rows = list_->selectedRows();
+    if (mode() == OperatingMode::Service && rows.size() > 1) {
+        on.update = std::any_of(rows.begin(), rows.end(), [this](int row) {
+            const net::DeviceRecord* r = list_->recordAt(row);
+            return r && r->productKind == 0;
+        });
+    }
     on.enduranceStop = false;
     return on;
 }
@@ -433,6 +449,10 @@ template <typename Params>
 void CMainDlg::startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Params> params)
 {
     params->window = channel_.get();
+    // A password the device refuses is forgotten; the single-device operations report the refusal
+    // as their result, which the window sees as the worker's message.
+    if constexpr (requires { params->device; }) workerDevice_ = params->device->mac;
+    else workerDevice_.reset();
     enableControls({});
     setCloseEnabled(false);
     ++running_;
@@ -469,6 +489,7 @@ void CMainDlg::workerFinished()
 {
     if (running_ > 0) --running_;
     if (running_ == 0) {
+        workerDevice_.reset();
         enableControls(idleSwitches());
         setCloseEnabled(true);
         searchButtonRunning_ = false;
@@ -568,8 +589,12 @@ void CMainDlg::search()
 std::optional<std::string> CMainDlg::devicePassword(const net::DeviceRecord& device)
 {
     if (theApp().internalMode()) return std::string(kServicePassword);
-    if (device.passwordRequired) return prompt_.askPassword();
-    return std::string();
+    if (!device.passwordRequired) return std::string();
+    // Each protected device is asked for once while the station runs.
+    if (auto known = passwords_.recall(device.mac)) return known;
+    auto typed = prompt_.askPassword();
+    if (typed) passwords_.remember(device.mac, *typed);
+    return typed;
 }
 
 std::optional<std::string> CMainDlg::firmwareFile()
@@ -593,17 +618,34 @@ std::optional<std::string> CMainDlg::firmwareFile()
     return chosen;
 }
 
+bool CMainDlg::firmwareFileSound(const std::string& file)
+{
+    // A path the operation's 260-byte field cannot hold would be cut to another file's name.
+    if (file.size() >= 260) {
+        refuse(app::TextId{35226}, app::kMbIconError);
+        return false;
+    }
+    // A broken file never reaches a device.
+    app::FirmwareFault fault;
+    switch (app::checkFirmwareFile(file, &fault)) {
+    case app::FirmwareFileCheck::Good: return true;
+    case app::FirmwareFileCheck::CannotOpen: refuse(app::TextId{35211}, app::kMbIconError); return false;
+    case app::FirmwareFileCheck::Faulty:
+        prompt_.messageBox(app::firmwareFaultText(fault), app::kMbIconExclamation);
+        return false;
+    }
+    return false;
+}
+
 void CMainDlg::update()
 {
+    const std::vector<int> rows = list_->selectedRows();
+    const bool several = mode() == OperatingMode::Service && rows.size() > 1;
     net::DeviceRecord* device = list_->current();
-    if (!device) return;
+    if (!device && !several) return;
     const auto file = firmwareFile();
-    if (!file) return;
-    // A path the operation's 260-byte field cannot hold would be cut to another file's name.
-    if (file->size() >= 260) {
-        refuse(app::TextId{35226}, app::kMbIconError);
-        return;
-    }
+    if (!file || !firmwareFileSound(*file)) return;
+    if (several) return updateSelected(rows, *file);
     const auto password = devicePassword(*device);
     if (!password) return;
     auto params = std::make_unique<ops::UpdateParams>();
@@ -611,6 +653,27 @@ void CMainDlg::update()
     params->password.assign(*password);
     params->firmwarePath.assign(*file);
     startDeviceWorker(ops::updateFirmware, std::move(params));
+}
+
+void CMainDlg::updateSelected(const std::vector<int>& rows, const std::string& file)
+{
+    auto params = std::make_unique<ops::BulkUpdateParams>();
+    params->firmwarePath.assign(file);
+    for (int row : rows) {
+        const net::DeviceRecord* device = list_->recordAt(row);
+        if (!device) continue;
+        ops::BulkUpdateDevice entry;
+        entry.mac = device->mac;
+        // Passwords are asked for before the run, so that it needs no one; other kinds are skipped
+        // by the run and need none.
+        if (device->productKind == 0) {
+            const auto password = devicePassword(*device);
+            if (!password) return;
+            entry.password.assign(*password);
+        }
+        params->devices.push_back(entry);
+    }
+    startDeviceWorker(ops::bulkUpdate, std::move(params));
 }
 
 void CMainDlg::serialNumber()
@@ -715,7 +778,7 @@ void CMainDlg::showDevice(const net::DeviceRecord* record)
 
 void CMainDlg::onListSelectionChanged()
 {
-    const int row = list_->selectedRow();
+    const int row = list_->focusedSelectedRow();
     net::DeviceRecord* record = row >= 0 ? list_->recordAt(row) : nullptr;
     list_->setCurrent(record);
     showDevice(record);
@@ -757,6 +820,7 @@ void CMainDlg::onLanguage()
 
 int CMainDlg::showWorkerMessage(const ops::TextWithValue& message)
 {
+    if (workerDevice_ && ops::isPasswordRefusal(message.text)) passwords_.forget(*workerDevice_);
     return prompt_.messageBox(message.text, static_cast<uint32_t>(message.value));
 }
 
@@ -869,6 +933,8 @@ ops::LogWindow* CMainDlg::createLogWindow()
     log->placeOverParent();
     return log;
 }
+
+void CMainDlg::passwordRefused(const net::DeviceRecord& device) { passwords_.forget(device.mac); }
 
 void CMainDlg::destroyLogWindow(ops::LogWindow* log)
 {

@@ -18,6 +18,7 @@
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
 #include "ops/Starter.h"
+#include "ops/PasswordMemory.h"
 #include "ops/UdpCommands.h"
 #include "ui/UiPrompt.h"
 #include "ops/WorkerChannel.h"
@@ -46,6 +47,7 @@ struct ControlSwitches {
     bool search = false;          // 10006, 10016, 10019
     bool address = false;         // 10007, 10009
     bool device = false;          // 10010 to 10015, 10021 to 10023
+    bool update = false;          // 10010 also without a current device: several rows selected
     bool programming = false;     // 10020, while programming is allowed
     bool list = false;            // 10026
     bool enduranceStart = false;  // 10017
@@ -143,6 +145,10 @@ public:
     const std::string& operatorSign() const { return sign_; }  // +25
     ops::LogWindow* createLogWindow();                         // +26
     void destroyLogWindow(ops::LogWindow* log);                // +27
+    void passwordRefused(const net::DeviceRecord& device);     // +28
+
+    // The device passwords typed while the station runs (memory only).
+    const ops::PasswordMemory& passwords() const { return passwords_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -168,6 +174,10 @@ private:
     // a protected device, else empty; nullopt when the operator cancelled.
     std::optional<std::string> devicePassword(const net::DeviceRecord& device);
     std::optional<std::string> firmwareFile();
+    // The firmware check of a chosen file; false (with the refusal shown) when it must not be sent.
+    bool firmwareFileSound(const std::string& file);
+    // "Update" with several selected rows: every selected device, one after the other.
+    void updateSelected(const std::vector<int>& rows, const std::string& file);
     // Common to every single-device worker: controls off, closing off, the thread started.
     template <typename Params>
     void startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Params> params);
@@ -192,6 +202,9 @@ private:
     std::vector<std::thread> workers_;
     std::vector<std::thread::id> finished_;
     std::vector<COutputDlg*> logs_;
+    ops::PasswordMemory passwords_;
+    // The device of the running single-device worker, whose refused password is forgotten.
+    std::optional<net::Mac> workerDevice_;
     int serviceListHeight_ = 0;
 
     QMenuBar* menuBar_ = nullptr;

@@ -175,6 +175,8 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
     window.addDevice(device(3, 5, "Funk-Gateway", 20000001, 3.1f, 0.0f, 0));
     window.deviceList()->selectOnly(0);
     if (service) {
+        // Service mode: two rows selected for an update of both, the second one current.
+        window.deviceList()->setCurrentCell(2, 1, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         window.setStep({app::loadText(35102), 55});
     } else {
         window.setHeading({app::loadText(35313), 40});

@@ -136,4 +136,9 @@ void WindowChannel::destroyLogWindow(ops::LogWindow* log)
     onWindowThread([&] { window_.destroyLogWindow(log); });
 }
 
+void WindowChannel::passwordRefused(const net::DeviceRecord& device)
+{
+    onWindowThread([&] { window_.passwordRefused(device); });
+}
+
 }  // namespace vst::ui

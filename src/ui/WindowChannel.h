@@ -49,6 +49,7 @@ public:
     std::string operatorSign() override;
     ops::LogWindow* createLogWindow() override;
     void destroyLogWindow(ops::LogWindow* log) override;
+    void passwordRefused(const net::DeviceRecord& device) override;
     // WM_USER+24: the energy-sensor calibration; true when the operator confirmed the values.
     bool calibrate(config::CalibrationRequest& request) override;
 

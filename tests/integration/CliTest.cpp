@@ -187,3 +187,81 @@ TEST_F(Cli, SerialNumberWithReleaseCheckAndLog)
     EXPECT_EQ(cli("--lang en serial 02:00:00:00:00:01 0").out,
               "The serial number must be within the range from 1 to 99999999!\n");
 }
+
+TEST_F(Cli, UpdateOfSeveralDevicesReportsEachAndTheSummary)
+{
+    for (const char* a : {"192.168.0.101/24", "192.168.0.102/24", "192.168.0.103/24", "192.168.0.104/24"}) {
+        addDeviceAddress(a);
+    }
+    auto locked = test::simulatedDevice("192.168.0.102", 2, "Tresor");
+    locked.password = "geheim";
+    auto refusing = test::simulatedDevice("192.168.0.103", 3, "Stur");
+    refusing.web.updateState = -1;
+    auto meter = test::simulatedDevice("192.168.0.104", 4, "Zaehler");
+    meter.kind = 1;
+    startSimulator({test::simulatedDevice("192.168.0.101", 1, "Kessel"), locked, refusing, meter});
+    dir.write("VestrolanV107.hex", test::firmwareImage("1.07", 40));
+
+    // In the order given; the unknown device was not found by the search.
+    Run r = cli("--lang en --card 0 --password geheim update "
+                "02:00:00:00:00:03,02:00:00:00:00:01,02:00:00:00:00:55,02:00:00:00:00:04,02:00:00:00:00:02 " +
+                    dir.file("VestrolanV107.hex"),
+                50);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "02:00:00:00:00:03\tThe uploaded file is invalid!\n"
+                     "02:00:00:00:00:01\tThe update was executed successfully!\n"
+                     "02:00:00:00:00:55\tNo response to the search request from the device!\n"
+                     "02:00:00:00:00:04\tSkipped: not a device of the served kind\n"
+                     "02:00:00:00:00:02\tThe update was executed successfully!\n"
+                     "Update finished: 2 updated, 2 failed, 1 skipped\n");
+    EXPECT_FLOAT_EQ(static_cast<float>(simulator->device(0).appVersion), 1.07f);
+    EXPECT_FLOAT_EQ(static_cast<float>(simulator->device(1).appVersion), 1.07f);
+    EXPECT_EQ(simulator->device(2).webState.uploads, 1u);
+    EXPECT_FLOAT_EQ(static_cast<float>(simulator->device(2).appVersion), 1.05f);
+    EXPECT_EQ(simulator->device(3).webState.requests, 0u) << "the other kind is not contacted";
+
+    // A wrong password fails that device alone; exit 0 only when every device was updated.
+    r = cli("--lang de --card 0 --password falsch update 02:00:00:00:00:01,02:00:00:00:00:02 " +
+                dir.file("VestrolanV107.hex"),
+            50);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "02:00:00:00:00:01\tDas Update wurde erfolgreich ausgef\xC3\xBChrt!\n"
+                     "02:00:00:00:00:02\tDas eingegebene Passwort ist nicht korrekt!\n"
+                     "Update abgeschlossen: 1 aktualisiert, 1 fehlgeschlagen, 0 \xC3\xBC" "bersprungen\n");
+    r = cli("--lang en --card 0 --password geheim update 02:00:00:00:00:02,02:00:00:00:00:01 " +
+                dir.file("VestrolanV107.hex"),
+            50);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(r.out.rfind("Update")), "Update finished: 2 updated, 0 failed, 0 skipped\n");
+}
+
+TEST_F(Cli, BrokenFirmwareFileReachesNoDevice)
+{
+    twoDevices();
+    const std::string good = test::firmwareImage("1.07", 4);
+    struct Broken {
+        std::string content;
+        std::string message;
+    };
+    const Broken files[] = {
+        // The second line's checksum is one off.
+        {";VERSION=1.07\r\n:10000000000102030405060708090A0B0C0D0E0F79\r\n:00000001FF\r\n",
+         "The firmware file is faulty (line 2: wrong checksum)!\n"},
+        {";VERSION=1.07\r\n:10000000000102\r\n:00000001FF\r\n", "The firmware file is faulty (line 2: record truncated)!\n"},
+        {good + "\r\n:00000001FF\r\n", "The firmware file is faulty (line 8: data after the end record)!\n"},
+    };
+    for (const auto& f : files) {
+        dir.write("VestrolanV107.hex", f.content);
+        for (const char* macs : {"02:00:00:00:00:01", "02:00:00:00:00:01,02:00:00:00:00:07"}) {
+            const Run r = cli(std::string("--lang en update ") + macs + " " + dir.file("VestrolanV107.hex"));
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out, f.message) << macs;
+        }
+    }
+    EXPECT_EQ(cli("--lang en update 02:00:00:00:00:01 " + dir.file("VestrolanV999.hex")).out,
+              "Error while opening the firmware file!\n");
+    EXPECT_EQ(cli("--lang en update 02:00:00:00:00:01,nomac " + dir.file("VestrolanV999.hex")).status, 1);
+    const auto stats = simulator->statistics();
+    EXPECT_EQ(stats.datagramsReceived, 0u) << "not even a search";
+    EXPECT_EQ(stats.web.connectionsAccepted, 0u);
+}

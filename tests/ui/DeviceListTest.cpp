@@ -125,3 +125,27 @@ TEST_F(DeviceList, OwnsOneRecordPerMacAddress)
     EXPECT_EQ(list.rowCount(), 0);
     EXPECT_EQ(list.recordAt(0), nullptr);
 }
+
+TEST_F(DeviceList, ProtectedDevicesCarryALockBesideUnchangedTexts)
+{
+    auto locked = test::record(1);
+    locked->passwordRequired = true;
+    list.addDevice(std::move(locked));
+    list.addDevice(test::record(2));
+    const QString name = text(0, 1);
+    EXPECT_FALSE(list.item(0, 1)->icon().isNull());
+    EXPECT_EQ(list.item(0, 1)->data(Qt::AccessibleDescriptionRole).toString(), test::german(37303));
+    EXPECT_TRUE(list.item(1, 1)->icon().isNull());
+    EXPECT_TRUE(list.item(1, 1)->data(Qt::AccessibleDescriptionRole).toString().isEmpty());
+    for (int column = 2; column < 7; ++column) EXPECT_TRUE(list.item(0, column)->icon().isNull()) << column;
+
+    // The description follows the language; a record that loses the flag loses the lock.
+    app::CApp::instance().setTextIdOffset(app::kEnglishOffset);
+    list.applyHeaderTexts();
+    EXPECT_EQ(list.item(0, 1)->data(Qt::AccessibleDescriptionRole).toString(), "Password protected");
+    app::CApp::instance().setTextIdOffset(app::kGermanOffset);
+    auto open = test::record(1);
+    list.replaceDevice(std::move(open));
+    EXPECT_TRUE(list.item(0, 1)->icon().isNull());
+    EXPECT_EQ(text(0, 1), name);
+}

@@ -1,6 +1,7 @@
 // The service round of the main window against simulated devices in the private test network:
 // search, select, rename, network configuration, backup, restore, firmware update and serial
-// number, each started by its button with the dialogs answered by the scripted operator.
+// number, each started by its button with the dialogs answered by the scripted operator; the
+// update of several selected devices and the remembered passwords.
 #include <QAction>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -9,6 +10,7 @@
 #include "ops/FunctionTests.h"
 #include "ops/LogWindow.h"
 #include "ops/Workflow.h"
+#include "support/FirmwareFile.h"
 #include "ui/COutputDlg.h"
 #include "ui/QtPrompt.h"
 #include "ui/config/CCalibEnergyDlg.h"
@@ -437,4 +439,102 @@ TEST_F(ServiceRound, CalibrationDialogAnswersARealCalibrationInsideAWorkflow)
     EXPECT_EQ(simulator->device(0).webState.calibrationSteps[0].data, "100.500;5.000;230.000;16.000");
     EXPECT_TRUE(window->findChildren<ui::COutputDlg*>().isEmpty()) << "the log window was destroyed";
     operatorPrompt.setParentWindow(nullptr);
+}
+
+TEST_F(ServiceRound, UpdateOfSeveralSelectedDevicesInOneGo)
+{
+    setTimeScale(40);
+    startFleet();
+    records.write("VestrolanV106.hex", test::firmwareImage("1.06", 20));
+    app::AppSettings s;
+    s.firmwarePath = records.str();
+    openWindow(s);
+    search();
+    auto* list = window->deviceList();
+
+    // The row that got the focus last is the current device; the other buttons act on it alone.
+    select(1);
+    list->setCurrentCell(rowOf(3), 1, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(list->selectedRows().size(), 2u);
+    EXPECT_EQ(window->currentDevice(), list->recordAt(rowOf(3)));
+    EXPECT_FALSE(button(10013)->isEnabled()) << "the current device is of another kind";
+    EXPECT_TRUE(button(10010)->isEnabled()) << "but Update has a device of the served kind";
+
+    // All three: the protected one is asked for its password before the run, the other kind is
+    // skipped, and the refused password is forgotten.
+    list->selectAll();
+    prompt.passwords = {QStringLiteral("falsch")};
+    button(10010)->click();
+    EXPECT_EQ(prompt.passwordDialogs, 1);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !window->logWindows().empty() && window->logWindows().front()->okButton()->isEnabled(); },
+        kWorkerTimeoutMs));
+    const std::string log = window->logWindows().front()->text();
+    EXPECT_EQ(lastMessage(), "Update abgeschlossen: 1 aktualisiert, 1 fehlgeschlagen, 1 \xFC" "bersprungen");
+    EXPECT_EQ(lastStyle(), 48u);
+    EXPECT_EQ(prompt.shown.size(), 1u) << "one message box: the summary";
+    EXPECT_NE(log.find("\r\nKessel (02:00:00:00:00:01):\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("  - MSG: " + app::loadText(35212) + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nTresor (02:00:00:00:00:02):\r\n  - " + app::loadText(35105) + "\r\n"), std::string::npos);
+    EXPECT_NE(log.find("  - MSG: " + app::loadText(35208) + "\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("\r\nZaehler (02:00:00:00:00:03):\r\n  - MSG: " + app::loadText(37302) + "\r\n"), std::string::npos);
+    EXPECT_EQ(window->runningWorkers(), 1) << "the run waits until the log was read";
+    window->logWindows().front()->okButton()->click();
+    ASSERT_TRUE(idle());
+    EXPECT_TRUE(window->logWindows().empty());
+    EXPECT_FALSE(window->passwords().recall(list->recordAt(rowOf(2))->mac));
+    EXPECT_EQ(simulator->device(0).webState.uploads, 1u);
+    EXPECT_EQ(cell(1, 5), "1.06");
+    EXPECT_EQ(simulator->device(1).webState.uploads, 0u);
+    EXPECT_EQ(simulator->device(2).webState.requests, 0u);
+    EXPECT_EQ(list->selectedRows().size(), 3u);
+    EXPECT_TRUE(button(10010)->isEnabled());
+
+    // A broken file is refused before any device hears of it.
+    records.write("VestrolanV107.hex", test::firmwareImage("1.07", 2) + ":00000001FF\r\n");
+    const auto requests = simulator->device(0).webState.requests;
+    button(10010)->click();
+    EXPECT_EQ(window->runningWorkers(), 0);
+    EXPECT_EQ(lastMessage(), "Die Firmware-Datei ist fehlerhaft (Zeile 5: Daten nach dem Ende-Datensatz)!");
+    EXPECT_EQ(prompt.passwordDialogs, 1);
+    EXPECT_EQ(simulator->device(0).webState.requests, requests);
+}
+
+TEST_F(ServiceRound, PasswordIsAskedOnceAndAgainAfterARefusal)
+{
+    startFleet();
+    openWindow({});
+    search();
+    // The protected device carries the lock; its texts do not change.
+    auto* locked = window->deviceList()->item(rowOf(2), 1);
+    EXPECT_EQ(locked->text(), "Tresor");
+    EXPECT_FALSE(locked->icon().isNull());
+    EXPECT_EQ(locked->data(Qt::AccessibleDescriptionRole).toString(), test::german(37303));
+    EXPECT_TRUE(window->deviceList()->item(rowOf(1), 1)->icon().isNull());
+
+    select(2);
+    prompt.names = {QStringLiteral("Eins")};
+    prompt.passwords = {QStringLiteral("geheim")};
+    button(10013)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(simulator->device(1).name, "Eins");
+    prompt.files = {records.file("tresor.bak")};
+    button(10014)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(35225));
+    EXPECT_EQ(prompt.passwordDialogs, 1) << "asked once for two operations";
+
+    // The device's password changed: the remembered one is refused and forgotten.
+    simulator->update(1, [](devsim::Device& d) { d.password = "neu"; });
+    prompt.names = {QStringLiteral("Zwei")};
+    button(10013)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(35208));
+    EXPECT_EQ(prompt.passwordDialogs, 1);
+    prompt.names = {QStringLiteral("Drei")};
+    prompt.passwords = {QStringLiteral("neu")};
+    button(10013)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(prompt.passwordDialogs, 2) << "asked again after the refusal";
+    EXPECT_EQ(simulator->device(1).name, "Drei");
 }

@@ -1,0 +1,136 @@
+#include "ops/BulkUpdate.h"
+
+#include <memory>
+#include <optional>
+
+#include "app/FirmwareCheck.h"
+#include "app/Format.h"
+#include "app/Texts.h"
+#include "ops/LogWindow.h"
+#include "ops/PasswordMemory.h"
+#include "ops/Reporting.h"
+#include "ops/WebOperations.h"
+#include "platform/Clock.h"
+
+namespace vst::ops {
+namespace {
+
+constexpr const char* kResultPrefix = "  - MSG: ";
+
+// The listed record of the device with that MAC, asked from the window; nullptr when not listed.
+net::DeviceRecord* listedDevice(WorkerChannel& window, const net::Mac& mac)
+{
+    const int count = window.deviceCount();
+    for (int row = 0; row < count; ++row) {
+        net::DeviceRecord* record = window.deviceAt(row);
+        if (record && record->mac == mac) return record;
+    }
+    return nullptr;
+}
+
+// The last result line an operation wrote into a piece of the log, without prefix and line end.
+std::string lastResult(const std::string& logPiece)
+{
+    const size_t at = logPiece.rfind(kResultPrefix);
+    if (at == std::string::npos) return std::string();
+    const size_t start = at + std::char_traits<char>::length(kResultPrefix);
+    const size_t end = logPiece.find("\r\n", start);
+    return logPiece.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+}  // namespace
+
+std::string bulkSummaryText(int updated, int failed, int skipped)
+{
+    return app::formatText(app::loadText(37300), updated, failed, skipped);
+}
+
+bool bulkUpdate(BulkUpdateParams& p)
+{
+    if (!p.window) return false;
+    WorkerChannel& window = *p.window;
+    p.results.clear();
+    p.updated = p.failed = p.skipped = 0;
+
+    std::unique_ptr<LogWindow> ownLog;
+    LogWindow* log = window.createLogWindow();
+    const bool shownLog = log != nullptr;
+    if (!log) {
+        ownLog = std::make_unique<LogWindow>();
+        log = ownLog.get();
+    }
+    Reporter report(window, log);
+
+    std::optional<net::Mac> current;
+    if (const net::DeviceRecord* c = window.currentDevice()) current = c->mac;
+
+    // The file was checked when it was chosen; it is checked again because it may have changed
+    // since. A file that fails now reaches no device: every device fails with the refusal.
+    std::string refusal;
+    app::FirmwareFault fault;
+    switch (app::checkFirmwareFile(p.firmwarePath.str(), &fault)) {
+    case app::FirmwareFileCheck::Good: break;
+    case app::FirmwareFileCheck::CannotOpen: refusal = app::loadText(35211); break;
+    case app::FirmwareFileCheck::Faulty: refusal = app::firmwareFaultText(fault); break;
+    }
+
+    const int total = static_cast<int>(p.devices.size());
+    for (int i = 0; i < total; ++i) {
+        const BulkUpdateDevice& entry = p.devices[static_cast<size_t>(i)];
+        net::DeviceRecord* device = listedDevice(window, entry.mac);
+        const std::string mac = net::macText(entry.mac);
+        report.logHeading(device ? std::string(device->name.str()) + " (" + mac + ")" : mac, i * 100 / total);
+
+        BulkUpdateResult result;
+        result.mac = entry.mac;
+        if (!refusal.empty() || !device || device->productKind != 0) {
+            result.outcome = refusal.empty() && device ? BulkOutcome::Skipped : BulkOutcome::Failed;
+            result.text = !refusal.empty() ? refusal : !device ? app::loadText(35204) : app::loadText(37302);
+            report.logSubMessage(result.text, kStyleExclamation, false);
+        } else {
+            const size_t before = log->text().size();
+            UpdateParams update;
+            update.window = &window;
+            update.device = device;
+            update.password = entry.password;
+            update.firmwarePath = p.firmwarePath;
+            update.log = log;
+            update.webPort = p.webPort;
+            update.devicePort = p.devicePort;
+            const bool ok = updateFirmware(update);
+            result.outcome = ok ? BulkOutcome::Updated : BulkOutcome::Failed;
+            result.text = lastResult(log->text().substr(before));
+            if (!ok && isPasswordRefusal(result.text)) {
+                net::DeviceRecord refused;
+                refused.mac = entry.mac;
+                window.passwordRefused(refused);
+            }
+        }
+        switch (result.outcome) {
+        case BulkOutcome::Updated: ++p.updated; break;
+        case BulkOutcome::Failed: ++p.failed; break;
+        case BulkOutcome::Skipped: ++p.skipped; break;
+        }
+        p.results.push_back(std::move(result));
+    }
+
+    // Each successful update made its device current; the device current before comes back.
+    window.selectDevice(current ? listedDevice(window, *current) : nullptr);
+
+    log->appendLog("\r\n");
+    const bool allUpdated = p.updated == total;
+    report.logMessage(bulkSummaryText(p.updated, p.failed, p.skipped),
+                      allUpdated ? kStyleInformation : kStyleExclamation, p.showSummary);
+
+    if (shownLog) {
+        // The operator reads the log and closes it; then the controls come back.
+        log->allowClose();
+        window.setStep({app::loadText(35318), 100});
+        while (!log->closedByOperator()) platform::clock().sleep(10);
+        window.setStep({std::string(), 0});
+        window.destroyLogWindow(log);
+    }
+    return allUpdated;
+}
+
+}  // namespace vst::ops
