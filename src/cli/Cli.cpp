@@ -24,6 +24,7 @@
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 
 namespace vst::cli {
@@ -320,11 +321,17 @@ private:
     {
         const size_t wanted = command == "clock" ? 2 : 3;
         if (args_.positional.size() != wanted) return usage(command + ": wrong number of arguments");
-        const std::string sign = args_.has("--sign") ? args_.value("--sign") : "CLI";
+        const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
+        if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
         channel_.setOperatorSign(sign);
         app::AppSettings settings = app::CApp::instance().settings();
         settings.serialNumberPath = args_.value("--snr");
         app::CApp::instance().setSettings(settings);
+        // A serial-number folder works only with its log in place; the log is never created here.
+        if (!settings.serialNumberPath.empty() &&
+            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
+            return failWith(loadText(30040));
+        }
 
         uint32_t serial = 0;
         if (command == "serial") {
@@ -359,10 +366,9 @@ private:
             if (args_.has("--release-password")) releasePassword = args_.value("--release-password");
             ConsolePrompt prompt(channel_, releasePassword);
             const app::SerialLog log(settings.serialNumberPath, false, sign);
-            if (!log.releaseSerialNumber(serial, prompt)) return 1;
+            if (!log.assignSerialNumber(serial, prompt)) return 1;
             device->serialNumber = serial;
             device->serialModified = true;
-            log.logSerialAssigned(serial);
         }
         auto params = std::make_unique<ops::SerialParams>();
         params->window = &channel_;

@@ -109,8 +109,9 @@ bool ReplacingFileWriter::open(const std::filesystem::path& target)
     target_ = target;
     failed_ = false;
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    temporary_ = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    fd_ = ::mkstemp(temporary_.data());
+    // A short name of its own: the target's name plus a suffix could pass the file-name limit.
+    temporary_ = (folder / ".vst-XXXXXX.tmp").string();
+    fd_ = ::mkostemps(temporary_.data(), 4, O_CLOEXEC);
     if (fd_ < 0) {
         temporary_.clear();
         return false;
@@ -172,13 +173,36 @@ bool appendFile(const std::filesystem::path& file, std::string_view bytes)
     return ok;
 }
 
+bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
 std::optional<std::string> readFileBytes(const std::filesystem::path& file)
 {
     std::error_code ec;
     if (std::filesystem::is_directory(file, ec)) return std::nullopt;
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    // Read to the end; a read error gives nothing rather than a part of the file.
+    std::string bytes;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
 }
 
 }  // namespace vst::platform
