@@ -180,8 +180,9 @@ TEST_F(WebOperations, AcceptedNumberIsLoggedFoundEvenWhenTheDeviceIsNotSeenAgain
     app::CApp::instance().setSettings(settings);
     net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Stumm"));
     ASSERT_NE(device, nullptr);
-    // The device takes the number over the web but no longer answers searches.
-    simulator->update(0, [](devsim::Device& dev) { dev.faults.silent = true; });
+    // The device takes the number over the web, but its answers to the re-find are lost (they
+    // carry another MAC, so the station never sees its device in them).
+    simulator->update(0, [](devsim::Device& dev) { dev.faults.foreignMac = devsim::Mac{2, 0, 0, 0, 0x99, 0x99}; });
     device->serialNumber = 4713;
     device->serialModified = true;
     auto p = serial(device);
