@@ -434,35 +434,50 @@ struct RefusingPrompt : vst::app::OperatorPrompt {
 
 TEST(SerialAssignment, TwoProcessesNeverGetTheSameNumber)
 {
-    TempDir dir;
-    dir.write("SNR.LOG", "");
-    constexpr uint32_t kNumbers = 150;
-    pid_t children[2];
-    for (int k = 0; k < 2; ++k) {
-        children[k] = ::fork();
-        ASSERT_GE(children[k], 0);
-        if (children[k] == 0) {
-            // Each station tries every number in turn and writes down the ones it got.
-            const SerialLog station(dir.str(), false, k == 0 ? "P0" : "P1");
-            RefusingPrompt no;
-            std::string got;
-            for (uint32_t n = 1; n <= kNumbers; ++n) {
-                if (station.assignSerialNumber(n, no)) got += std::to_string(n) + "\n";
+    // Stations that start together and try the same numbers in the same order meet on many
+    // numbers. Without the lock a number went to both stations in about one round of four, so
+    // several rounds make a missing lock show in most runs (it is a race: not in every run).
+    constexpr int kRounds = 4;
+    constexpr int kStations = 2;
+    constexpr uint32_t kNumbers = 300;
+    for (int round = 0; round < kRounds; ++round) {
+        TempDir dir;
+        dir.write("SNR.LOG", "");
+        // The stations wait until the parent closes the pipe.
+        int start[2];
+        ASSERT_EQ(::pipe(start), 0);
+        pid_t children[kStations];
+        for (int k = 0; k < kStations; ++k) {
+            children[k] = ::fork();
+            ASSERT_GE(children[k], 0);
+            if (children[k] == 0) {
+                ::close(start[1]);
+                char byte;
+                (void)::read(start[0], &byte, 1);
+                // Each station tries every number in turn and writes down the ones it got.
+                const SerialLog station(dir.str(), false, "P" + std::to_string(k));
+                RefusingPrompt no;
+                std::string got;
+                for (uint32_t n = 1; n <= kNumbers; ++n) {
+                    if (station.assignSerialNumber(n, no)) got += std::to_string(n) + "\n";
+                }
+                const bool ok = vst::platform::replaceFile(dir.path() / ("got" + std::to_string(k)), got);
+                ::_exit(ok ? 0 : 1);
             }
-            const bool ok = vst::platform::replaceFile(dir.path() / ("got" + std::to_string(k)), got);
-            ::_exit(ok ? 0 : 1);
         }
+        ::close(start[0]);
+        ::close(start[1]);
+        for (pid_t child : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        std::map<uint32_t, int> holders;
+        for (int k = 0; k < kStations; ++k) {
+            std::istringstream in(dir.read("got" + std::to_string(k)));
+            for (uint32_t n; in >> n;) ++holders[n];
+        }
+        ASSERT_EQ(holders.size(), kNumbers) << "round " << round;
+        for (const auto& [number, count] : holders) ASSERT_EQ(count, 1) << "number " << number << ", round " << round;
     }
-    for (pid_t child : children) {
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    std::map<uint32_t, int> holders;
-    for (int k = 0; k < 2; ++k) {
-        std::istringstream in(dir.read("got" + std::to_string(k)));
-        for (uint32_t n; in >> n;) ++holders[n];
-    }
-    EXPECT_EQ(holders.size(), kNumbers);
-    for (const auto& [number, count] : holders) EXPECT_EQ(count, 1) << "number " << number;
 }
