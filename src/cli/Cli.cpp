@@ -52,8 +52,9 @@ constexpr const char* kUsage =
     "  --broadcast         send setnet, backup and restore to the subnet's broadcast address\n"
     "  --lang de|en        language of the texts for this run\n"
     "  --yes               answer questions with yes (otherwise they are refused)\n"
-    "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG\n"
-    "  --sign SIGN         operator sign for SNR.LOG lines (default CLI)\n"
+    "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG,\n"
+    "                      which must exist; without it serial keeps no log\n"
+    "  --sign SIGN         operator sign for SNR.LOG lines, no blanks (default CLI)\n"
     "  --release-password P  release password for a serial number already in use\n";
 
 const std::set<std::string> kValueOptions = {"--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
