@@ -33,6 +33,7 @@
 #include "ops/Workflow.h"
 #include "platform/FileSystem.h"
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 
 namespace vst::cli {
@@ -76,8 +77,9 @@ constexpr const char* kUsage =
     "  --broadcast         send setnet, backup and restore to the subnet's broadcast address\n"
     "  --lang de|en        language of the texts for this run\n"
     "  --yes               answer questions with yes (otherwise they are refused)\n"
-    "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG\n"
-    "  --sign SIGN         operator sign for SNR.LOG lines (default CLI)\n"
+    "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG,\n"
+    "                      which must exist; without it serial keeps no log\n"
+    "  --sign SIGN         operator sign for SNR.LOG lines, no blanks (default CLI)\n"
     "  --release-password P  release password for a serial number already in use\n"
     "function tests and workflows (password 730 unless --password is given):\n"
     "  --answer ID=yes|no  answer to the question with text id ID (repeatable)\n"
@@ -362,11 +364,17 @@ private:
     {
         const size_t wanted = command == "clock" ? 2 : 3;
         if (args_.positional.size() != wanted) return usage(command + ": wrong number of arguments");
-        const std::string sign = args_.has("--sign") ? args_.value("--sign") : "CLI";
+        const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
+        if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
         channel_.setOperatorSign(sign);
         app::AppSettings settings = app::CApp::instance().settings();
         settings.serialNumberPath = args_.value("--snr");
         app::CApp::instance().setSettings(settings);
+        // A serial-number folder works only with its log in place; the log is never created here.
+        if (!settings.serialNumberPath.empty() &&
+            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
+            return failWith(loadText(30040));
+        }
 
         uint32_t serial = 0;
         if (command == "serial") {
@@ -411,10 +419,9 @@ private:
             if (args_.has("--release-password")) releasePassword = args_.value("--release-password");
             ConsolePrompt prompt(channel_, releasePassword);
             const app::SerialLog log(settings.serialNumberPath, false, sign);
-            if (!log.releaseSerialNumber(serial, prompt)) return 1;
+            if (!log.assignSerialNumber(serial, prompt)) return 1;
             device->serialNumber = serial;
             device->serialModified = true;
-            log.logSerialAssigned(serial);
         }
         auto params = std::make_unique<ops::SerialParams>();
         params->window = &channel_;
@@ -498,8 +505,10 @@ private:
         if (auto refused = readScript(script)) return *refused;
         const std::string ssid = args_.has("--ssid") ? args_.value("--ssid") : ops::kDeviceWlanName;
         if (ssid.size() > 32) return usage("--ssid: a network name has at most 32 characters");
+        const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
+        if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
         channel_.setScript(script);
-        channel_.setOperatorSign(args_.has("--sign") ? args_.value("--sign") : "CLI");
+        channel_.setOperatorSign(sign);
         const std::string password = args_.has("--password") ? args_.value("--password") : kServicePassword;
 
         net::DeviceRecord* device = findDevice(args_.positional[1]);

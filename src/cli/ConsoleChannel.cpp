@@ -207,21 +207,6 @@ net::DeviceRecord* ConsoleChannel::onlyListedDevice()
 
 bool ConsoleChannel::enduranceActive() { return false; }
 
-// The serial-number dialog answered with --serial: the release check, then the assigned number in
-// the serial-number log, as the window does.
-bool ConsoleChannel::enterSerialNumber()
-{
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    net::DeviceRecord* device = devices_.current();
-    if (!device || !script_.serialNumber) return false;
-    const uint32_t serial = *script_.serialNumber;
-    if (!releaseSerialNumber(serial)) return false;
-    device->serialNumber = serial;
-    device->serialModified = true;
-    serialLog().logSerialAssigned(serial);
-    return true;
-}
-
 namespace {
 
 // The release dialogue on the console: its question through the channel's answers, the release
@@ -244,6 +229,23 @@ private:
 };
 
 }  // namespace
+
+// The serial-number dialog answered with --serial: the release check, then the assigned number in
+// the serial-number log, as the window does.
+bool ConsoleChannel::enterSerialNumber()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    net::DeviceRecord* device = devices_.current();
+    if (!device || !script_.serialNumber) return false;
+    const uint32_t serial = *script_.serialNumber;
+    ScriptPrompt prompt(*this, script_.releasePassword);
+    // Look-up and the assigned line under the log's lock, as the window does.
+    if (!serialLog().assignSerialNumber(serial, prompt)) return false;
+    device->serialNumber = serial;
+    device->serialModified = true;
+    return true;
+}
+
 
 app::OperatorPrompt& ConsoleChannel::prompt()
 {

@@ -155,6 +155,15 @@ private:
     }
 };
 
+// Whether the serial-number log gets "#SNR FOUND" for the number: when the device was found
+// carrying it, and also whenever the device accepted it, even if the logout failed or the device
+// was never seen again. A device that took the number holds it; logging it as not found would let
+// the number pass as free.
+bool serialNumberTaken(bool confirmed, bool accepted) { return confirmed || accepted; }
+
+// How often a device that accepted its number is searched for before it counts as not found.
+inline constexpr int kSerialRefindSearches = 3;
+
 class SerialNumberSet : public WebOperation {
 public:
     explicit SerialNumberSet(SerialParams& p)
@@ -168,13 +177,22 @@ private:
     SerialParams& p_;
     uint32_t expected_;
     int setResult_ = -1;
+    int searches_ = 0;
 
     void finish(bool ok) override
     {
         WebOperation::finish(ok);
         const auto& app = app::CApp::instance();
         app::SerialLog(app.serialNumberPath(), app.noSerialLog(), report_.window().operatorSign())
-            .logSerialConfirmation(expected_, ok);
+            .logSerialConfirmation(expected_, serialNumberTaken(ok, setResult_ == 0));
+    }
+
+    void startRefind()
+    {
+        announce(35114, 80);
+        ++searches_;
+        refind_.emplace(endpoint_, device_, report_.window());
+        state_ = State::Refind;
     }
 
     void step() override
@@ -206,11 +224,10 @@ private:
         case State::Logout: {
             const int r = session_.pollLogout();
             if (r < 0) return;
-            if (r != 0) return fail(logoutFailureText(r));
-            if (setResult_ != 0) return finish(false);
-            announce(35114, 80);
-            refind_.emplace(endpoint_, device_, report_.window());
-            state_ = State::Refind;
+            if (setResult_ != 0) return r == 0 ? finish(false) : fail(logoutFailureText(r));
+            // The device accepted the number: it is searched for even after a failed logout.
+            if (r != 0) result(logoutFailureText(r), kStyleExclamation);
+            startRefind();
             break;
         }
         case State::Refind: {
@@ -219,7 +236,10 @@ private:
                 if (refind_->found()->serialNumber == expected_) succeed(35219);
                 else fail(35220);
             }
-            if (s.outcome == RefindStep::Outcome::Failed) fail(s.failure);
+            if (s.outcome == RefindStep::Outcome::Failed) {
+                if (s.failure == 35204 && searches_ < kSerialRefindSearches) return startRefind();
+                fail(s.failure);
+            }
             break;
         }
         }

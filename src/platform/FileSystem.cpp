@@ -112,8 +112,9 @@ bool ReplacingFileWriter::open(const std::filesystem::path& target)
     target_ = target;
     failed_ = false;
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    temporary_ = (folder / ("." + target.filename().string() + ".tmp-XXXXXX")).string();
-    fd_ = ::mkstemp(temporary_.data());
+    // A short name of its own: the target's name plus a suffix could pass the file-name limit.
+    temporary_ = (folder / ".vst-XXXXXX.tmp").string();
+    fd_ = ::mkostemps(temporary_.data(), 4, O_CLOEXEC);
     if (fd_ < 0) {
         temporary_.clear();
         return false;
@@ -169,6 +170,15 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
 bool appendFile(const std::filesystem::path& file, std::string_view bytes)
 {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) return false;
     bool ok = writeAll(fd, bytes);
     if (::close(fd) != 0) ok = false;

@@ -44,7 +44,8 @@ bool createDirectory(std::string_view path);
 // Moves a file within the file system. Fails, changing nothing, when the target already exists.
 bool moveFile(std::string_view from, std::string_view to);
 
-// Replaces the file's content: the bytes go to a temporary file in the same folder, which is then
+// Replaces the file's content: the bytes go to a temporary file in the same folder (a short name
+// of its own, ".vst-XXXXXX.tmp"), which is then
 // renamed over the old file, so an interrupted write never leaves a half-written file behind.
 bool replaceFile(const std::filesystem::path& file, std::string_view bytes);
 
@@ -76,6 +77,9 @@ private:
 
 // Appends the bytes in one write; creates a missing file (its folder must exist).
 bool appendFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Appends the bytes in one write to a file that exists already; a missing file stays missing.
+bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes);
 
 // Reads the whole file as bytes; nullopt when it cannot be opened.
 std::optional<std::string> readFileBytes(const std::filesystem::path& file);

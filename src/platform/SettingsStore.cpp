@@ -98,13 +98,22 @@ std::optional<std::string> IniSettingsStore::readText(const std::string& key, co
 bool IniSettingsStore::writeNumber(const std::string& key, const std::string& name, uint32_t value)
 {
     // Re-write the file line by line, keeping comments and the other values as they are.
+    // Only a file that is absent or was read completely is rewritten: writing what a failed
+    // read left would drop every other value.
     std::vector<std::string> lines;
     {
-        std::ifstream in(file_, std::ios::binary);
-        std::string line;
-        while (in && std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            lines.push_back(line);
+        std::error_code ec;
+        const auto status = std::filesystem::symlink_status(file_, ec);
+        if (status.type() != std::filesystem::file_type::not_found) {
+            if (ec || std::filesystem::is_directory(file_, ec)) return false;
+            auto bytes = readFileBytes(file_);
+            if (!bytes) return false;
+            std::istringstream in(*bytes);
+            std::string line;
+            while (std::getline(in, line)) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                lines.push_back(line);
+            }
         }
     }
     const std::string wantedSection = normaliseKey(key);

@@ -906,8 +906,9 @@ bool CMainDlg::enterSerialNumber()
     const uint32_t before = device->serialNumber;
     const bool modifiedBefore = device->serialModified;
     device->serialModified = false;
-    if (prompt_.editSerialNumber(*device) && device->serialModified && releaseSerialNumber(device->serialNumber)) {
-        serialLog().logSerialAssigned(device->serialNumber);
+    // The release check and the assigned line in one step under the log's lock.
+    if (prompt_.editSerialNumber(*device) && device->serialModified &&
+        serialLog().assignSerialNumber(device->serialNumber, prompt_)) {
         return true;
     }
     // A number that was not released never stays in the record: the device still has the old one.

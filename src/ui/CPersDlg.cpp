@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "app/Records.h"
+#include "app/SerialLog.h"
 #include "platform/FileSystem.h"
 #include "ui/UiText.h"
 
@@ -17,8 +18,8 @@ std::vector<std::string> CPersDlg::parseSignList(std::string_view bytes)
     std::string line;
     for (const char c : bytes) {
         if (c == '\n') {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            signs.push_back(line.substr(0, kMaxSignLength));
+            // Blanks around a sign (a trailing blank, a CR) are no part of it.
+            signs.push_back(app::trimOperatorSign(std::string_view(app::trimOperatorSign(line)).substr(0, kMaxSignLength)));
             line.clear();
         } else {
             line.push_back(c);
@@ -84,7 +85,13 @@ void CPersDlg::onOk()
 {
     const int index = list_->currentIndex();
     if (index < 0 || index >= static_cast<int>(signs_.size())) return;
-    sign_ = signs_[static_cast<size_t>(index)];
+    const std::string& sign = signs_[static_cast<size_t>(index)];
+    // A blank or control character inside the sign would split the columns of the log's lines.
+    if (!app::isValidOperatorSign(sign)) {
+        prompt_.messageBox(app::loadText(app::kInvalidSignText), app::kMbIconExclamation);
+        return;
+    }
+    sign_ = sign;
     accept();
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 
 #include "support/FirmwareFile.h"
 #include "support/TempDir.h"
@@ -264,4 +265,33 @@ TEST_F(Cli, BrokenFirmwareFileReachesNoDevice)
     const auto stats = simulator->statistics();
     EXPECT_EQ(stats.datagramsReceived, 0u) << "not even a search";
     EXPECT_EQ(stats.web.connectionsAccepted, 0u);
+}
+
+TEST_F(Cli, SerialNumberFolderNeedsItsLogAndSignsHaveNoBlanks)
+{
+    twoDevices();
+    const struct {
+        std::string arguments;
+        std::string out;
+    } refusals[] = {
+        {"--snr " + dir.str(), "The file for the serial number log doesn't exist!\n"},
+        {"--sign \"AB C\"", "The operator sign must not contain blanks or control characters!\n"},
+        {"--sign \"$(printf 'A\\tB')\"", "The operator sign must not contain blanks or control characters!\n"},
+    };
+    for (const auto& r : refusals) {
+        const Run run = cli("--lang en --card 0 " + r.arguments + " serial 02:00:00:00:00:01 556");
+        EXPECT_EQ(run.status, 1) << r.arguments;
+        EXPECT_EQ(run.out, r.out) << r.arguments;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "SNR.LOG"));
+    EXPECT_EQ(simulator->device(0).serialNumber, 1001u);
+
+    // A sign with blanks around it is trimmed; without --snr the number is set without any log.
+    dir.write("SNR.LOG", "");
+    EXPECT_EQ(cli("--lang en --card 0 --snr " + dir.str() + " --sign \" XY \" serial 02:00:00:00:00:01 556").status, 0);
+    EXPECT_NE(dir.read("SNR.LOG").find(" XY 00000556\n"), std::string::npos) << dir.read("SNR.LOG");
+    EXPECT_NE(dir.read("SNR.LOG").find(" XY #SNR FOUND 00000556\n"), std::string::npos) << dir.read("SNR.LOG");
+    const Run noLog = cli("--lang en --card 0 serial 02:00:00:00:00:01 557");
+    EXPECT_EQ(noLog.status, 0) << noLog.out;
+    EXPECT_EQ(simulator->device(0).serialNumber, 557u);
 }

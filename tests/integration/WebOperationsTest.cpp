@@ -1,6 +1,8 @@
 // Firmware update, serial number and clock against simulated devices in the test network.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/CApp.h"
 #include "app/Texts.h"
 #include "net/DeviceWebSession.h"
@@ -169,6 +171,31 @@ TEST_F(WebOperations, SerialNumberIsSetFoundAgainAndLogged)
     EXPECT_EQ(result(), app::textAt(35221));
     EXPECT_NE(dir.read("SNR.LOG").find(" TS #SNR NOT FOUND 00004712\n"), std::string::npos);
     EXPECT_EQ(simulator->device(0).serialNumber, 4711u);
+}
+
+TEST_F(WebOperations, AcceptedNumberIsLoggedFoundEvenWhenTheDeviceIsNotSeenAgain)
+{
+    dir.write("SNR.LOG", "");
+    app::AppSettings settings;
+    settings.serialNumberPath = dir.str();
+    app::CApp::instance().setSettings(settings);
+    net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Stumm"));
+    ASSERT_NE(device, nullptr);
+    // The device takes the number over the web, but its answers to the re-find are lost (they
+    // carry another MAC, so the station never sees its device in them).
+    simulator->update(0, [](devsim::Device& dev) { dev.faults.foreignMac = devsim::Mac{2, 0, 0, 0, 0x99, 0x99}; });
+    device->serialNumber = 4713;
+    device->serialModified = true;
+    auto p = serial(device);
+    EXPECT_FALSE(ops::setSerialNumber(p));
+    EXPECT_EQ(result(), app::textAt(35204));
+    EXPECT_EQ(simulator->device(0).serialNumber, 4713u);
+    // Three searches, each announced, before the device counts as not found again.
+    const auto steps = stepsAfterSearch();
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), app::textAt(35114)), 3) << ::testing::PrintToString(steps);
+    const std::string log = dir.read("SNR.LOG");
+    EXPECT_NE(log.find(" TS #SNR FOUND 00004713\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("NOT FOUND"), std::string::npos) << log;
 }
 
 TEST_F(WebOperations, ClockIsSetFromThisPc)

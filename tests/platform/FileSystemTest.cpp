@@ -58,3 +58,17 @@ TEST(FileSystem, ReadErrorsAreNoShorterFile)
     EXPECT_FALSE(readFileBytes("/"));
     EXPECT_FALSE(listDirectory("/no/such/folder"));
 }
+
+// The temporary file of a replacement must fit the file-name limit even when the target's name
+// uses all of it.
+TEST(FileSystem, ReplaceWorksForNamesAtTheLengthLimit)
+{
+    TempDir dir;
+    const std::string name(255, 'n');
+    EXPECT_TRUE(replaceFile(dir.path() / name, "first"));
+    EXPECT_TRUE(replaceFile(dir.path() / name, "second"));
+    EXPECT_EQ(dir.read(name), "second");
+    size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+    EXPECT_EQ(entries, 1u);
+}

@@ -1,6 +1,9 @@
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
 
 #include "support/TempDir.h"
 
@@ -57,4 +60,39 @@ TEST(IniSettings, InstallLanguageFromLocale)
     EXPECT_EQ(installLanguageForLocale("C"), std::nullopt);
     EXPECT_EQ(installLanguageForLocale("C.UTF-8"), std::nullopt);
     EXPECT_EQ(installLanguageForLocale(""), std::nullopt);
+}
+
+// A settings file that exists but cannot be read is left alone: rewriting it from what was read
+// would keep only the new value.
+TEST(IniSettings, UnreadableFileIsNotRewritten)
+{
+    TempDir dir;
+    dir.write("target.ini", "[SOFTWARE\\A]\nKeep=dword:7\n");
+    const struct {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> make;
+    } cases[] = {
+        {"a link to a folder", [&](const std::filesystem::path& f) { std::filesystem::create_directory_symlink(dir.path(), f); }},
+        {"a dangling link", [&](const std::filesystem::path& f) { std::filesystem::create_symlink(dir.path() / "gone.ini", f); }},
+        {"a link loop", [&](const std::filesystem::path& f) { std::filesystem::create_symlink(f, f); }},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const auto file = dir.path() / ("settings" + std::to_string(n++) + ".ini");
+        c.make(file);
+        IniSettingsStore store(file);
+        EXPECT_FALSE(store.writeNumber("SOFTWARE\\A", "New", 1)) << c.what;
+        EXPECT_TRUE(std::filesystem::is_symlink(file)) << c.what;
+    }
+    if (::geteuid() != 0) {
+        const auto file = dir.path() / "target.ini";
+        std::filesystem::permissions(file, std::filesystem::perms::owner_write);
+        EXPECT_FALSE(IniSettingsStore(file).writeNumber("SOFTWARE\\A", "New", 1));
+        std::filesystem::permissions(file, std::filesystem::perms::owner_all);
+        EXPECT_EQ(dir.read("target.ini"), "[SOFTWARE\\A]\nKeep=dword:7\n");
+    }
+    // An absent file is created with the value.
+    IniSettingsStore fresh(dir.path() / "fresh.ini");
+    EXPECT_TRUE(fresh.writeNumber("SOFTWARE\\A", "New", 1));
+    EXPECT_EQ(fresh.readNumber("SOFTWARE\\A", "New"), 1u);
 }

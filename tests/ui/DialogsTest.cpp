@@ -87,6 +87,25 @@ TEST_F(Dialogs, SignDialogOffersTheFileAndReturnsTheChoice)
     EXPECT_TRUE(prompt.shown.empty());
 }
 
+TEST_F(Dialogs, SignDialogTrimsSignsAndRefusesInnerBlanks)
+{
+    test::TempDir dir;
+    dir.write("MA.LST", "AB \nA B\n\tCD\r\n");
+    ui::CPersDlg dialog(prompt, dir.str());
+    ASSERT_TRUE(dialog.loadList());
+    ASSERT_EQ(dialog.signList()->count(), 3);
+    EXPECT_EQ(dialog.signList()->itemText(0), "AB");
+    EXPECT_EQ(dialog.signList()->itemText(2), "CD");
+    dialog.signList()->setCurrentIndex(1);
+    dialog.okButton()->click();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    expectOnlyMessage(37200, app::kMbIconExclamation);
+    dialog.signList()->setCurrentIndex(0);
+    dialog.okButton()->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.sign(), "AB");
+}
+
 TEST_F(Dialogs, SignDialogEndsWithErrorWhenTheListIsMissingOrEmpty)
 {
     test::TempDir dir;

@@ -1,0 +1,79 @@
+#include "platform/FileLock.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/Clock.h"
+
+namespace vst::platform {
+namespace {
+
+// Open-file-description locks belong to the open file, not to the process: a classic POSIX
+// record lock would vanish as soon as any other descriptor of the same file is closed anywhere
+// in the process (a look-up reading the log, another thread appending), and would not exclude a
+// second holder in another thread of this process. Where the system lacks them, the classic lock
+// is the fallback.
+bool tryLock(int fd)
+{
+    struct flock region {};
+    region.l_type = F_WRLCK;
+    region.l_whence = SEEK_SET;
+    region.l_start = static_cast<off_t>(FileRegionLock::kLockOffset);
+    region.l_len = 1;
+#ifdef F_OFD_SETLK
+    if (::fcntl(fd, F_OFD_SETLK, &region) == 0) return true;
+    if (errno != EINVAL) return false;
+#endif
+    return ::fcntl(fd, F_SETLK, &region) == 0;
+}
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
+{
+    release();
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return Result::CannotOpen;
+    const uint32_t start = clock().tickCount();
+    while (!tryLock(fd)) {
+        if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+            ::close(fd);
+            return Result::CannotOpen;
+        }
+        if (elapsedSince(start) >= timeoutMs) {
+            ::close(fd);
+            return Result::Busy;
+        }
+        clock().sleep(kRetryMs);
+    }
+    fd_ = fd;
+    return Result::Locked;
+}
+
+bool FileRegionLock::append(std::string_view bytes)
+{
+    return fd_ >= 0 && writeAll(fd_, bytes);
+}
+
+void FileRegionLock::release()
+{
+    // Closing the descriptor ends the lock with it.
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+}  // namespace vst::platform

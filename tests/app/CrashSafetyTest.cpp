@@ -1,0 +1,127 @@
+// Kills a process that writes records, a configuration file, a backup and the settings file and
+// appends to SNR.LOG at random moments, and checks after every kill that each file is either the
+// old or the new one, whole, and that the log holds only whole lines.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "CrashWriterContent.h"
+#include "platform/FileSystem.h"
+#include "platform/SettingsStore.h"
+#include "support/TempDir.h"
+
+using vst::test::TempDir;
+
+namespace {
+
+struct Writer {
+    pid_t pid = -1;
+    int ready = -1;  // read end of the child's standard output
+};
+
+Writer start(const std::string& folder, const std::string& settings, int firstKind)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const std::string kind = std::to_string(firstKind);
+        ::dup2(pipeFds[1], 1);
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        ::execl(VST_CRASH_WRITER, VST_CRASH_WRITER, folder.c_str(), settings.c_str(), kind.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    return {pid, pipeFds[0]};
+}
+
+// "" when the file is a whole content of some round, else what is wrong with it.
+std::string checkWhole(const TempDir& dir, const std::string& name, const std::string& kind)
+{
+    const auto bytes = vst::platform::readFileBytes(dir.path() / name);
+    if (!bytes) return name + " is missing";
+    const uint32_t round = vst::test::crashWriterRound(*bytes);
+    if (round == 0 || *bytes != vst::test::crashWriterContent(kind, round)) {
+        return name + " is not whole (" + std::to_string(bytes->size()) + " bytes)";
+    }
+    return "";
+}
+
+std::string checkLog(const std::string& log)
+{
+    if (!log.empty() && log.back() != '\n') return "SNR.LOG ends inside a line";
+    size_t pos = 0;
+    while (pos < log.size()) {
+        const size_t lf = log.find('\n', pos);
+        const std::string line = log.substr(pos, lf - pos);
+        // "dd.mm.yyyy hh:mm:ss KT nnnnnnnn"
+        if (line.size() != 31 || line.substr(19, 4) != " KT ") return "SNR.LOG holds a broken line: " + line;
+        pos = lf + 1;
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(CrashSafety, KilledWriterLeavesOldOrNewFilesAndWholeLogLines)
+{
+    TempDir dir;
+    const std::string settingsFile = dir.file("settings.ini");
+    dir.write("settings.ini", "; kept\n[SOFTWARE\\KW\\Other]\nKeep=dword:7\n");
+    dir.write("SNR.LOG", "");
+    // Seed every file with a first whole round.
+    for (const auto& [name, kind] : {std::pair<std::string, std::string>{"Endtest.log", "record"},
+                                     {"config-processlist.bak", "config"},
+                                     {"backup.xml", "backup"}}) {
+        ASSERT_TRUE(vst::platform::replaceFile(dir.path() / name, vst::test::crashWriterContent(kind, 1)));
+    }
+    ASSERT_TRUE(vst::platform::IniSettingsStore(settingsFile).writeNumber(vst::test::kCrashSettingsKey, "Round", 1));
+
+    constexpr int kKills = 1000;
+    std::mt19937 random(20240506);
+    std::uniform_int_distribution<int> delayUs(0, 3000);
+    const auto started = std::chrono::steady_clock::now();
+    for (int kill = 0; kill < kKills; ++kill) {
+        Writer w = start(dir.str(), settingsFile, kill);
+        ASSERT_GT(w.pid, 0);
+        // Let the writer get under way, then kill it somewhere in its rounds.
+        char byte;
+        ASSERT_EQ(::read(w.ready, &byte, 1), 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
+        ::kill(w.pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(w.pid, &status, 0), w.pid);
+        ::close(w.ready);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself: " << status;
+
+        for (const auto& [name, kind] : {std::pair<std::string, std::string>{"Endtest.log", "record"},
+                                         {"config-processlist.bak", "config"},
+                                         {"backup.xml", "backup"}}) {
+            ASSERT_EQ(checkWhole(dir, name, kind), "") << "after kill " << kill;
+        }
+        vst::platform::IniSettingsStore settings(settingsFile);
+        ASSERT_EQ(settings.readNumber("SOFTWARE\\KW\\Other", "Keep"), 7u) << "after kill " << kill;
+        ASSERT_TRUE(settings.readNumber(vst::test::kCrashSettingsKey, "Round").has_value()) << "after kill " << kill;
+        ASSERT_EQ(checkLog(dir.read("SNR.LOG")), "") << "after kill " << kill;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    // Every kill inside a replacement leaves its temporary file behind: proof that the kills hit
+    // the writes, not only the gaps between them.
+    int interrupted = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+        if (e.path().filename().string().rfind(".vst-", 0) == 0) ++interrupted;
+    }
+    const std::string log = dir.read("SNR.LOG");
+    std::printf("%d kills in %.1f s, %d inside a replacement, %zu log lines\n", kKills, seconds, interrupted,
+                static_cast<size_t>(std::count(log.begin(), log.end(), '\n')));
+    EXPECT_GT(interrupted, kKills / 10);
+}
