@@ -1,5 +1,7 @@
 #include "ui/CMainDlg.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -56,6 +58,16 @@ constexpr Caption kCaptions[] = {
 
 const app::CApp& theApp() { return app::CApp::instance(); }
 
+// A plain widget at the top level reaches accessibility tools as a nameless filler panel. The main
+// window is the station's top-level window, so it is described as one; the description takes its
+// name from the window title, as it does for the dialogs.
+QAccessibleInterface* describeMainWindow(const QString& className, QObject* object)
+{
+    if (className != QLatin1String(CMainDlg::staticMetaObject.className())) return nullptr;
+    auto* widget = qobject_cast<QWidget*>(object);
+    return widget ? new QAccessibleWidget(widget, QAccessible::Window) : nullptr;
+}
+
 OperatingMode mode() { return theApp().operatingMode(); }
 
 constexpr const char* kNone = "-";
@@ -88,6 +100,8 @@ QIcon stationIcon()
 CMainDlg::CMainDlg(UiPrompt& prompt, std::vector<app::NetworkCard> cards, QWidget* parent)
     : QWidget(parent), prompt_(prompt), cards_(std::move(cards))
 {
+    static const bool described = (QAccessible::installFactory(describeMainWindow), true);
+    (void)described;
     channel_ = std::make_unique<WindowChannel>(*this);
     buildControls();
 }

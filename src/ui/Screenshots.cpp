@@ -10,6 +10,7 @@
 #include "ui/config/CCalibEnergyDlg.h"
 #include "ui/config/CDeviceDlg.h"
 #include "ui/config/CSensorDlg.h"
+#include "ui/config/CSensorListCtrl.h"
 
 #include <filesystem>
 #include <QApplication>
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -200,7 +202,12 @@ void renderConfigurationDialogs(Renderer& out, const QString& language, const st
     const std::string configuration = composer.finish();
     {
         ui::CDeviceDlg dialog(prompt, configuration, true, templates);
-        if (dialog.initialise()) out.save(dialog, language + QStringLiteral("-configuration-assistant"));
+        if (dialog.initialise()) {
+            // A row chosen, then a sensor added: the chosen row stays selected with its buttons.
+            if (auto* list = dialog.findChild<ui::CSensorListCtrl*>(QStringLiteral("11008"))) list->selectSensor(1);
+            if (auto* add = dialog.findChild<QPushButton*>(QStringLiteral("11015"))) add->click();
+            out.save(dialog, language + QStringLiteral("-configuration-assistant"));
+        }
         const auto& assistant = dialog.assistant();
         const config::CatalogueSensor* entry = assistant.catalogueSensorOf(0);
         if (entry && assistant.sensors().size() > 0) {

@@ -1,5 +1,6 @@
 // The main window: start-up layout per operating mode, texts and language, the enabling routine,
 // the device selection, the double-click shortcuts and the refusals of the service commands.
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -64,6 +65,34 @@ TEST_F(MainWindow, ControlsAreNamedByIdAndCaption)
     EXPECT_EQ(window->menuAction(20011)->text(), test::german(30002));
     EXPECT_EQ(window->menuAction(20021)->text(), test::german(30004));
     EXPECT_EQ(window->menuAction(20022)->text(), test::german(30005));
+}
+
+TEST_F(MainWindow, IsExposedAsAWindowNamedByItsTitle)
+{
+    prompt.signChoices = {1};
+    ASSERT_TRUE(open(modeSettings(OperatingMode::Production)));
+    window->show();
+    QAccessibleInterface* self = QAccessible::queryAccessibleInterface(window.get());
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(self->role(), QAccessible::Window);
+    EXPECT_EQ(self->text(QAccessible::Name), "Vestrolan-Manager - Bearbeiter: MM");
+    // The log window, like every dialog of the station, is described as a dialog with its title.
+    window->createLogWindow();
+    QAccessibleInterface* log = QAccessible::queryAccessibleInterface(window->logWindows().at(0));
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->role(), QAccessible::Dialog);
+    EXPECT_EQ(log->text(QAccessible::Name), "Log-Ausgabe");
+    // Every caption stays the accessible name of its control, found through the window.
+    std::set<QString> names;
+    for (int i = 0; i < self->childCount(); ++i) {
+        if (QAccessibleInterface* child = self->child(i)) names.insert(child->text(QAccessible::Name));
+    }
+    for (int id : {10019, 10020, 10021, 10024}) {
+        EXPECT_TRUE(names.count(button(id)->text().replace('\n', ' '))) << id;
+    }
+    prompt.languageChoices = {true};
+    window->menuAction(20021)->trigger();
+    EXPECT_EQ(self->text(QAccessible::Name), "Vestrolan-Manager - editor: MM") << "the name follows the title";
 }
 
 TEST_F(MainWindow, ModeLayoutsShowTheirControlsAndShrinkTheList)
