@@ -8,6 +8,7 @@ packages=(
   iproute2 util-linux procps
   xvfb xauth
   fonts-dejavu-core qt6-translations-l10n
+  dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

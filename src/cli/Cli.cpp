@@ -17,8 +17,10 @@
 #include "app/Records.h"
 #include "app/SerialLog.h"
 #include "app/Texts.h"
+#include "app/Version.h"
 #include "net/UdpProtocol.h"
 #include "ops/DeviceColumns.h"
+#include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
@@ -33,7 +35,7 @@ constexpr const char* kUsage =
     "usage: vestrolan-cli [options] COMMAND [arguments]\n"
     "commands:\n"
     "  cards                         list the network cards\n"
-    "  search                        search devices and list them\n"
+    "  search [--csv]                search devices and list them (--csv: as the window's list export)\n"
     "  setnet MAC --dhcp off|client|server --ip A --mask M --gateway G --dns1 D --dns2 D\n"
     "  rename MAC NAME\n"
     "  backup MAC FILE\n"
@@ -53,12 +55,13 @@ constexpr const char* kUsage =
     "  --yes               answer questions with yes (otherwise they are refused)\n"
     "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG\n"
     "  --sign SIGN         operator sign for SNR.LOG lines (default CLI)\n"
-    "  --release-password P  release password for a serial number already in use\n";
+    "  --release-password P  release password for a serial number already in use\n"
+    "  --version           print the version and end\n";
 
 const std::set<std::string> kValueOptions = {"--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
                                              "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
                                              "--release-password"};
-const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes"};
+const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--csv"};
 
 struct Arguments {
     std::map<std::string, std::string> values;
@@ -123,6 +126,11 @@ public:
         if (command == "search") {
             if (args_.positional.size() != 1) return usage("search takes no arguments");
             if (!search()) return 1;
+            if (args_.has("--csv")) {
+                const std::string csv = ops::deviceListCsv(channel_.devices());
+                std::fwrite(csv.data(), 1, csv.size(), out_);
+                return std::fflush(out_) == 0 ? 0 : 1;
+            }
             for (int row = 0; row < channel_.devices().count(); ++row) printDevice(*channel_.devices().at(row));
             return 0;
         }
@@ -217,6 +225,7 @@ private:
         std::vector<std::thread> workers;
         for (const auto& job : list->jobs()) workers.push_back(ops::startSearchWorker(list, *job));
         for (auto& w : workers) w.join();
+        channel_.endProgress();
         return true;
     }
 
@@ -395,6 +404,10 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
         const std::string word = argv[i];
         if (word == "--help" || word == "-h") {
             std::fputs(kUsage, out);
+            return 0;
+        }
+        if (word == "--version") {
+            std::fprintf(out, "vestrolan-cli %s\n", app::programVersionText().c_str());
             return 0;
         }
         // The configuration composer takes its own options; only the language comes from here.

@@ -3,6 +3,9 @@
 // notices to the output stream, questions are answered by a preset answer, and the device list is
 // kept in memory. Calls come from worker threads and are serialised by one lock, as the window
 // serialises them on its own thread.
+//
+// On a terminal the step progress is one line redrawn in place (a bar, the percentage and the step
+// text); everything else printed meanwhile appears above it. Elsewhere each change is a line.
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -18,7 +21,16 @@ namespace vst::cli {
 
 class ConsoleChannel : public ops::WorkerChannel {
 public:
+    // The progress bar is shown when the error stream is a terminal.
     ConsoleChannel(std::FILE* out, std::FILE* err);
+    ~ConsoleChannel() override;
+
+    // A progress bar `columns` wide instead of progress lines (or lines again with false).
+    void setProgressBar(bool bar, int columns);
+    // Ends a progress bar on the screen: it stays with its last state, and output goes below it.
+    void endProgress();
+    // Prints text to a stream of the console above the progress bar.
+    void print(std::FILE* stream, const std::string& utf8);
 
     // How Yes/No questions are answered (the console cannot ask): true = Yes, false = No.
     void setAnswerYes(bool yes) { answerYes_ = yes; }
@@ -59,6 +71,8 @@ public:
 
 private:
     void progressLine(int position, const std::string& text);
+    void drawBar();
+    void clearBar();
 
     mutable std::recursive_mutex mutex_;
     std::FILE* out_;
@@ -69,6 +83,9 @@ private:
     std::string sign_;
     std::string stepText_;
     int stepPosition_ = 0;
+    bool bar_ = false;
+    int columns_ = 80;
+    bool barShown_ = false;
     std::vector<std::string> messages_;
     std::vector<std::unique_ptr<ops::LogWindow>> logs_;
 };

@@ -21,6 +21,7 @@
 
 #include "app/CApp.h"
 #include "app/Records.h"
+#include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
@@ -140,6 +141,9 @@ void CMainDlg::buildControls()
 
     menuBar_ = new QMenuBar(this);
     fileMenu_ = menuBar_->addMenu(QString());
+    exportAction_ = fileMenu_->addAction(QString());
+    exportAction_->setObjectName(QStringLiteral("20012"));
+    fileMenu_->addSeparator();
     exitAction_ = fileMenu_->addAction(QString());
     exitAction_->setObjectName(QStringLiteral("20011"));
     helpMenu_ = menuBar_->addMenu(QString());
@@ -253,6 +257,7 @@ void CMainDlg::buildControls()
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
     connect(languageAction_, &QAction::triggered, this, &CMainDlg::onLanguage);
     connect(aboutAction_, &QAction::triggered, this, [this] { prompt_.showAbout(); });
+    connect(exportAction_, &QAction::triggered, this, &CMainDlg::exportList);
     connect(cardList_, qOverload<int>(&QComboBox::activated), this, &CMainDlg::onCardChosen);
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CMainDlg::onListSelectionChanged);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &CMainDlg::onListDoubleClicked);
@@ -348,6 +353,7 @@ void CMainDlg::applyModeLayout()
 void CMainDlg::applyTexts()
 {
     fileMenu_->setTitle(uiText(app::TextId{30001}));
+    exportAction_->setText(uiText(app::TextId{37350}));
     exitAction_->setText(uiText(app::TextId{30002}));
     helpMenu_->setTitle(uiText(app::TextId{30003}));
     languageAction_->setText(uiText(app::TextId{30004}));
@@ -495,6 +501,20 @@ void CMainDlg::waitForWorkers()
 // Commands
 
 void CMainDlg::refuse(app::TextId text, uint32_t style) { prompt_.messageBox(app::loadText(text), style); }
+
+void CMainDlg::exportList()
+{
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.defaultName = kDeviceListDefaultName;
+    request.defaultExtension = kDeviceListExtension;
+    request.filter = kDeviceListFilter;
+    const auto file = prompt_.chooseFile(request);
+    if (!file) return;
+    if (!platform::replaceFile(platform::osPath(*file), ops::deviceListCsv(list_->devices()))) {
+        refuse(app::TextId{35224}, app::kMbIconError);
+    }
+}
 
 app::SerialLog CMainDlg::serialLog() const
 {

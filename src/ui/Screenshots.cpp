@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
@@ -184,6 +185,15 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
     }
     static const char* kModeNames[] = {"service", "stock", "endurance", "production"};
     out.save(window, language + QStringLiteral("-main-") + QString::fromLatin1(kModeNames[static_cast<int>(mode)]));
+    if (service) {
+        // The File menu opened, with the list export.
+        for (QMenu* menu : window.findChildren<QMenu*>()) {
+            if (menu->title() != ui::uiText(app::TextId{30001})) continue;
+            menu->setWindowTitle(menu->title());
+            menu->adjustSize();
+            out.save(*menu, language + QStringLiteral("-menu-file"));
+        }
+    }
     app::CApp::instance().setSettings({});
 }
 

@@ -11,6 +11,7 @@
 
 #include <set>
 
+#include "ops/DeviceListCsv.h"
 #include "ui/CIpAddressCtrl.h"
 #include "ui/COutputDlg.h"
 #include "ui/CProgressTextCtrl.h"
@@ -397,6 +398,26 @@ TEST_F(MainWindow, BackupAsksForASaveFileWithItsDefaultName)
     EXPECT_EQ(prompt.fileRequests[0].filter, "Vestrolan Backup (*.bak)");
     EXPECT_EQ(prompt.fileRequests[1].kind, ui::FileDialogRequest::Kind::Open);
     EXPECT_EQ(window->runningWorkers(), 0);
+}
+
+TEST_F(MainWindow, ExportListWritesTheListAsCsv)
+{
+    ASSERT_TRUE(open({}));
+    window->addDevice(test::record(1, 0, "K\xC3\xA4lte;1"));
+    window->addDevice(test::record(2, 1, "=cmd"));
+    EXPECT_EQ(window->menuAction(20012)->text(), test::german(37350));
+    const std::string file = records.file("liste.csv");
+    prompt.files = {std::nullopt, file, records.file("no-such-folder/liste.csv")};  // cancelled, chosen, unusable
+    for (int i = 0; i < 3; ++i) window->menuAction(20012)->trigger();
+    ASSERT_EQ(prompt.fileRequests.size(), 3u);
+    EXPECT_EQ(prompt.fileRequests[0].kind, ui::FileDialogRequest::Kind::Save);
+    EXPECT_EQ(prompt.fileRequests[0].defaultExtension, "csv");
+    const std::string bytes = records.read("liste.csv");
+    EXPECT_EQ(bytes, ops::deviceListCsv(list()->devices()));
+    EXPECT_NE(bytes.find("\"K\xC3\xA4lte;1\";"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\r\n'=cmd;"), std::string::npos) << bytes;
+    ASSERT_EQ(prompt.shown.size(), 1u) << "only the file that cannot be made is refused";
+    EXPECT_EQ(prompt.shown[0].text, app::loadText(35224));
 }
 
 TEST_F(MainWindow, OverlongPathsAreRefusedInsteadOfCut)
