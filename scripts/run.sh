@@ -4,7 +4,8 @@
 # network cards. Further options go to the station.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-"$here/scripts/build.sh" "$here/build"
+# Only what runs here is built: the station and the device simulator (not the tests).
+"$here/scripts/build.sh" "$here/build" --target vestrolan-manager --target vestrolan-devsim
 station="$here/build/src/ui/vestrolan-manager"
 if [ "${1:-}" = "--real" ]; then
   shift

@@ -9,6 +9,7 @@ packages=(
   xvfb xauth
   fonts-dejavu-core qt6-translations-l10n
   locales
+  dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -34,19 +34,24 @@ double productVersionNumber(std::string_view productVersion)
     return value;
 }
 
-std::string aboutVersionLine(const std::string& productName, const std::string& versionWord,
-                             std::string_view productVersion)
+std::string versionNumberText(std::string_view productVersion)
 {
     const auto parts = versionParts(productVersion);
     const bool fine = parts.size() > 2 && parts[2] != 0;
-    char line[256];
-    std::snprintf(line, sizeof line, fine ? "%s, %s %.4f" : "%s, %s %.2f", productName.c_str(),
-                  versionWord.c_str(), productVersionNumber(productVersion));
-    return line;
+    char text[64];
+    std::snprintf(text, sizeof text, fine ? "%.4f" : "%.2f", productVersionNumber(productVersion));
+    return text;
+}
+
+std::string aboutVersionLine(const std::string& productName, const std::string& versionWord,
+                             std::string_view productVersion)
+{
+    return productName + ", " + versionWord + " " + versionNumberText(productVersion);
 }
 
 const char* programProductName() { return VST_PRODUCT_NAME; }
 const char* programProductVersion() { return VST_PRODUCT_VERSION; }
 const char* programCopyright() { return VST_COPYRIGHT; }
+std::string programVersionText() { return versionNumberText(programProductVersion()); }
 
 }  // namespace vst::app

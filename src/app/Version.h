@@ -8,7 +8,11 @@ namespace vst::app {
 // "a.b.c.d" read as a + b/100 + c/10000 + d/1000000 (each part as a decimal integer).
 double productVersionNumber(std::string_view productVersion);
 
-// "<product>, <word> 1.05"; four decimals when the third part of the version is not 0.
+// The version number as the about box shows it: "1.05", with four decimals ("1.0502") when the
+// third part of the version is not 0.
+std::string versionNumberText(std::string_view productVersion);
+
+// "<product>, <word> " and the version number text.
 std::string aboutVersionLine(const std::string& productName, const std::string& versionWord,
                              std::string_view productVersion);
 
@@ -16,5 +20,7 @@ std::string aboutVersionLine(const std::string& productName, const std::string& 
 const char* programProductName();
 const char* programProductVersion();
 const char* programCopyright();
+// The program's own version number as the about box shows it ("1.05"); the console's --version too.
+std::string programVersionText();
 
 }  // namespace vst::app

@@ -21,11 +21,13 @@
 #include "app/Records.h"
 #include "app/SerialLog.h"
 #include "app/Texts.h"
+#include "app/Version.h"
 #include "net/UdpProtocol.h"
 #include "config/CalibrationRequest.h"
 #include "ops/BulkUpdate.h"
 #include "ops/DeviceColumns.h"
 #include "ops/FunctionTests.h"
+#include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
@@ -55,7 +57,7 @@ constexpr const char* kUsage =
     "usage: vestrolan-cli [options] COMMAND [arguments]\n"
     "commands:\n"
     "  cards                         list the network cards\n"
-    "  search                        search devices and list them\n"
+    "  search [--csv]                search devices and list them (--csv: as the window's list export)\n"
     "  setnet MAC --dhcp off|client|server --ip A --mask M --gateway G --dns1 D --dns2 D\n"
     "  rename MAC NAME\n"
     "  backup MAC FILE\n"
@@ -86,7 +88,8 @@ constexpr const char* kUsage =
     "  --on-notice ID=CMD  run CMD (sh -c) before notice ID is confirmed (repeatable)\n"
     "  --config FILE|keep  the configuration assistant's answer\n"
     "  --calibrate P,S,U,I the energy calibration's answer (primary, secondary, voltage, current)\n"
-    "  --serial N          the serial-number dialog's answer\n";
+    "  --serial N          the serial-number dialog's answer\n"
+    "  --version           print the version and end\n";
 
 const std::set<std::string> kValueOptions = {"--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
                                              "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
@@ -94,7 +97,7 @@ const std::set<std::string> kValueOptions = {"--card",  "--target",  "--password
                                              "--ssid"};
 // Options that may be given several times.
 const std::set<std::string> kListOptions = {"--answer", "--on-notice"};
-const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--i2c",
+const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--csv", "--i2c",
                                             "--skip-follow-up"};
 const std::set<std::string> kFunctionTestCommands = {"cputest", "proctest", "calibrate", "sdclean"};
 // The password a device gets in production unless another is given.
@@ -166,6 +169,11 @@ public:
         if (command == "search") {
             if (args_.positional.size() != 1) return usage("search takes no arguments");
             if (!search()) return 1;
+            if (args_.has("--csv")) {
+                const std::string csv = ops::deviceListCsv(channel_.devices());
+                std::fwrite(csv.data(), 1, csv.size(), out_);
+                return std::fflush(out_) == 0 ? 0 : 1;
+            }
             for (int row = 0; row < channel_.devices().count(); ++row) printDevice(*channel_.devices().at(row));
             return 0;
         }
@@ -261,6 +269,7 @@ private:
         std::vector<std::thread> workers;
         for (const auto& job : list->jobs()) workers.push_back(ops::startSearchWorker(list, *job));
         for (auto& w : workers) w.join();
+        channel_.endProgress();
         return true;
     }
 
@@ -623,6 +632,10 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
         const std::string word = argv[i];
         if (word == "--help" || word == "-h") {
             std::fputs(kUsage, out);
+            return 0;
+        }
+        if (word == "--version") {
+            std::fprintf(out, "vestrolan-cli %s\n", app::programVersionText().c_str());
             return 0;
         }
         // The configuration composer takes its own options; only the language comes from here.

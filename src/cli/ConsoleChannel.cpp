@@ -1,5 +1,7 @@
 #include "cli/ConsoleChannel.h"
 
+#include <algorithm>
+
 #include "app/CApp.h"
 #include "app/OperatorPrompt.h"
 #include "app/Texts.h"
@@ -8,6 +10,7 @@
 #include "config/ConfigurationCatalogue.h"
 #include "platform/ChildProcess.h"
 #include "platform/CodePage.h"
+#include "platform/Terminal.h"
 
 namespace vst::cli {
 namespace {
@@ -15,27 +18,93 @@ namespace {
 // A log window whose lines also go to the error stream.
 class ConsoleLog : public ops::LogWindow {
 public:
-    explicit ConsoleLog(std::FILE* err) : err_(err) {}
+    ConsoleLog(ConsoleChannel& console, std::FILE* err) : console_(console), err_(err) {}
 
 protected:
     void textChanged(const std::string& text) override
     {
         // Print what was added since the last change.
-        if (text.size() > shown_) {
-            std::fputs(platform::cp1252ToUtf8(text.substr(shown_)).c_str(), err_);
-            std::fflush(err_);
-        }
+        if (text.size() > shown_) console_.print(err_, platform::cp1252ToUtf8(text.substr(shown_)));
         shown_ = text.size();
     }
 
 private:
+    ConsoleChannel& console_;
     std::FILE* err_;
     size_t shown_ = 0;
 };
 
+constexpr int kBarWidth = 20;
+// "[", the bar, "]", a blank, "100%" and a blank before the step text; the last column stays free
+// so that the terminal never wraps the line.
+constexpr int kBarOverhead = 1 + kBarWidth + 1 + 1 + 4 + 1 + 1;
+
 }  // namespace
 
-ConsoleChannel::ConsoleChannel(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+ConsoleChannel::ConsoleChannel(std::FILE* out, std::FILE* err)
+    : out_(out), err_(err), bar_(platform::isTerminal(err)), columns_(bar_ ? platform::terminalColumns(err) : 80)
+{
+}
+
+ConsoleChannel::~ConsoleChannel() { endProgress(); }
+
+void ConsoleChannel::setProgressBar(bool bar, int columns)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    endProgress();
+    bar_ = bar;
+    columns_ = columns;
+}
+
+void ConsoleChannel::endProgress()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (!barShown_) return;
+    std::fputc('\n', err_);
+    std::fflush(err_);
+    barShown_ = false;
+}
+
+void ConsoleChannel::print(std::FILE* stream, const std::string& utf8)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const bool redraw = barShown_;
+    clearBar();
+    std::fputs(utf8.c_str(), stream);
+    std::fflush(stream);
+    if (redraw) drawBar();
+}
+
+void ConsoleChannel::clearBar()
+{
+    if (!barShown_) return;
+    std::fputs("\r\x1b[K", err_);
+    std::fflush(err_);
+    barShown_ = false;
+}
+
+void ConsoleChannel::drawBar()
+{
+    const int percent = stepPosition_ < 0 ? 0 : stepPosition_ > 100 ? 100 : stepPosition_;
+    const int filled = percent * kBarWidth / 100;
+    std::string line = "\r[";
+    line.append(static_cast<size_t>(filled), '#');
+    line.append(static_cast<size_t>(kBarWidth - filled), '-');
+    char number[16];
+    std::snprintf(number, sizeof number, "] %3d%% ", percent);
+    line += number;
+    // One character per byte in Windows-1252, so the text is cut to the room left before it is
+    // converted; control characters would break the line and become blanks.
+    std::string text = stepText_.substr(0, static_cast<size_t>(std::max(0, columns_ - kBarOverhead)));
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+    }
+    line += platform::cp1252ToUtf8(text);
+    line += "\x1b[K";
+    std::fputs(line.c_str(), err_);
+    std::fflush(err_);
+    barShown_ = true;
+}
 
 std::vector<std::string> ConsoleChannel::messages() const
 {
@@ -48,8 +117,7 @@ int ConsoleChannel::showMessage(const ops::TextWithValue& message)
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     messages_.push_back(message.text);
     if ((message.value & 0xF) == app::kMbYesNo) return answerQuestion(message.text);
-    std::fprintf(out_, "%s\n", platform::cp1252ToUtf8(message.text).c_str());
-    std::fflush(out_);
+    print(out_, platform::cp1252ToUtf8(message.text) + "\n");
     runNoticeHook(message.text);
     return app::kIdOk;
 }
@@ -65,8 +133,7 @@ int ConsoleChannel::answerQuestion(const std::string& text)
             break;
         }
     }
-    std::fprintf(err_, "%s\n  -> %s (%s)\n", platform::cp1252ToUtf8(text).c_str(), yes ? "yes" : "no", why.c_str());
-    std::fflush(err_);
+    print(err_, platform::cp1252ToUtf8(text) + "\n  -> " + (yes ? "yes" : "no") + " (" + why + ")\n");
     return yes ? app::kIdYes : app::kIdNo;
 }
 
@@ -90,22 +157,24 @@ void ConsoleChannel::runNoticeHook(const std::string& text)
                 break;
             }
         }
-        const auto result = platform::runChildProcess(request, [this](const std::string& piece) {
-            std::fputs(piece.c_str(), err_);
-            std::fflush(err_);
-        }, 0);
-        if (result.started) std::fprintf(err_, "vestrolan-cli: --on-notice %d: exit status %d\n", id, result.exitCode);
-        else std::fprintf(err_, "vestrolan-cli: --on-notice %d: the command could not be started\n", id);
-        std::fflush(err_);
+        const auto result =
+            platform::runChildProcess(request, [this](const std::string& piece) { print(err_, piece); }, 0);
+        print(err_, "vestrolan-cli: --on-notice " + std::to_string(id) +
+                        (result.started ? ": exit status " + std::to_string(result.exitCode)
+                                        : std::string(": the command could not be started")) + "\n");
         return;
     }
 }
 
-void ConsoleChannel::operationFinished() {}
+void ConsoleChannel::operationFinished() { endProgress(); }
 
 void ConsoleChannel::progressLine(int position, const std::string& text)
 {
     if (text.empty()) return;
+    if (bar_) {
+        drawBar();
+        return;
+    }
     std::fprintf(err_, "[%3d%%] %s\n", position, platform::cp1252ToUtf8(text).c_str());
     std::fflush(err_);
 }
@@ -114,8 +183,7 @@ void ConsoleChannel::setHeading(const ops::TextWithValue& heading)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!heading.text.empty()) {
-        std::fprintf(err_, "== %s (%d%%)\n", platform::cp1252ToUtf8(heading.text).c_str(), heading.value);
-        std::fflush(err_);
+        print(err_, "== " + platform::cp1252ToUtf8(heading.text) + " (" + std::to_string(heading.value) + "%)\n");
     }
 }
 
@@ -277,16 +345,15 @@ std::optional<std::string> ConsoleChannel::askConfiguration(const std::string& c
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!script_.configuration && !script_.keepConfiguration) {
-        std::fprintf(err_, "vestrolan-cli: the configuration assistant counts as cancelled (no --config)\n");
+        print(err_, "vestrolan-cli: the configuration assistant counts as cancelled (no --config)\n");
         return std::nullopt;
     }
     std::string input = configuration;
     if (script_.configuration && editable) {
         input = *script_.configuration;
     } else if (script_.configuration) {
-        std::fprintf(err_, "vestrolan-cli: note: the assistant is view-only here; --config FILE is taken as keep\n");
+        print(err_, "vestrolan-cli: note: the assistant is view-only here; --config FILE is taken as keep\n");
     }
-    std::fflush(err_);
     config::ConfigurationAssistant assistant(input, editable);
     const std::string folder = config::templateFolder(app::CApp::instance().serialNumberPath());
     if (assistant.loadCatalogueFromFolder(folder) != config::AssistantResult::Ok) {
@@ -302,9 +369,8 @@ bool ConsoleChannel::calibrate(config::CalibrationRequest& request)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     if (!script_.calibration) {
-        std::fprintf(err_, "vestrolan-cli: the calibration of %s counts as cancelled (no --calibrate)\n",
-                     platform::cp1252ToUtf8(request.sensorName.str()).c_str());
-        std::fflush(err_);
+        print(err_, "vestrolan-cli: the calibration of " + platform::cp1252ToUtf8(request.sensorName.str()) +
+                        " counts as cancelled (no --calibrate)\n");
         return false;
     }
     const auto& v = *script_.calibration;
@@ -321,7 +387,7 @@ std::string ConsoleChannel::operatorSign()
 ops::LogWindow* ConsoleChannel::createLogWindow()
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    logs_.push_back(std::make_unique<ConsoleLog>(err_));
+    logs_.push_back(std::make_unique<ConsoleLog>(*this, err_));
     return logs_.back().get();
 }
 

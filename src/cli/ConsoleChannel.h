@@ -4,6 +4,9 @@
 // kept in memory. Calls come from worker threads and are serialised by one lock, as the window
 // serialises them on its own thread.
 #include <array>
+//
+// On a terminal the step progress is one line redrawn in place (a bar, the percentage and the step
+// text); everything else printed meanwhile appears above it. Elsewhere each change is a line.
 #include <atomic>
 #include <map>
 #include <optional>
@@ -35,7 +38,16 @@ struct ScriptedOperator {
 
 class ConsoleChannel : public ops::WorkerChannel, public ops::StarterHost {
 public:
+    // The progress bar is shown when the error stream is a terminal.
     ConsoleChannel(std::FILE* out, std::FILE* err);
+    ~ConsoleChannel() override;
+
+    // A progress bar `columns` wide instead of progress lines (or lines again with false).
+    void setProgressBar(bool bar, int columns);
+    // Ends a progress bar on the screen: it stays with its last state, and output goes below it.
+    void endProgress();
+    // Prints text to a stream of the console above the progress bar.
+    void print(std::FILE* stream, const std::string& utf8);
 
     // How Yes/No questions are answered (the console cannot ask): true = Yes, false = No.
     void setAnswerYes(bool yes) { script_.yes = yes; }
@@ -97,6 +109,8 @@ private:
     int answerQuestion(const std::string& text);
     app::SerialLog serialLog() const;
     void runNoticeHook(const std::string& text);
+    void drawBar();
+    void clearBar();
 
     mutable std::recursive_mutex mutex_;
     std::FILE* out_;
@@ -109,6 +123,9 @@ private:
     std::string sign_;
     std::string stepText_;
     int stepPosition_ = 0;
+    bool bar_ = false;
+    int columns_ = 80;
+    bool barShown_ = false;
     std::vector<std::string> messages_;
     std::vector<std::unique_ptr<ops::LogWindow>> logs_;
 };

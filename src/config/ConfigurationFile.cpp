@@ -73,6 +73,12 @@ void writeLine(std::string& out, const ConfigLine& line) { writeLine(out, line, 
 
 std::string_view languageValue(bool english) { return english ? "1" : "0"; }
 
+// The "LanguageEnglish" line of a "System" section, in the user text and in a sensor template alike.
+bool isLanguageLine(std::string_view section, const ConfigLine& line)
+{
+    return line.kind == ConfigLine::Kind::KeyValue && section == kSystem && line.key == kLanguageKey;
+}
+
 }  // namespace
 
 std::string deviceInstanceSuffix(int counter, int channelCount)
@@ -94,7 +100,7 @@ std::string writeConfiguration(const ConfigurationCatalogue& catalogue, const st
     std::string_view section;
     forEachConfigLine(catalogue.userText, [&](const ConfigLine& line) {
         if (line.kind == ConfigLine::Kind::Section) section = line.name;
-        if (line.kind == ConfigLine::Kind::KeyValue && section == kSystem && line.key == kLanguageKey) {
+        if (isLanguageLine(section, line)) {
             writeLine(out, line, languageValue(english));
         } else {
             writeLine(out, line);
@@ -133,7 +139,9 @@ std::string writeConfiguration(const ConfigurationCatalogue& catalogue, const st
             }
             const bool inDevice = section == kDeviceConfig;
             const bool inSensor = section == kSensorConfig;
-            if (inDevice && line.key == "Module") {
+            if (isLanguageLine(section, line)) {
+                writeLine(out, line, languageValue(english));
+            } else if (inDevice && line.key == "Module") {
                 writeLine(out, line, decimal(sensor.module));
             } else if (inDevice && line.key == "SensorAddress") {
                 writeLine(out, line, hexadecimal(sensor.address));

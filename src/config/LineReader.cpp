@@ -52,9 +52,7 @@ void forEachConfigLine(std::string_view text, const std::function<void(const Con
     while (pos < text.size()) {
         const size_t end = text.find('\n', pos);
         if (end == std::string_view::npos) break;  // a last line without a line end
-        std::string_view line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        visit(parseConfigLine(line));
+        visit(parseConfigLine(text.substr(pos, end - pos)));
         pos = end + 1;
     }
 }

@@ -20,7 +20,9 @@ struct ConfigLine {
 ConfigLine parseConfigLine(std::string_view line);
 
 // Calls `visit` for every line of the text that ends with a line feed, in order; a final line
-// without one is not a line. A CR before the line feed belongs to the line end.
+// without one is not a line. The texts come from files read in text mode (readTextFile), which
+// already took a CR LF line end apart, so a CR still before the line feed belongs to the line:
+// a line ending CR CR LF in the file keeps one CR.
 void forEachConfigLine(std::string_view text, const std::function<void(const ConfigLine&)>& visit);
 
 // A header name split at its first "]": "DeviceConfig][3" gives the section "DeviceConfig" and the

@@ -1,5 +1,7 @@
 #include "ui/CMainDlg.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -21,6 +23,7 @@
 #include "app/FirmwareCheck.h"
 #include "app/Records.h"
 #include "ops/BulkUpdate.h"
+#include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
@@ -58,6 +61,16 @@ constexpr Caption kCaptions[] = {
 
 const app::CApp& theApp() { return app::CApp::instance(); }
 
+// A plain widget at the top level reaches accessibility tools as a nameless filler panel. The main
+// window is the station's top-level window, so it is described as one; the description takes its
+// name from the window title, as it does for the dialogs.
+QAccessibleInterface* describeMainWindow(const QString& className, QObject* object)
+{
+    if (className != QLatin1String(CMainDlg::staticMetaObject.className())) return nullptr;
+    auto* widget = qobject_cast<QWidget*>(object);
+    return widget ? new QAccessibleWidget(widget, QAccessible::Window) : nullptr;
+}
+
 OperatingMode mode() { return theApp().operatingMode(); }
 
 constexpr const char* kNone = "-";
@@ -90,6 +103,8 @@ QIcon stationIcon()
 CMainDlg::CMainDlg(UiPrompt& prompt, std::vector<app::NetworkCard> cards, QWidget* parent)
     : QWidget(parent), prompt_(prompt), cards_(std::move(cards))
 {
+    static const bool described = (QAccessible::installFactory(describeMainWindow), true);
+    (void)described;
     channel_ = std::make_unique<WindowChannel>(*this);
     buildControls();
 }
@@ -128,6 +143,9 @@ void CMainDlg::buildControls()
 
     menuBar_ = new QMenuBar(this);
     fileMenu_ = menuBar_->addMenu(QString());
+    exportAction_ = fileMenu_->addAction(QString());
+    exportAction_->setObjectName(QStringLiteral("20012"));
+    fileMenu_->addSeparator();
     exitAction_ = fileMenu_->addAction(QString());
     exitAction_->setObjectName(QStringLiteral("20011"));
     helpMenu_ = menuBar_->addMenu(QString());
@@ -241,6 +259,7 @@ void CMainDlg::buildControls()
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
     connect(languageAction_, &QAction::triggered, this, &CMainDlg::onLanguage);
     connect(aboutAction_, &QAction::triggered, this, [this] { prompt_.showAbout(); });
+    connect(exportAction_, &QAction::triggered, this, &CMainDlg::exportList);
     connect(cardList_, qOverload<int>(&QComboBox::activated), this, &CMainDlg::onCardChosen);
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CMainDlg::onListSelectionChanged);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &CMainDlg::onListDoubleClicked);
@@ -341,6 +360,7 @@ void CMainDlg::applyModeLayout()
 void CMainDlg::applyTexts()
 {
     fileMenu_->setTitle(uiText(app::TextId{30001}));
+    exportAction_->setText(uiText(app::TextId{37350}));
     exitAction_->setText(uiText(app::TextId{30002}));
     helpMenu_->setTitle(uiText(app::TextId{30003}));
     languageAction_->setText(uiText(app::TextId{30004}));
@@ -532,6 +552,20 @@ void CMainDlg::waitForWorkers()
 // Commands
 
 void CMainDlg::refuse(app::TextId text, uint32_t style) { prompt_.messageBox(app::loadText(text), style); }
+
+void CMainDlg::exportList()
+{
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.defaultName = kDeviceListDefaultName;
+    request.defaultExtension = kDeviceListExtension;
+    request.filter = kDeviceListFilter;
+    const auto file = prompt_.chooseFile(request);
+    if (!file) return;
+    if (!platform::replaceFile(platform::osPath(*file), ops::deviceListCsv(list_->devices()))) {
+        refuse(app::TextId{35224}, app::kMbIconError);
+    }
+}
 
 app::SerialLog CMainDlg::serialLog() const
 {

@@ -108,6 +108,8 @@ public:
                      bool (*operation)(ops::UdpCommandParams&));
     void backup();
     void restore();
+    // "Export list": the listed devices into a CSV file the operator chooses.
+    void exportList();
 
     // The window side of the worker messages WM_USER+1 to +27; window thread only.
     int showWorkerMessage(const ops::TextWithValue& message);  // +1
@@ -210,6 +212,7 @@ private:
     QMenuBar* menuBar_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
+    QAction* exportAction_ = nullptr;  // 20012
     QAction* exitAction_ = nullptr;
     QAction* languageAction_ = nullptr;
     QAction* aboutAction_ = nullptr;

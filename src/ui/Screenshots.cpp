@@ -10,13 +10,16 @@
 #include "ui/config/CCalibEnergyDlg.h"
 #include "ui/config/CDeviceDlg.h"
 #include "ui/config/CSensorDlg.h"
+#include "ui/config/CSensorListCtrl.h"
 
 #include <filesystem>
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -184,6 +187,15 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
     }
     static const char* kModeNames[] = {"service", "stock", "endurance", "production"};
     out.save(window, language + QStringLiteral("-main-") + QString::fromLatin1(kModeNames[static_cast<int>(mode)]));
+    if (service) {
+        // The File menu opened, with the list export.
+        for (QMenu* menu : window.findChildren<QMenu*>()) {
+            if (menu->title() != ui::uiText(app::TextId{30001})) continue;
+            menu->setWindowTitle(menu->title());
+            menu->adjustSize();
+            out.save(*menu, language + QStringLiteral("-menu-file"));
+        }
+    }
     app::CApp::instance().setSettings({});
 }
 
@@ -202,7 +214,12 @@ void renderConfigurationDialogs(Renderer& out, const QString& language, const st
     const std::string configuration = composer.finish();
     {
         ui::CDeviceDlg dialog(prompt, configuration, true, templates);
-        if (dialog.initialise()) out.save(dialog, language + QStringLiteral("-configuration-assistant"));
+        if (dialog.initialise()) {
+            // A row chosen, then a sensor added: the chosen row stays selected with its buttons.
+            if (auto* list = dialog.findChild<ui::CSensorListCtrl*>(QStringLiteral("11008"))) list->selectSensor(1);
+            if (auto* add = dialog.findChild<QPushButton*>(QStringLiteral("11015"))) add->click();
+            out.save(dialog, language + QStringLiteral("-configuration-assistant"));
+        }
         const auto& assistant = dialog.assistant();
         const config::CatalogueSensor* entry = assistant.catalogueSensorOf(0);
         if (entry && assistant.sensors().size() > 0) {

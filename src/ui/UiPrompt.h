@@ -31,6 +31,9 @@ inline constexpr const char* kFirmwareExtension = "hex";
 inline constexpr const char* kBackupFilter = "Vestrolan Backup (*.bak)";
 inline constexpr const char* kBackupExtension = "bak";
 inline constexpr const char* kBackupDefaultName = "config-processlist";
+inline constexpr const char* kDeviceListFilter = "CSV (*.csv)";
+inline constexpr const char* kDeviceListExtension = "csv";
+inline constexpr const char* kDeviceListDefaultName = "Vestrolan-devices";
 
 class UiPrompt : public app::OperatorPrompt {
 public:

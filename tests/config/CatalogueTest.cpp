@@ -5,6 +5,7 @@
 #include "MemoryFiles.h"
 #include "config/ConfigurationAssistant.h"
 #include "config/ConfigurationCatalogue.h"
+#include "config/ConfigurationFile.h"
 #include "config/LineReader.h"
 #include "support/TempDir.h"
 
@@ -38,7 +39,7 @@ config::ConfigurationCatalogue loadWithSetup(const std::string& setupTail)
 
 TEST(LineReader, ClassifiesLinesAndIgnoresAnUnterminatedLastLine)
 {
-    EXPECT_EQ(describeLines("[System]\r\n#note\nKey=a=b\nbare\n=v\n\nlast"),
+    EXPECT_EQ(describeLines("[System]\n#note\nKey=a=b\nbare\n=v\n\nlast"),
               (std::vector<std::string>{"S:System", "C", "Key|a=b", "bare|", "|v", "|"}));
     EXPECT_EQ(describeLines("[\n[x\n"), (std::vector<std::string>{"S:", "S:"}));
 }
@@ -161,6 +162,24 @@ TEST(Catalogue, ReadsAFolderWithWindowsLineEnds)
     EXPECT_EQ(c.processText, "P=1\n");
     EXPECT_EQ(c.sensors.at(0).baseAddress, 0x10);
     EXPECT_EQ(config::templateFolder("/srv/snr"), "/srv/snr/_Vorlagen");
+}
+
+TEST(Catalogue, AFileLineEndingCrCrLfLosesOneCr)
+{
+    // The file is read in text mode, which takes CR LF apart once; the line reader takes nothing more.
+    test::TempDir dir;
+    dir.write("setup.ini", "UserFile=u.ini\nProcessFile=p.ini\nProcessLangFile=l.ini\nI2CModules=1\nMaxSensor=4\n"
+                           "Sensor=S;s.ini;0;1;1\nExtension=E;S\nDevice=D;E\n");
+    dir.write("u.ini", "[System]\r\nNote=a\r\r\nPlain=b\r\n");
+    dir.write("p.ini", "P=1\r\r\n");
+    dir.write("l.ini", "A=B\r\n");
+    dir.write("s.ini", "[DeviceConfig]\r\nSensorAddress=0x10\r\n");
+    const auto c = config::loadCatalogueFromFolder(dir.str());
+    ASSERT_TRUE(c.usable());
+    EXPECT_EQ(c.userText, "[System]\nNote=a\r\nPlain=b\n");
+    EXPECT_EQ(describeLines(c.userText), (std::vector<std::string>{"S:System", "Note|a\r", "Plain|b"}));
+    const std::string written = config::writeConfiguration(c, {}, false);
+    EXPECT_EQ(written, "[System]\nNote=a\r\nPlain=b\n\nP=1\r\n");
 }
 
 TEST(Catalogue, ShippedTemplateFolderIsComplete)

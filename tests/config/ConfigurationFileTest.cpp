@@ -63,6 +63,19 @@ TEST(ConfigurationWriter, RewritesTheUserTextAndAppendsTheProcessText)
               "[System]\n\nLanguageEnglish=1\nbare=\n[Other]\nLanguageEnglish=0\n\n#kept as it is\nP=1\n");
 }
 
+TEST(ConfigurationWriter, ReplacesTheLanguageLineOfATemplateLikeThatOfTheUserText)
+{
+    auto c = typeCatalogue(1, "Geraet", "Kanal #PCN");
+    c.sensors[0].templateText = "[System]\nLanguageEnglish=0\n[End]\n" + c.sensors[0].templateText +
+                                "[System]\nLanguageEnglish=1\n[Other]\nLanguageEnglish=7\n";
+    for (bool english : {false, true}) {
+        const auto text = config::writeConfiguration(c, {row(4, 0, 0x30)}, english);
+        const std::string chosen = english ? "1" : "0";
+        EXPECT_EQ(valuesOf(text, "LanguageEnglish"), (std::vector<std::string>{chosen, chosen, chosen, "7"}))
+            << "english " << english;
+    }
+}
+
 TEST(ConfigurationWriter, NumbersChannelsPerTypeAndSuffixesLaterInstances)
 {
     const auto c = typeCatalogue(2, "Geraet#PCD", "Kanal #PCN#PCD");

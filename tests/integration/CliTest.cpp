@@ -295,3 +295,13 @@ TEST_F(Cli, SerialNumberFolderNeedsItsLogAndSignsHaveNoBlanks)
     EXPECT_EQ(noLog.status, 0) << noLog.out;
     EXPECT_EQ(simulator->device(0).serialNumber, 557u);
 }
+
+TEST_F(Cli, SearchAsCsvPrintsTheListExport)
+{
+    twoDevices();
+    const Run r = cli("--lang en --card 0 search --csv --target 192.168.0.101 --directed-only");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out,
+              "\xEF\xBB\xBFname;IP address;MAC address;serial number;app ver.;btl ver.;Card;Product kind\r\n"
+              "Kessel \xC3\xA4;192.168.0.101;02:00:00:00:00:01;00001001;1.05;1.02;0;0\r\n");
+}

@@ -1,5 +1,6 @@
 // The main window: start-up layout per operating mode, texts and language, the enabling routine,
 // the device selection, the double-click shortcuts and the refusals of the service commands.
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -10,6 +11,7 @@
 
 #include <set>
 
+#include "ops/DeviceListCsv.h"
 #include "ui/CIpAddressCtrl.h"
 #include "ui/COutputDlg.h"
 #include "ui/CProgressTextCtrl.h"
@@ -64,6 +66,34 @@ TEST_F(MainWindow, ControlsAreNamedByIdAndCaption)
     EXPECT_EQ(window->menuAction(20011)->text(), test::german(30002));
     EXPECT_EQ(window->menuAction(20021)->text(), test::german(30004));
     EXPECT_EQ(window->menuAction(20022)->text(), test::german(30005));
+}
+
+TEST_F(MainWindow, IsExposedAsAWindowNamedByItsTitle)
+{
+    prompt.signChoices = {1};
+    ASSERT_TRUE(open(modeSettings(OperatingMode::Production)));
+    window->show();
+    QAccessibleInterface* self = QAccessible::queryAccessibleInterface(window.get());
+    ASSERT_NE(self, nullptr);
+    EXPECT_EQ(self->role(), QAccessible::Window);
+    EXPECT_EQ(self->text(QAccessible::Name), "Vestrolan-Manager - Bearbeiter: MM");
+    // The log window, like every dialog of the station, is described as a dialog with its title.
+    window->createLogWindow();
+    QAccessibleInterface* log = QAccessible::queryAccessibleInterface(window->logWindows().at(0));
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(log->role(), QAccessible::Dialog);
+    EXPECT_EQ(log->text(QAccessible::Name), "Log-Ausgabe");
+    // Every caption stays the accessible name of its control, found through the window.
+    std::set<QString> names;
+    for (int i = 0; i < self->childCount(); ++i) {
+        if (QAccessibleInterface* child = self->child(i)) names.insert(child->text(QAccessible::Name));
+    }
+    for (int id : {10019, 10020, 10021, 10024}) {
+        EXPECT_TRUE(names.count(button(id)->text().replace('\n', ' '))) << id;
+    }
+    prompt.languageChoices = {true};
+    window->menuAction(20021)->trigger();
+    EXPECT_EQ(self->text(QAccessible::Name), "Vestrolan-Manager - editor: MM") << "the name follows the title";
 }
 
 TEST_F(MainWindow, ModeLayoutsShowTheirControlsAndShrinkTheList)
@@ -385,6 +415,26 @@ TEST_F(MainWindow, BackupAsksForASaveFileWithItsDefaultName)
     EXPECT_EQ(prompt.fileRequests[0].filter, "Vestrolan Backup (*.bak)");
     EXPECT_EQ(prompt.fileRequests[1].kind, ui::FileDialogRequest::Kind::Open);
     EXPECT_EQ(window->runningWorkers(), 0);
+}
+
+TEST_F(MainWindow, ExportListWritesTheListAsCsv)
+{
+    ASSERT_TRUE(open({}));
+    window->addDevice(test::record(1, 0, "K\xC3\xA4lte;1"));
+    window->addDevice(test::record(2, 1, "=cmd"));
+    EXPECT_EQ(window->menuAction(20012)->text(), test::german(37350));
+    const std::string file = records.file("liste.csv");
+    prompt.files = {std::nullopt, file, records.file("no-such-folder/liste.csv")};  // cancelled, chosen, unusable
+    for (int i = 0; i < 3; ++i) window->menuAction(20012)->trigger();
+    ASSERT_EQ(prompt.fileRequests.size(), 3u);
+    EXPECT_EQ(prompt.fileRequests[0].kind, ui::FileDialogRequest::Kind::Save);
+    EXPECT_EQ(prompt.fileRequests[0].defaultExtension, "csv");
+    const std::string bytes = records.read("liste.csv");
+    EXPECT_EQ(bytes, ops::deviceListCsv(list()->devices()));
+    EXPECT_NE(bytes.find("\"K\xC3\xA4lte;1\";"), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("\r\n'=cmd;"), std::string::npos) << bytes;
+    ASSERT_EQ(prompt.shown.size(), 1u) << "only the file that cannot be made is refused";
+    EXPECT_EQ(prompt.shown[0].text, app::loadText(35224));
 }
 
 TEST_F(MainWindow, OverlongPathsAreRefusedInsteadOfCut)

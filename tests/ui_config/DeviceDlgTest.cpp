@@ -116,6 +116,34 @@ TEST_F(DeviceDlgTest, RefusedAdditionsLeaveTheListUnchanged)
     EXPECT_EQ(rows(*dialog), 6);
 }
 
+TEST_F(DeviceDlgTest, AddingKeepsTheCurrentRowSelected)
+{
+    auto dialog = open();
+    choose(*dialog, 11004, "Vestrolan Basis");
+    auto* list = control<ui::CSensorListCtrl>(*dialog, 11008);
+    list->selectSensor(1);
+    const struct {
+        const char* what;
+        int combo;
+        const char* entry;
+        int button;
+    } additions[] = {
+        {"extension", 11006, "Energie 3-phasig 5A", 11007},
+        {"sensor", 11014, "Signalgeber", 11015},
+        {"refused sensor", 11014, "Signalgeber", 11015},
+    };
+    for (const auto& add : additions) {
+        choose(*dialog, add.combo, add.entry);
+        click(*dialog, add.button);
+        EXPECT_EQ(list->selectedSensor(), 1u) << add.what;
+        for (int id : {11009, 11010, 11011, 11012}) {
+            EXPECT_TRUE(control<QPushButton>(*dialog, id)->isEnabled()) << add.what << " " << id;
+        }
+    }
+    EXPECT_EQ(prompt.shown.size(), 1u) << "only the second Signalgeber is refused";
+    EXPECT_GT(rows(*dialog), 3);
+}
+
 TEST_F(DeviceDlgTest, RowsMoveAndGoAway)
 {
     auto dialog = open();

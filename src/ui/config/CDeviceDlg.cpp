@@ -222,16 +222,20 @@ void CDeviceDlg::onBaseDeviceChosen(int index)
 void CDeviceDlg::onAddExtension()
 {
     if (extensions_->currentIndex() < 0) return;
+    // New rows go to the end of the list, so the current row keeps its place and stays selected.
+    const auto current = list_->selectedSensor();
     const auto result = assistant_.addExtension(static_cast<size_t>(extensions_->currentIndex()));
-    refreshList();
+    refreshList(current);
     if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
 }
 
 void CDeviceDlg::onAddSensor()
 {
     if (sensors_->currentIndex() < 0) return;
+    // New rows go to the end of the list, so the current row keeps its place and stays selected.
+    const auto current = list_->selectedSensor();
     const auto result = assistant_.addSensor(static_cast<size_t>(sensors_->currentIndex()));
-    refreshList();
+    refreshList(current);
     if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
 }
 
