@@ -539,3 +539,30 @@ TEST_F(MainWindow, CaptionsFitTheirControlsInBothLanguages)
         }
     }
 }
+
+// Closing the window never cancels a workflow, not even one that uses the busy flag for a search of
+// its own; the window closes only by the operator's next try after the workflow ended.
+TEST_F(MainWindow, ClosingDuringAWorkflowNeitherCancelsItNorClosesTheWindow)
+{
+    ASSERT_TRUE(open({}));
+    window->show();
+    std::atomic<bool> release{false};
+    std::atomic<bool> stillBusy{false};
+    window->startWorkflow(
+        [&](ops::WorkerChannel& channel) {
+            channel.searchStarted();  // the workflow's own search sets the busy flag
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            stillBusy = channel.mayContinue();
+        },
+        ops::WorkerEnd::FinishedThenSearchEnded);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->busy(); }, 5000));
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->busy());
+    EXPECT_FALSE(enabled(10024));
+    release = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->runningWorkers() == 0 && !window->busy(); }, 5000));
+    EXPECT_TRUE(stillBusy);
+    QTest::qWait(50);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(enabled(10024));
+}
