@@ -162,9 +162,8 @@ private:
     {
         switch (state_) {
         case State::Start:
-            announce(35112, 0);
+            beginLogin(0, p_.password.str());
             if (device_.passwordRequired) endpoint_.password() = p_.password;
-            session_.beginLogin(p_.password.str());
             state_ = State::Login;
             break;
         case State::Login:
@@ -338,8 +337,7 @@ private:
     {
         switch (state_) {
         case State::Start:
-            announce(35112, 20);
-            session_.beginLogin(p_.password.str());
+            beginLogin(20, p_.password.str());
             state_ = State::Login;
             break;
         case State::Login:
@@ -412,8 +410,7 @@ private:
     {
         switch (state_) {
         case State::Start:
-            announce(35112, 20);
-            session_.beginLogin(p_.password.str());
+            beginLogin(20, p_.password.str());
             state_ = State::Login;
             break;
         case State::Login:
@@ -519,8 +516,7 @@ private:
     {
         switch (state_) {
         case State::Start:
-            announce(35112, 10);
-            session_.beginLogin(p_.password.str());
+            beginLogin(10, p_.password.str());
             state_ = State::Login;
             break;
         case State::Login:

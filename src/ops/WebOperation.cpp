@@ -73,6 +73,12 @@ bool WebOperation::loggedIn()
 
 void WebOperation::announce(app::TextId text, int32_t position) { report_.logStep(app::loadText(text), position); }
 
+void WebOperation::beginLogin(int32_t position, std::string_view password)
+{
+    announce(35112, position);
+    session_.beginLogin(password);
+}
+
 void WebOperation::beginLogout(int32_t position)
 {
     announce(35113, position);

@@ -5,6 +5,7 @@
 // WebOperation, advances its own states in step(), and leaves through fail(), succeed() or finish().
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
@@ -42,6 +43,8 @@ protected:
     // Polls the login; true once logged in. A refused login ends the operation with its text.
     bool loggedIn();
     void announce(app::TextId text, int32_t position);
+    // Announces the login (35112) and begins it.
+    void beginLogin(int32_t position, std::string_view password);
     // Begins the logout and announces it.
     void beginLogout(int32_t position);
     // The endpoint for a later search, bound on the device's card for its address.

@@ -87,8 +87,7 @@ private:
             if (!openEndpoint(p_.devicePort)) return fail(35200, kStyleError);
             file_ = std::fopen(platform::osPath(p_.firmwarePath.str()).c_str(), "rb");
             if (!file_) return fail(35211, kStyleError);
-            announce(35112, 20);
-            session_.beginLogin(p_.password.str());
+            beginLogin(20, p_.password.str());
             state_ = State::Login;
             break;
         case State::Login: {
@@ -201,8 +200,7 @@ private:
         case State::Start:
             announce(35105, 10);
             if (!openEndpoint(p_.devicePort)) return fail(35200, kStyleError);
-            announce(35112, 20);
-            session_.beginLogin(p_.password.str());
+            beginLogin(20, p_.password.str());
             state_ = State::Login;
             break;
         case State::Login: {
@@ -260,8 +258,7 @@ private:
     {
         switch (state_) {
         case State::Start:
-            announce(35112, 10);
-            session_.beginLogin(p_.password.str());
+            beginLogin(10, p_.password.str());
             state_ = State::Login;
             break;
         case State::Login: {
