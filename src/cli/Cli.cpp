@@ -37,6 +37,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
+#include "platform/WlanDouble.h"
 
 namespace vst::cli {
 namespace {
@@ -655,6 +656,11 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
         }
         if (kValueOptions.count(word) || kListOptions.count(word)) ++i;
         else if (word.rfind("--", 0) != 0) break;
+    }
+    if (platform::wlanDoubleActive()) {
+        std::fprintf(err, "vestrolan-cli: note: the WLAN join is the test double (%s is set); "
+                          "a CPU test passed with it proves nothing about a real WLAN\n",
+                     platform::kWlanDoubleVariable);
     }
     const Arguments args = parseArguments(argc, argv);
     if (!args.error.empty()) {

@@ -55,6 +55,14 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return card_;
     }
+    // Looks for the card again: its address often arrives after the connection event.
+    std::optional<app::NetworkCard> findCardAgain()
+    {
+        auto found = cardOfInterface();
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (found && connected_) card_ = found;
+        return card_;
+    }
     void close()
     {
         if (!client_) return;
@@ -67,12 +75,7 @@ private:
     void onEvent(platform::WlanEvent event)
     {
         if (event == platform::WlanEvent::Connected) {
-            std::vector<app::NetworkCard> cards;
-            app::enumerateNetworkCards(&cards);
-            std::optional<app::NetworkCard> found;
-            for (const auto& c : cards) {
-                if (c.description == description_) found = c;
-            }
+            const std::optional<app::NetworkCard> found = cardOfInterface();
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 card_ = found;
@@ -83,6 +86,18 @@ private:
             std::lock_guard<std::mutex> lock(mutex_);
             card_.reset();
         }
+    }
+
+    // The PC's network card whose description is the wireless interface's.
+    std::optional<app::NetworkCard> cardOfInterface() const
+    {
+        std::vector<app::NetworkCard> cards;
+        app::enumerateNetworkCards(&cards);
+        std::optional<app::NetworkCard> found;
+        for (const auto& c : cards) {
+            if (c.description == description_) found = c;
+        }
+        return found;
     }
 
     std::unique_ptr<platform::WlanClient> client_;
@@ -246,6 +261,7 @@ private:
             }
             if (now() - since_ <= kWlanAttachWaitMs) return;
             wlanCard_ = wlan_.card();
+            if (!wlanCard_) wlanCard_ = wlan_.findCardAgain();
             if (!wlanCard_) {
                 report(35252, kStyleExclamation);
                 state_ = State::Verdict;

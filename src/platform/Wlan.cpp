@@ -1,6 +1,10 @@
 #include "platform/Wlan.h"
 
+#include <cstdlib>
 #include <mutex>
+
+#include "platform/NmcliWlan.h"
+#include "platform/WlanDouble.h"
 
 namespace vst::platform {
 namespace {
@@ -28,7 +32,12 @@ std::unique_ptr<WlanClient> makeWlanClient()
         std::lock_guard<std::mutex> lock(factoryMutex);
         if (factoryOverride) return factoryOverride();
     }
+    if (const char* mode = std::getenv(kWlanDoubleVariable)) return std::make_unique<WlanDoubleClient>(mode);
+#ifdef _WIN32
     return std::make_unique<NoWlanClient>();
+#else
+    return std::make_unique<NmcliWlanClient>();
+#endif
 }
 
 void setWlanClientFactory(std::function<std::unique_ptr<WlanClient>()> factory)

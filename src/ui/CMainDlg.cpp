@@ -1,5 +1,7 @@
 #include "ui/CMainDlg.h"
 
+#include "platform/WlanDouble.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QAction>
@@ -388,6 +390,8 @@ void CMainDlg::applyTitle()
 {
     QString title = uiText(app::TextId{30000});
     if (!sign_.empty()) title += QStringLiteral(" - ") + uiText(app::TextId{30006}) + QLatin1Char(' ') + fromCp1252(sign_);
+    // A CPU test must never pass over the WLAN stand-in of the test network unnoticed.
+    if (platform::wlanDoubleActive()) title += QStringLiteral(" [WLAN test double]");
     setWindowTitle(title);
 }
 

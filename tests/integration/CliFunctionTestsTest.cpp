@@ -40,9 +40,9 @@ protected:
         startSimulator({d});
     }
 
-    Run cli(const std::string& arguments)
+    Run cli(const std::string& arguments, const std::string& environment = "")
     {
-        const std::string command = "VESTROLAN_TIME_SCALE=200 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+        const std::string command = environment + "VESTROLAN_TIME_SCALE=200 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --target 192.168.0.101 --directed-only " + arguments +
                                     " 2>" + dir.file("stderr.txt");
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -125,4 +125,13 @@ TEST_F(CliFunctionTests, SdCleanupDeletesTheFiveFiles)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, line(35265));
     EXPECT_TRUE(simulator->device(0).sdFiles.empty());
+}
+
+TEST_F(CliFunctionTests, CpuTestWithTheDefaultNetworkNamePassesThroughTheWlanDouble)
+{
+    simulator->update(0, [](devsim::Device& d) { d.wlan = true; });
+    Run r = cli("cputest 02:00:00:00:00:01", "VESTROLAN_WLAN_DOUBLE=1 ");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line(35253));
+    EXPECT_NE(r.err.find("the WLAN join is the test double"), std::string::npos);
 }

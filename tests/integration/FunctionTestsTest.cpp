@@ -8,6 +8,7 @@
 #include "ops/FunctionTests.h"
 #include "ops/LogWindow.h"
 #include "ops/Workflow.h"
+#include "platform/WlanDouble.h"
 #include "support/RecordingChannel.h"
 #include "Testbed.h"
 
@@ -266,4 +267,40 @@ TEST_F(FunctionTests, SdCleanupStopsAtTheFailedThirdDelete)
     const int shown = window.count(StatusMessage::ShowMessage);
     ops::cleanSdCardStep(&window, &log, record, net::Password());  // no password: nothing happens
     EXPECT_EQ(window.count(StatusMessage::ShowMessage), shown);
+}
+
+// The WLAN join through the test network's stand-in: each fault with its result text and the
+// finding, and the success path in which the search over the joined card finds the WLAN MAC.
+TEST_F(FunctionTests, CpuTestWlanJoinThroughTheDouble)
+{
+    struct Case {
+        const char* mode;
+        int result;  // 0: joined and found
+    };
+    const std::vector<Case> cases = {
+        {"join", 0},
+        {"no-interface", 35248},
+        {"connect-refused", 35249},
+        {"never-connected", 35250},
+        {"dropped", 35251},
+    };
+    auto* record = device([](devsim::Device& d) { d.wlan = true; });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ::setenv(platform::kWlanDoubleVariable, c.mode, 1);
+        log.truncateLogToMark();
+        auto p = block<ops::CpuTestParams>(record);
+        p.ssid.assign(ops::kDeviceWlanName);
+        ASSERT_TRUE(ops::runCpuTest(p));
+        const std::string all = log.text();
+        if (c.result == 0) {
+            EXPECT_TRUE(p.passed) << all;
+            EXPECT_TRUE(p.findings.empty());
+        } else {
+            EXPECT_EQ(p.findings, std::vector<app::TextId>{35261});
+            EXPECT_NE(all.find("  - MSG: " + text(c.result) + "\r\n"), std::string::npos) << all;
+        }
+    }
+    ::unsetenv(platform::kWlanDoubleVariable);
+    EXPECT_FALSE(deviceIp("link show vstw1")) << "the joined link is gone again";
 }

@@ -566,3 +566,12 @@ TEST_F(MainWindow, ClosingDuringAWorkflowNeitherCancelsItNorClosesTheWindow)
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(enabled(10024));
 }
+
+TEST_F(MainWindow, TitleSaysWhenTheWlanJoinIsTheTestDouble)
+{
+    ::setenv("VESTROLAN_WLAN_DOUBLE", "1", 1);
+    const bool opened = open({});
+    ::unsetenv("VESTROLAN_WLAN_DOUBLE");
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("[WLAN test double]"))) << window->windowTitle().toStdString();
+}

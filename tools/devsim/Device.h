@@ -158,6 +158,13 @@ struct WebSettings {
     bool operator==(const WebSettings&) const = default;
 };
 
+// The WLAN interface's MAC: the Ethernet MAC with its last byte one higher.
+inline Mac wlanMac(Mac mac)
+{
+    mac[5] = static_cast<uint8_t>(mac[5] + 1);
+    return mac;
+}
+
 // The files on a new device's SD card.
 std::vector<std::string> defaultSdFiles();
 
@@ -207,6 +214,7 @@ struct WebState {
 
 struct Device {
     // What the device is.
+    bool wlan = false;  // answers searches sent to its own WLAN address (one device at a time)
     int kind = 0;  // product kind 0..5
     Mac mac{};
     NetworkSettings network;

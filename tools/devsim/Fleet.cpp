@@ -1,4 +1,5 @@
 #include "devsim/Fleet.h"
+#include "devsim/Web.h"
 
 #include <algorithm>
 #include <cmath>
@@ -52,8 +53,9 @@ public:
         // field is incomplete and dropped.
         const size_t length = getU16(datagram, kLengthOffset);
         if (length < kHeaderSize || length > datagram.size()) return;
-        if (!reaches(device_, destination)) return;
         request_ = datagram.first(length);
+        if (device_.wlan && destination == kDefaultWlanAddress) return wlanSearch();
+        if (!reaches(device_, destination)) return;
 
         switch (getU16(request_, kWordOffset)) {
         case kWordSearch: search(); break;
@@ -77,6 +79,19 @@ private:
             return;
         }
         answer(searchAnswer(device_, filtered));
+    }
+
+    // A search that came over the device's own wireless network: it answers with its WLAN MAC to
+    // a search for every device or for that MAC.
+    void wlanSearch()
+    {
+        if (getU16(request_, kWordOffset) != kWordSearch || request_.size() != kSearchRequestSize) return;
+        const Mac filter = getMac(request_, kMacOffset);
+        const Mac own = wlanMac(device_.mac);
+        if (filter != kAllDevices && filter != own) return;
+        Bytes bytes = searchAnswer(device_, false);
+        putMac(bytes, 60, own);
+        answer(bytes, kDefaultWlanAddress);  // from its WLAN address, as a real device would
     }
 
     // Common checks of a write command: exact size (or the restore range) and our MAC.
@@ -256,10 +271,10 @@ private:
         return bytes;
     }
 
-    void answer(Bytes bytes)
+    void answer(Bytes bytes, Ipv4 from = 0)
     {
-        outcome_.replies.push_back(
-            {index_, device_.network.address, malformed(std::move(bytes), device_.faults), device_.faults.delayMs});
+        outcome_.replies.push_back({index_, from ? from : device_.network.address,
+                                    malformed(std::move(bytes), device_.faults), device_.faults.delayMs});
         if (device_.faults.duplicateAnswers) outcome_.replies.push_back(outcome_.replies.back());
     }
 

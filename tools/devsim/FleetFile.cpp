@@ -108,6 +108,9 @@ public:
         } else if (key == "password") {
             device_.password = platform::utf8ToCp1252(value);
             if (device_.password.size() > kMaxPasswordLength) return "password is longer than 49 characters";
+        } else if (key == "wlan") {
+            if (value != "on" && value != "off") return "wlan must be on or off";
+            device_.wlan = value == "on";
         } else if (key == "restart_ms") {
             const auto ms = parseUnsigned(value, 0xFFFFFFFFu);
             if (!ms) return "restart_ms must be a number of milliseconds";

@@ -23,13 +23,6 @@ std::string upperMac(const Mac& mac)
     return text;
 }
 
-// The WLAN interface's MAC: the Ethernet MAC with its last byte one higher.
-Mac wlanMac(Mac mac)
-{
-    mac[5] = static_cast<uint8_t>(mac[5] + 1);
-    return mac;
-}
-
 template <typename T>
 void remember(std::vector<T>& list, T value)
 {
