@@ -42,7 +42,7 @@ protected:
 
     Run cli(const std::string& arguments, const std::string& environment = "")
     {
-        const std::string command = environment + "VESTROLAN_TIME_SCALE=200 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+        const std::string command = environment + "VESTROLAN_TIME_SCALE=20 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --target 192.168.0.101 --directed-only " + arguments +
                                     " 2>" + dir.file("stderr.txt");
         FILE* pipe = ::popen(command.c_str(), "r");
