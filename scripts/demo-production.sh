@@ -27,6 +27,7 @@ mkdir -p "$work/ipe" "$work/snr" "$work/fw"
 cp "$here/build/tools/ipe-standin/vestrolan-ipe-standin" "$work/ipe/ipecmd.exe"
 cp "$here"/res/demo/firmware/* "$work/fw/"
 : >"$work/snr/SNR.LOG"
+cp -r "$here/res/templates/_Vorlagen" "$work/snr/"
 export VST_DEMO_FLEET="$here/res/demo/production.ini" VST_DEMO_DORMANT=192.168.0.110
 export VESTROLAN_SETTINGS="$work/settings.ini"
 cli="$here/build/src/cli/vestrolan-cli"

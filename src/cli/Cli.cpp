@@ -613,6 +613,8 @@ private:
         start.testI2c = args_.has("--i2c");
         start.ssid = ssid;
         start.password = args_.has("--password") ? args_.value("--password") : kServicePassword;
+        // The workflow's search runs while the busy flag is set, as after the window's button.
+        start.beforeStart = [this] { channel_.setBusy(true); };
         const ops::StartOutcome outcome = command == "program" ? ops::startInitialProgramming(channel_, start)
                                                                : ops::startStockUpdate(channel_, start);
         channel_.endProgress();

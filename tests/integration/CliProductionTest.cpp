@@ -38,6 +38,8 @@ protected:
         std::filesystem::create_directories(dir.path() / "ipe");
         std::filesystem::create_directories(dir.path() / "snr");
         dir.write("snr/SNR.LOG", "");
+        // The configuration assistant's catalogue.
+        std::filesystem::copy(VST_TEMPLATES, dir.path() / "snr" / "_Vorlagen", std::filesystem::copy_options::recursive);
         std::filesystem::copy_file(VST_IPE_STANDIN, dir.file("ipe/ipecmd.exe"));
     }
 
@@ -51,6 +53,10 @@ protected:
         auto d = test::simulatedDevice("192.168.0.101", 1, "Lager");
         d.password = "730";
         d.serialNumber = serial;
+        d.restartMs = 20;  // the station waits 15 s at 200 times the speed
+        std::stringstream config;
+        config << std::ifstream(VST_DEMO_CONFIG).rdbuf();
+        d.configuration = devsim::parseBackupText(config.str()).value();
         return d;
     }
 
@@ -80,7 +86,7 @@ protected:
     {
         int count = 0;
         for (const auto& e : std::filesystem::directory_iterator(dir.path() / "snr")) {
-            if (e.path().filename().string().rfind("config-processlist_TMP", 0) == 0) ++count;
+            if (e.path().filename().string().find("_TMP") != std::string::npos) ++count;
         }
         return count;
     }
@@ -198,8 +204,9 @@ TEST_F(CliProduction, StockUpdateWithoutSerialOrDevice)
 TEST_F(CliProduction, TwoStockUpdatesShareTheSerialFolder)
 {
     firmware("105", "1.05");
-    auto second = test::simulatedDevice("192.168.0.102", 2, "Lager2");
-    second.password = "730";
+    auto second = device();
+    second.mac[5] = 2;
+    second.network.address = devsim::parseIpv4("192.168.0.102").value();
     addDeviceAddress("192.168.0.101/24");
     addDeviceAddress("192.168.0.102/24");
     startSimulator({device(), second});
