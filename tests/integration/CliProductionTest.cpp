@@ -53,7 +53,7 @@ protected:
         auto d = test::simulatedDevice("192.168.0.101", 1, "Lager");
         d.password = "730";
         d.serialNumber = serial;
-        d.restartMs = 20;  // the station waits 15 s at 200 times the speed
+        d.restartMs = 20;  // well within the station's 15 s at 50 times the speed
         std::stringstream config;
         config << std::ifstream(VST_DEMO_CONFIG).rdbuf();
         d.configuration = devsim::parseBackupText(config.str()).value();
@@ -62,7 +62,7 @@ protected:
 
     Run cli(const std::string& arguments)
     {
-        const std::string command = "VESTROLAN_TIME_SCALE=200 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+        const std::string command = "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) +
                                     " --target 192.168.0.101 --fw " + dir.file("fw") + " " + arguments + " 2>" +
                                     dir.file("stderr.txt");
@@ -214,7 +214,7 @@ TEST_F(CliProduction, TwoStockUpdatesShareTheSerialFolder)
     std::thread one([&] { a = cli("--snr " + dir.file("snr") + " --config keep stock"); });
     std::thread two([&] {
         test::TempDir other;
-        const std::string command = "VESTROLAN_TIME_SCALE=200 VESTROLAN_SETTINGS=" + other.file("settings.ini") + " " +
+        const std::string command = "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + other.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) +
                                     " --target 192.168.0.102 --fw " + dir.file("fw") + " --snr " + dir.file("snr") +
                                     " --config keep stock >/dev/null 2>&1";
