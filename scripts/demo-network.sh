@@ -5,7 +5,9 @@
 set -u
 here=$(cd "$(dirname "$0")/.." && pwd)
 devsim="$here/build/tools/devsim/vestrolan-devsim"
-fleet="$here/res/demo/fleet.ini"
+fleet="${VST_DEMO_FLEET:-$here/res/demo/fleet.ini}"
+# Addresses of the fleet that stay off until something adds them (a board not yet programmed).
+dormant=" ${VST_DEMO_DORMANT:-} "
 if [ -n "${VST_TESTBED_UNAVAILABLE:-}" ] || [ -z "${VST_DEVICE_NS_PID:-}" ]; then
   echo "The simulated network cannot be made here: ${VST_TESTBED_UNAVAILABLE:-not inside the test network}" >&2
   exit 1
@@ -13,6 +15,7 @@ fi
 in_devices() { nsenter -t "$VST_DEVICE_NS_PID" -n "$@"; }
 
 "$devsim" --fleet "$fleet" --print-cidr | while read -r address; do
+  case "$dormant" in *" ${address%/*} "*) continue ;; esac
   in_devices ip addr add "$address" dev vst1 2>/dev/null
 done
 log=$(mktemp)

@@ -29,6 +29,7 @@
 #include "ops/FunctionTests.h"
 #include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
+#include "ops/ProductionStarts.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -71,6 +72,9 @@ constexpr const char* kUsage =
     "  proctest MAC [--skip-follow-up]  process-list function test\n"
     "  calibrate MAC [--calibrate P,S,U,I]  calibrate the energy sensors\n"
     "  sdclean MAC                   delete the system files on the SD card\n"
+    "  program --card N --fw DIR --ipe DIR --target A [--i2c] [--ssid S]\n"
+    "                                initial programming of a blank board with the programmer tool\n"
+    "  stock --card N --snr DIR --fw DIR --target A   stock update of the device at A\n"
     "options:\n"
     "  --card N            search on card N only (default: every card)\n"
     "  --target A.B.C.D    search this address first\n"
@@ -90,9 +94,12 @@ constexpr const char* kUsage =
     "  --config FILE|keep  the configuration assistant's answer\n"
     "  --calibrate P,S,U,I the energy calibration's answer (primary, secondary, voltage, current)\n"
     "  --serial N          the serial-number dialog's answer\n"
+    "  --fw DIR            firmware folder (program, stock: its newest firmware file is used)\n"
+    "  --ipe DIR           folder of the programmer tool ipecmd.exe (program)\n"
     "  --version           print the version and end\n";
 
-const std::set<std::string> kValueOptions = {"--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
+const std::set<std::string> kValueOptions = {"--fw", "--ipe",
+                                             "--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
                                              "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
                                              "--release-password", "--config", "--calibrate", "--serial",
                                              "--ssid"};
@@ -101,6 +108,8 @@ const std::set<std::string> kListOptions = {"--answer", "--on-notice"};
 const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--csv", "--i2c",
                                             "--skip-follow-up"};
 const std::set<std::string> kFunctionTestCommands = {"cputest", "proctest", "calibrate", "sdclean"};
+// The production workflows of the programming and stock buttons.
+const std::set<std::string> kProductionCommands = {"program", "stock"};
 // The password a device gets in production unless another is given.
 constexpr const char* kServicePassword = "730";
 
@@ -162,6 +171,7 @@ public:
         if (command == "cards") return listCards(count);
         static const std::set<std::string> kDeviceCommands = {"search", "setnet", "rename", "backup",
                                                               "restore", "update", "serial", "clock"};
+        if (kProductionCommands.count(command)) return productionCommand(command);
         if (!kDeviceCommands.count(command) && !kFunctionTestCommands.count(command)) {
             return usage("unknown command " + command);
         }
@@ -556,6 +566,60 @@ private:
         for (app::TextId f : findings) std::fprintf(out_, "%s\n", platform::cp1252ToUtf8(loadText(f)).c_str());
         std::fflush(out_);
         return passed ? 0 : 1;
+    }
+
+    // "program" and "stock": the starter of the window's button with the scripted operator.
+    int productionCommand(const std::string& command)
+    {
+        if (args_.positional.size() != 1) return usage(command + " takes no arguments");
+        if (command == "program" && !args_.has("--ipe")) return usage("program needs --ipe DIR");
+        if (!args_.has("--fw")) return usage(command + " needs --fw DIR");
+        if (!args_.has("--target")) return usage(command + " needs --target A.B.C.D");
+        const auto target = ops::parseFourPartAddress(args_.value("--target"));
+        if (!target) return usage("--target " + args_.value("--target") + ": not an IPv4 address");
+        ScriptedOperator script;
+        if (auto refused = readScript(script)) return *refused;
+        const std::string ssid = args_.has("--ssid") ? args_.value("--ssid") : ops::kDeviceWlanName;
+        if (ssid.size() > 32) return usage("--ssid: a network name has at most 32 characters");
+        const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
+        if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
+        // Without --card the starter refuses with 30037, as the window does without a selected card.
+        const app::NetworkCard* card = nullptr;
+        if (args_.has("--card")) {
+            const std::string text = args_.value("--card");
+            const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+            for (const auto& c : cards_) {
+                if (digits && c.index == app::parseLeadingInteger(text)) card = &c;
+            }
+            if (!card) return usage("--card " + text + ": no such card (see 'vestrolan-cli cards')");
+        }
+        app::AppSettings settings = app::CApp::instance().settings();
+        if (command == "stock") {
+            settings.serialNumberPath = args_.value("--snr");
+            if (settings.serialNumberPath.empty() ||
+                !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
+                return failWith(loadText(30040));
+            }
+        }
+        app::CApp::instance().setSettings(settings);
+        channel_.setScript(script);
+        channel_.setOperatorSign(sign);
+
+        ops::ProductionStart start;
+        start.card = card;
+        start.target = *target;
+        start.firmwareFolder = args_.value("--fw");
+        start.programmerFolder = args_.value("--ipe");
+        start.serialNumberPath = settings.serialNumberPath;
+        start.testI2c = args_.has("--i2c");
+        start.ssid = ssid;
+        start.password = args_.has("--password") ? args_.value("--password") : kServicePassword;
+        // The workflow's search runs while the busy flag is set, as after the window's button.
+        start.beforeStart = [this] { channel_.setBusy(true); };
+        const ops::StartOutcome outcome = command == "program" ? ops::startInitialProgramming(channel_, start)
+                                                               : ops::startStockUpdate(channel_, start);
+        channel_.endProgress();
+        return outcome == ops::StartOutcome::Started && *start.succeeded ? 0 : 1;
     }
 
     template <typename Params>

@@ -26,6 +26,7 @@
 #include "app/Records.h"
 #include "ops/BulkUpdate.h"
 #include "ops/DeviceListCsv.h"
+#include "ops/FunctionTests.h"
 #include "ops/InputChecks.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
@@ -257,6 +258,8 @@ void CMainDlg::buildControls()
     connect(static_cast<QPushButton*>(control(10013)), &QPushButton::clicked, this, &CMainDlg::deviceName);
     connect(static_cast<QPushButton*>(control(10014)), &QPushButton::clicked, this, &CMainDlg::backup);
     connect(static_cast<QPushButton*>(control(10015)), &QPushButton::clicked, this, &CMainDlg::restore);
+    connect(static_cast<QPushButton*>(control(10016)), &QPushButton::clicked, this, &CMainDlg::stockUpdate);
+    connect(static_cast<QPushButton*>(control(10020)), &QPushButton::clicked, this, &CMainDlg::initialProgramming);
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
     connect(languageAction_, &QAction::triggered, this, &CMainDlg::onLanguage);
@@ -574,6 +577,47 @@ void CMainDlg::exportList()
 app::SerialLog CMainDlg::serialLog() const
 {
     return app::SerialLog(theApp().serialNumberPath(), theApp().noSerialLog(), sign_);
+}
+
+// "Suchen und Updaten": the stock update of the one device at the entered address.
+void CMainDlg::stockUpdate()
+{
+    if (!theApp().settings().internalMode || mode() != OperatingMode::Stock) return;
+    if (busy_) {
+        busy_ = false;
+        return;
+    }
+    if (running_ > 0) return;
+    ops::ProductionStart start = productionStart();
+    // The entered address as far as it goes; the field need not be complete here.
+    start.target = ops::parseFourPartAddress(toCp1252(address_->text())).value_or(0);
+    start.serialNumberPath = theApp().serialNumberPath();
+    ops::startStockUpdate(*this, start);
+}
+
+// "Urladen": the initial programming of a blank board with the programmer tool.
+void CMainDlg::initialProgramming()
+{
+    if (!theApp().settings().internalMode || mode() != OperatingMode::Production) return;
+    if (running_ > 0) return;
+    ops::ProductionStart start = productionStart();
+    start.target = theApp().targetAddress();
+    start.programmerFolder = theApp().programmerPath();
+    start.testI2c = theApp().i2cTest();
+    start.ssid = ops::kDeviceWlanName;
+    ops::startInitialProgramming(*this, start);
+}
+
+ops::ProductionStart CMainDlg::productionStart()
+{
+    ops::ProductionStart start;
+    start.card = selectedCard_;
+    start.firmwareFolder = theApp().firmwarePath();
+    start.beforeStart = [this] {
+        clearDevices();
+        busy_ = true;
+    };
+    return start;
 }
 
 void CMainDlg::clearDevices()

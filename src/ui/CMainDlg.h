@@ -19,6 +19,7 @@
 #include "net/DeviceRecord.h"
 #include "ops/Starter.h"
 #include "ops/PasswordMemory.h"
+#include "ops/ProductionStarts.h"
 #include "ops/UdpCommands.h"
 #include "ui/UiPrompt.h"
 #include "ops/WorkerChannel.h"
@@ -97,6 +98,9 @@ public:
     // The service commands (buttons and the list's shortcuts).
     void search();
     void update();
+    void stockUpdate();
+    void initialProgramming();
+    ops::ProductionStart productionStart();
     void serialNumber();
     void networkConfiguration();
     void deviceName();

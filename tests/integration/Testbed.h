@@ -84,6 +84,14 @@ protected:
         added_.emplace_back(addressWithPrefix, dev);
     }
 
+    // A shell command that adds the address on the devices' side when some other program runs it
+    // (a board that "starts"); the address is removed at the end of the test like the others.
+    std::string deviceAddressCommand(const std::string& addressWithPrefix)
+    {
+        added_.emplace_back(addressWithPrefix, "vst1");
+        return "nsenter -t " + devicePid_ + " -n ip addr add " + addressWithPrefix + " dev vst1";
+    }
+
     // Adds many addresses in one go.
     void addDeviceAddresses(const std::vector<std::string>& addresses, const std::string& link)
     {

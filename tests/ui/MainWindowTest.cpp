@@ -575,3 +575,33 @@ TEST_F(MainWindow, TitleSaysWhenTheWlanJoinIsTheTestDouble)
     ASSERT_TRUE(opened);
     EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral("[WLAN test double]"))) << window->windowTitle().toStdString();
 }
+
+// "Urladen" and "Suchen und Updaten" refuse without a firmware file or a card, start nothing and
+// leave the list as it was.
+TEST_F(MainWindow, ProductionButtonsRefuseWithoutFirmwareOrCard)
+{
+    struct Case {
+        OperatingMode mode;
+        int button;
+        bool withCards;
+        int text;
+    };
+    const Case cases[] = {
+        {OperatingMode::Production, 10020, true, 30039},
+        {OperatingMode::Stock, 10016, true, 30039},
+        {OperatingMode::Stock, 10016, false, 30037},
+    };
+    for (const auto& c : cases) {
+        auto s = modeSettings(c.mode);
+        s.programmerPath = records.str();
+        ASSERT_TRUE(open(s, c.withCards ? test::fakeCards() : std::vector<app::NetworkCard>{}));
+        window->addDevice(test::record(1, 0, "Bleibt"));
+        const size_t before = prompt.shown.size();
+        ASSERT_TRUE(enabled(c.button)) << c.button;
+        static_cast<QPushButton*>(control(c.button))->click();
+        ASSERT_EQ(prompt.shown.size(), before + 1) << c.button;
+        EXPECT_EQ(prompt.shown.back().text, app::loadText(c.text));
+        EXPECT_EQ(window->runningWorkers(), 0);
+        EXPECT_EQ(list()->devices().count(), 1);
+    }
+}

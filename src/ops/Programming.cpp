@@ -1,0 +1,166 @@
+#include "ops/Programming.h"
+
+#include "app/Format.h"
+#include "ops/FunctionTests.h"
+#include "ops/LogWindow.h"
+#include "ops/Reporting.h"
+#include "ops/Search.h"
+#include "ops/WebOperations.h"
+#include "ops/Workflow.h"
+#include "platform/ChildProcess.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+namespace vst::ops {
+namespace {
+
+// The phrases in table order: the first one found decides.
+constexpr const char* kPhrases[4] = {"Operation Succeeded", "Programmer not found", "Connection error",
+                                     "Target device was not found"};
+
+}  // namespace
+
+app::TextId programmerResultText(ProgrammerResult result)
+{
+    switch (result) {
+    case ProgrammerResult::Succeeded: return 0;
+    case ProgrammerResult::NoProgrammer: return 35237;
+    case ProgrammerResult::ConnectionError: return 35238;
+    case ProgrammerResult::NoTarget: return 35239;
+    case ProgrammerResult::NoTool: return 35240;
+    case ProgrammerResult::Unknown: break;
+    }
+    return 35241;
+}
+
+std::vector<std::string> programmerArguments(const ProgrammerSettings& settings, const std::vector<std::string>& action)
+{
+    std::vector<std::string> args = {platform::joinPath(settings.toolFolder.str(), kProgrammerToolName), "-OL",
+                                     "-TP" + settings.programmerType.str(), "-P" + settings.part.str()};
+    args.insert(args.end(), action.begin(), action.end());
+    return args;
+}
+
+void ProgrammerPhraseScanner::feed(const std::string& piece)
+{
+    // The tail of what came before, short enough that no phrase found in it is counted twice
+    // but long enough that a phrase split across pieces is whole in tail + piece.
+    std::string text = tail_ + piece;
+    size_t longest = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::string_view phrase = kPhrases[i];
+        longest = std::max(longest, phrase.size());
+        if (!found_[i] && text.find(phrase) != std::string::npos) found_[i] = true;
+    }
+    const size_t keep = longest - 1;
+    tail_ = text.size() > keep ? text.substr(text.size() - keep) : text;
+}
+
+ProgrammerResult ProgrammerPhraseScanner::result() const
+{
+    for (int i = 0; i < 4; ++i) {
+        if (found_[i]) return static_cast<ProgrammerResult>(i);
+    }
+    return ProgrammerResult::Unknown;
+}
+
+ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::vector<std::string>& action,
+                               std::string* output)
+{
+    platform::ChildProcessRequest request;
+    request.arguments = programmerArguments(settings, action);
+    if (!platform::canOpenForReading(request.arguments[0])) return ProgrammerResult::NoTool;
+    request.workingFolder = settings.toolFolder.str();
+    request.timeoutMs = kProgrammerTimeoutMs;
+    ProgrammerPhraseScanner scanner;
+    const platform::ChildProcessResult run =
+        platform::runChildProcess(request, [&](const std::string& piece) { scanner.feed(piece); }, kProgrammerOutputKeep);
+    if (output) *output = run.output;
+    // A tool that could not be started or had to be killed tells nothing, whatever it printed.
+    if (!run.started || run.timedOut) return ProgrammerResult::Unknown;
+    return scanner.result();
+}
+
+bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings)
+{
+    Reporter report(window, settings.log);
+    bool ok = false;
+    report.logStep(app::loadText(35124), 10);
+    ProgrammerResult result = runProgrammer(settings, {"-E"});
+    if (result == ProgrammerResult::Succeeded) {
+        report.logStep(app::loadText(35125), 40);
+        result = runProgrammer(settings, {"-F" + settings.imagePath.str(), "-M"});
+        if (result == ProgrammerResult::Succeeded) {
+            report.logSubMessage(app::loadText(35236), kStyleInformation, false);
+            ok = true;
+        }
+    }
+    if (!ok) report.logSubMessage(app::loadText(programmerResultText(result)), kStyleExclamation, false);
+    window.setStep({std::string(), 0});
+    return ok;
+}
+
+void runInitialProgramming(ProgrammingParams& p)
+{
+    WorkerChannel& window = *p.window;
+    LogWindow* log = window.createLogWindow();
+    const std::string sign = window.operatorSign();
+    const std::string stamp = timestampText();
+    if (log) log->appendLog(recordHeader(36028, 36029, sign.c_str(), stamp.c_str()));
+    Reporter report(window, log);
+
+    report.logHeading(app::loadText(35311), 10);
+    ProgrammerSettings settings;
+    settings.toolFolder = p.toolFolder;
+    settings.programmerType = p.programmerType;
+    settings.part = p.part;
+    settings.imagePath = p.imagePath;
+    settings.log = log;
+    if (programBoard(window, settings)) {
+        platform::clock().sleep(kBoardStartWaitMs);
+        report.logHeading(app::loadText(35300), 30);
+        auto list = std::make_shared<SearchJobList>();
+        SearchJob& job = list->add();
+        job.window = &window;
+        job.card = p.card;
+        job.target = p.target;
+        job.directedOnly = true;
+        job.kind0Only = true;
+        job.devicePort = p.devicePort;
+        runSearch(job);
+        net::DeviceRecord* device = window.onlyListedDevice();
+        if (!device) {
+            if (log) log->appendLog(app::loadText(36030));
+        } else {
+            report.logHeading(app::loadText(35307), 50);
+            SerialParams clock;
+            clock.window = &window;
+            clock.device = device;
+            clock.password = p.password;
+            clock.log = log;
+            clock.webPort = p.webPort;
+            clock.devicePort = p.devicePort;
+            if (setClock(clock)) {
+                report.logHeading(app::loadText(35313), 70);
+                CpuTestParams cpu;
+                cpu.window = &window;
+                cpu.device = device;
+                cpu.password = p.password;
+                cpu.testI2c = p.testI2c;
+                cpu.ssid = p.ssid;
+                cpu.log = log;
+                cpu.webPort = p.webPort;
+                cpu.devicePort = p.devicePort;
+                if (runCpuTest(cpu) && cpu.passed) {
+                    if (log) log->appendLog("\r\n");
+                    report.logMessage(app::loadText(35411), kStyleInformation, true);
+                    p.succeeded = true;
+                }
+            }
+            cleanSdCardStep(&window, log, device, p.password, p.webPort);
+        }
+    }
+    finishWorkflow(window, log);
+}
+
+}  // namespace vst::ops

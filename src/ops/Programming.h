@@ -1,0 +1,99 @@
+#pragma once
+// Initial programming ("Urladen"): the external programmer tool writes the firmware image into a
+// blank board, then the workflow waits for the board to start, finds it at the target address,
+// sets its clock, runs the CPU test and cleans its SD card.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/FixedText.h"
+#include "app/Texts.h"
+#include "net/DeviceWebSession.h"
+#include "net/UdpProtocol.h"
+#include "ops/WorkerChannel.h"
+
+namespace vst::app {
+struct NetworkCard;
+}
+
+namespace vst::ops {
+
+class LogWindow;
+
+// The outcome of one tool run, in the order the phrases are looked for.
+enum class ProgrammerResult : int32_t {
+    Succeeded = 0,        // "Operation Succeeded"
+    NoProgrammer = 1,     // "Programmer not found"
+    ConnectionError = 2,  // "Connection error"
+    NoTarget = 3,         // "Target device was not found"
+    NoTool = 4,           // the tool is not in the tool folder
+    Unknown = 5,          // no known phrase, the tool could not be run, or it ran too long
+};
+
+// The text of a failed result (35237..35241); 0 for success.
+app::TextId programmerResultText(ProgrammerResult result);
+
+// The tool's file name, the same on every platform; it is run directly.
+inline constexpr const char* kProgrammerToolName = "ipecmd.exe";
+inline constexpr const char* kProgrammerType = "PK3";
+inline constexpr const char* kProgrammerPart = "32MZ2048ECG100";
+// A tool run that has not ended after this long is killed with everything it started.
+inline constexpr uint32_t kProgrammerTimeoutMs = 10 * 60 * 1000;
+// The board's start after programming.
+inline constexpr uint32_t kBoardStartWaitMs = 5000;
+// At most this much of the tool's output is kept as text; the phrases are looked for in all of it.
+inline constexpr size_t kProgrammerOutputKeep = 1 << 20;
+
+struct ProgrammerSettings {
+    app::FixedText<260> toolFolder;
+    app::FixedText<10> programmerType;
+    app::FixedText<20> part;
+    app::FixedText<260> imagePath;
+    LogWindow* log = nullptr;
+};
+
+// The tool's argument list: the tool path, -OL, -TP<type>, -P<part>, then the action switches.
+std::vector<std::string> programmerArguments(const ProgrammerSettings& settings,
+                                             const std::vector<std::string>& action);
+
+// Looks for the four phrases in output that arrives in pieces; a phrase split across two pieces
+// is found too.
+class ProgrammerPhraseScanner {
+public:
+    void feed(const std::string& piece);
+    ProgrammerResult result() const;
+
+private:
+    std::string tail_;
+    bool found_[4] = {false, false, false, false};
+};
+
+// Runs the tool once with the action switches (working folder: the tool folder).
+ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::vector<std::string>& action,
+                               std::string* output = nullptr);
+
+// Erase, then program; logs the steps and the outcome. True when both succeeded.
+bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings);
+
+// The parameter block of the initial-programming workflow.
+struct ProgrammingParams {
+    WorkerChannel* window = nullptr;
+    app::FixedText<260> imagePath;
+    app::FixedText<10> programmerType;
+    app::FixedText<20> part;
+    app::FixedText<260> toolFolder;
+    const app::NetworkCard* card = nullptr;
+    uint32_t target = 0;  // host byte order
+    net::Password password;
+    app::FixedText<33> ssid;
+    bool testI2c = false;
+    uint16_t devicePort = net::kDevicePort;
+    uint16_t webPort = net::kWebPort;
+    bool succeeded = false;  // out: 35411 was reported
+};
+
+// The whole workflow up to the closing sequence (finishWorkflow included); the caller's worker
+// sends WM_USER+2 and WM_USER+17 afterwards.
+void runInitialProgramming(ProgrammingParams& params);
+
+}  // namespace vst::ops

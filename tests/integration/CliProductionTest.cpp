@@ -1,0 +1,229 @@
+// The console's production workflows end to end: initial programming with the stand-in
+// programmer, and the stock update, against a simulated device in the test network.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/Texts.h"
+#include "platform/CodePage.h"
+#include "support/FirmwareFile.h"
+#include "support/TempDir.h"
+#include "Testbed.h"
+
+using namespace vst;
+
+namespace {
+
+class CliProduction : public test::Testbed {
+protected:
+    struct Run {
+        int status;
+        std::string out;
+        std::string err;
+    };
+    test::TempDir dir;
+
+    void SetUp() override
+    {
+        Testbed::SetUp();
+        if (IsSkipped()) return;
+        std::filesystem::create_directories(dir.path() / "fw");
+        std::filesystem::create_directories(dir.path() / "ipe");
+        std::filesystem::create_directories(dir.path() / "snr");
+        dir.write("snr/SNR.LOG", "");
+        // The configuration assistant's catalogue.
+        std::filesystem::copy(VST_TEMPLATES, dir.path() / "snr" / "_Vorlagen", std::filesystem::copy_options::recursive);
+        std::filesystem::copy_file(VST_IPE_STANDIN, dir.file("ipe/ipecmd.exe"));
+    }
+
+    void firmware(const std::string& digits, const std::string& version)
+    {
+        dir.write("fw/VestrolanV" + digits + ".hex", test::firmwareImage(version));
+    }
+
+    devsim::Device device(uint32_t serial = 1001)
+    {
+        auto d = test::simulatedDevice("192.168.0.101", 1, "Lager");
+        d.password = "730";
+        d.serialNumber = serial;
+        d.restartMs = 20;  // well within the station's 15 s at 50 times the speed
+        std::stringstream config;
+        config << std::ifstream(VST_DEMO_CONFIG).rdbuf();
+        d.configuration = devsim::parseBackupText(config.str()).value();
+        return d;
+    }
+
+    Run cli(const std::string& arguments)
+    {
+        const std::string command = "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+                                    VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) +
+                                    " --target 192.168.0.101 --fw " + dir.file("fw") + " " + arguments + " 2>" +
+                                    dir.file("stderr.txt");
+        FILE* pipe = ::popen(command.c_str(), "r");
+        std::string out;
+        std::array<char, 4096> buffer;
+        size_t n;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+        const int status = ::pclose(pipe);
+        std::stringstream err;
+        err << std::ifstream(dir.file("stderr.txt")).rdbuf();
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
+    }
+
+    static std::string text(int germanId) { return platform::cp1252ToUtf8(app::textAt(germanId + 10000)); }
+    static std::string line(int germanId) { return text(germanId) + "\n"; }
+    static bool has(const std::string& all, const std::string& part) { return all.find(part) != std::string::npos; }
+
+    // Temporary files the stock update left in the serial-number folder.
+    int leftovers() const
+    {
+        int count = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path() / "snr")) {
+            if (e.path().filename().string().find("_TMP") != std::string::npos) ++count;
+        }
+        return count;
+    }
+};
+
+}  // namespace
+
+// The blank board "starts" when the stand-in programs it: its address appears on the devices' side.
+TEST_F(CliProduction, ProgramFindsTheStartedBoard)
+{
+    firmware("105", "1.05");
+    startSimulator({device()});
+    dir.write("ipe/ipe-standin.conf", "power-up = " + deviceAddressCommand("192.168.0.101/24") + "\n");
+    Run r = cli("--ipe " + dir.file("ipe") + " --ssid \"\" program");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line(35411));
+    EXPECT_TRUE(has(r.err, text(35236))) << r.err;
+    const std::string calls = dir.read("ipe/ipe-calls.txt");
+    EXPECT_TRUE(has(calls, "arg\t-E\nend\ncall\n")) << calls;
+    EXPECT_TRUE(has(calls, "arg\t-F" + dir.file("fw/VestrolanV105.hex") + "\narg\t-M\nend\n")) << calls;
+}
+
+TEST_F(CliProduction, ProgramFailuresAndRefusals)
+{
+    startSimulator({device()});
+    // No firmware file: refused before the tool runs.
+    Run r = cli("--ipe " + dir.file("ipe") + " program");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line(30039));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("ipe/ipe-calls.txt")));
+
+    firmware("105", "1.05");
+    // The board never comes up: programmed, but no device is found.
+    r = cli("--ipe " + dir.file("ipe") + " --ssid \"\" program");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, text(35236)));
+    EXPECT_TRUE(has(r.err, "No single device found!")) << r.err;
+
+    // The erase fails: nothing is programmed.
+    dir.write("ipe/ipe-standin.conf", "erase = Target device was not found\n");
+    std::filesystem::remove(dir.file("ipe/ipe-calls.txt"));
+    r = cli("--ipe " + dir.file("ipe") + " program");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, text(35239)));
+    EXPECT_FALSE(has(dir.read("ipe/ipe-calls.txt"), "-M"));
+
+    r = cli("--ipe " + dir.file("nowhere") + " program");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, text(35240)));
+}
+
+TEST_F(CliProduction, StockUpdateCases)
+{
+    addDeviceAddress("192.168.0.101/24");
+    startSimulator({device()});
+    const std::string stock = "--snr " + dir.file("snr") + " --config keep stock";
+
+    // No firmware file.
+    Run r = cli(stock);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line(30039));
+
+    // The same version: no update, success.
+    firmware("105", "1.05");
+    r = cli(stock);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r.err, "The most recent version is already")) << r.err;
+    EXPECT_TRUE(has(r.out, line(35405)));
+    EXPECT_EQ(leftovers(), 0);
+
+    // The assistant cancelled: no success, the file is gone.
+    r = cli("--snr " + dir.file("snr") + " stock");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, text(36007).substr(2, 30))) << r.err;
+    EXPECT_FALSE(has(r.out, line(35405)));
+    EXPECT_EQ(leftovers(), 0);
+
+    // A newer file: the device is updated.
+    firmware("106", "1.06");
+    r = cli(stock);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(r.err, text(35309))) << r.err;
+    EXPECT_EQ(leftovers(), 0);
+
+    // No SNR.LOG: refused.
+    std::filesystem::remove(dir.file("snr/SNR.LOG"));
+    r = cli(stock);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line(30040));
+}
+
+TEST_F(CliProduction, StockUpdateWithoutSerialOrDevice)
+{
+    firmware("105", "1.05");
+    const std::string stock = "--snr " + dir.file("snr") + " --config keep stock";
+    startSimulator({device(0)});
+    // Nobody at the target address.
+    Run r = cli(stock);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, "No single device found!")) << r.err;
+
+    addDeviceAddress("192.168.0.101/24");
+    // Serial number refused (none given): red, cancelled.
+    r = cli(stock);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.err, text(36008).substr(2, 30))) << r.err;
+    // With a serial number: assigned, logged, success.
+    r = cli("--serial 4711 " + stock);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(has(dir.read("snr/SNR.LOG"), "4711"));
+    EXPECT_EQ(leftovers(), 0);
+}
+
+// Two stations share the serial-number folder; each uses a file of its own.
+TEST_F(CliProduction, TwoStockUpdatesShareTheSerialFolder)
+{
+    firmware("105", "1.05");
+    auto second = device();
+    second.mac[5] = 2;
+    second.network.address = devsim::parseIpv4("192.168.0.102").value();
+    addDeviceAddress("192.168.0.101/24");
+    addDeviceAddress("192.168.0.102/24");
+    startSimulator({device(), second});
+    Run a{}, b{};
+    std::thread one([&] { a = cli("--snr " + dir.file("snr") + " --config keep stock"); });
+    std::thread two([&] {
+        test::TempDir other;
+        const std::string command = "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + other.file("settings.ini") + " " +
+                                    VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) +
+                                    " --target 192.168.0.102 --fw " + dir.file("fw") + " --snr " + dir.file("snr") +
+                                    " --config keep stock >/dev/null 2>&1";
+        const int status = std::system(command.c_str());
+        b.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    });
+    one.join();
+    two.join();
+    EXPECT_EQ(a.status, 0) << a.err;
+    EXPECT_EQ(b.status, 0);
+    EXPECT_EQ(leftovers(), 0);
+}
