@@ -29,6 +29,7 @@
 #include "ops/FunctionTests.h"
 #include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
+#include "ops/Production.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -70,6 +71,9 @@ constexpr const char* kUsage =
     "  proctest MAC [--skip-follow-up]  process-list function test\n"
     "  calibrate MAC [--calibrate P,S,U,I]  calibrate the energy sensors\n"
     "  sdclean MAC                   delete the system files on the SD card\n"
+  "  endtest MAC                   final test of a numbered device (--snr DIR, --ssid S)\n"
+  "  repair-start MAC REPNO        start a repair (--snr DIR, --ssid S)\n"
+  "  repair-end MAC REPNO          end a repair (--snr DIR, --ssid S)\n"
     "options:\n"
     "  --card N            search on card N only (default: every card)\n"
     "  --target A.B.C.D    search this address first\n"
@@ -100,6 +104,8 @@ const std::set<std::string> kListOptions = {"--answer", "--on-notice"};
 const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--csv", "--i2c",
                                             "--skip-follow-up"};
 const std::set<std::string> kFunctionTestCommands = {"cputest", "proctest", "calibrate", "sdclean"};
+// The production workflows of one numbered device, with the record tree under --snr.
+const std::set<std::string> kProductionCommands = {"endtest", "repair-start", "repair-end"};
 // The password a device gets in production unless another is given.
 constexpr const char* kServicePassword = "730";
 
@@ -159,6 +165,10 @@ public:
 
         const int count = app::enumerateNetworkCards(&cards_);
         if (command == "cards") return listCards(count);
+        if (kProductionCommands.count(command)) {
+            if (count <= 0) return failWith(loadText(30037));
+            return productionCommand(command);
+        }
         static const std::set<std::string> kDeviceCommands = {"search", "setnet", "rename", "backup",
                                                               "restore", "update", "serial", "clock"};
         if (!kDeviceCommands.count(command) && !kFunctionTestCommands.count(command)) {
@@ -555,6 +565,57 @@ private:
         for (app::TextId f : findings) std::fprintf(out_, "%s\n", platform::cp1252ToUtf8(loadText(f)).c_str());
         std::fflush(out_);
         return passed ? 0 : 1;
+    }
+
+    // The final test and the repair: every value checked before anything is sent or written, then
+    // the button's starter with the scripted operator. Exit 0 only for the workflow's success text
+    // with every record written.
+    int productionCommand(const std::string& command)
+    {
+        const size_t wanted = command == "endtest" ? 2 : 3;
+        if (args_.positional.size() != wanted) return usage(command + ": wrong number of arguments");
+        if (!args_.has("--snr")) return usage(command + " needs --snr DIR");
+        std::optional<std::string> repairNumber;
+        if (wanted == 3) {
+            repairNumber = args_.positional[2];
+            if (repairNumber->size() > ops::kMaxFolderNumberLength) {
+                return usage("a repair number has at most " + std::to_string(ops::kMaxFolderNumberLength) +
+                             " characters");
+            }
+            if (auto refusal = ops::checkFolderNumber(*repairNumber, 30904)) return failWith(loadText(*refusal));
+        }
+        ScriptedOperator script;
+        if (auto refused = readScript(script)) return *refused;
+        const std::string ssid = args_.has("--ssid") ? args_.value("--ssid") : ops::kDeviceWlanName;
+        if (ssid.size() > 32) return usage("--ssid: a network name has at most 32 characters");
+        const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
+        if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
+        app::AppSettings settings = app::CApp::instance().settings();
+        settings.serialNumberPath = args_.value("--snr");
+        app::CApp::instance().setSettings(settings);
+        if (settings.serialNumberPath.empty() ||
+            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
+            return failWith(loadText(30040));
+        }
+        channel_.setScript(script);
+        channel_.setOperatorSign(sign);
+        channel_.setRepairNumber(repairNumber);
+
+        net::DeviceRecord* device = findDevice(args_.positional[1]);
+        if (!device) return 1;
+        ops::ProductionSettings production;
+        production.root = settings.serialNumberPath;
+        production.ssid = ssid;
+        production.password = args_.has("--password") ? args_.value("--password") : kServicePassword;
+        auto outcome = std::make_shared<ops::WorkflowOutcome>();
+        ops::StartOutcome started;
+        if (command == "endtest") started = ops::startFinalTest(channel_, device, production, outcome);
+        else if (command == "repair-start") started = ops::startRepairStart(channel_, device, production, outcome);
+        else started = ops::startRepairEnd(channel_, device, production, outcome);
+        std::fflush(out_);
+        if (started != ops::StartOutcome::Started) return 1;
+        const bool success = outcome->result == 35412 || outcome->result == 35413 || outcome->result == 35415;
+        return success && outcome->recordsWritten ? 0 : 1;
     }
 
     template <typename Params>

@@ -25,6 +25,7 @@
 #include "ops/BulkUpdate.h"
 #include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
+#include "ops/Production.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -255,6 +256,9 @@ void CMainDlg::buildControls()
     connect(static_cast<QPushButton*>(control(10013)), &QPushButton::clicked, this, &CMainDlg::deviceName);
     connect(static_cast<QPushButton*>(control(10014)), &QPushButton::clicked, this, &CMainDlg::backup);
     connect(static_cast<QPushButton*>(control(10015)), &QPushButton::clicked, this, &CMainDlg::restore);
+    for (int id : {10021, 10022, 10023}) {
+        connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this, [this, id] { productionStart(id); });
+    }
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
     connect(languageAction_, &QAction::triggered, this, &CMainDlg::onLanguage);
@@ -480,6 +484,19 @@ void CMainDlg::startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Par
 }
 
 std::optional<std::string> CMainDlg::repairNumber() { return prompt_.askRepairNumber(); }
+
+void CMainDlg::productionStart(int button)
+{
+    if (!theApp().internalMode() || mode() != OperatingMode::Production) return;
+    net::DeviceRecord* device = list_->current();
+    if (!device) return;
+    ops::ProductionSettings settings;
+    settings.root = theApp().serialNumberPath();
+    settings.showNumber = [this](const std::string& text) { batchLabel_->setText(fromCp1252(text)); };
+    if (button == 10021) ops::startFinalTest(*this, device, settings);
+    else if (button == 10022) ops::startRepairStart(*this, device, settings);
+    else ops::startRepairEnd(*this, device, settings);
+}
 
 void CMainDlg::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
 {
