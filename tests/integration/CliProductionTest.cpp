@@ -130,6 +130,13 @@ TEST_F(CliProduction, FinalTestWritesItsRecordAndSetsTheOldOneAside)
     ASSERT_EQ(aside.size(), 1u);
     EXPECT_EQ(read("SNR_00001001/" + aside[0]), "old log");
     EXPECT_EQ(simulator->device(0).configuration, (devsim::Configuration{{"Name=Lieferung"}, {"P1=Lieferung"}}));
+
+    // A record that cannot be written is told to the operator (35224) and the exit status is 1.
+    fs::remove(dir.file("snr/SNR_00001001/Endtest.log"));
+    fs::create_directories(dir.file("snr/SNR_00001001/Endtest.log/blocked"));
+    r = cli("endtest 02:00:00:00:00:01");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line(35412) + line(35224));
 }
 
 // Each failure ends without the success text and with exit 1, and the record is still written.
