@@ -1,6 +1,8 @@
 #include "app/Records.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/Format.h"
 #include "platform/FileSystem.h"
@@ -67,14 +69,48 @@ std::string timeStampedName(std::string_view path)
     return out;
 }
 
-void setRecordsAside(std::string_view folder, std::initializer_list<std::string_view> names)
+namespace {
+
+// Creates the file only when no file of that name exists; true when this call created it.
+bool claimName(const std::string& path)
+{
+    std::FILE* f = std::fopen(platform::osPath(path).string().c_str(), "wbx");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+bool setRecordAside(std::string_view path)
+{
+    std::error_code ec;
+    const auto source = platform::osPath(path);
+    if (!std::filesystem::exists(std::filesystem::symlink_status(source, ec))) return true;
+    const std::string stamped = timeStampedName(path);
+    if (stamped.empty()) return false;
+    const size_t dot = stamped.rfind('.');
+    for (int n = 1; n <= 999; ++n) {
+        const std::string candidate =
+            n == 1 ? stamped : stamped.substr(0, dot) + "_" + std::to_string(n) + stamped.substr(dot);
+        if (!claimName(candidate)) {
+            if (std::filesystem::exists(std::filesystem::symlink_status(platform::osPath(candidate), ec))) continue;
+            return false;  // the folder takes no new file
+        }
+        std::filesystem::rename(source, platform::osPath(candidate), ec);
+        if (!ec) return true;
+        std::filesystem::remove(platform::osPath(candidate), ec);
+        return false;
+    }
+    return false;
+}
+
+bool setRecordsAside(std::string_view folder, std::initializer_list<std::string_view> names)
 {
     for (std::string_view name : names) {
-        const std::string path = platform::joinPath(folder, name);
-        const std::string aside = timeStampedName(path);
-        if (aside.empty()) continue;
-        (void)platform::moveFile(path, aside);
+        if (!setRecordAside(platform::joinPath(folder, name))) return false;
     }
+    return true;
 }
 
 bool firmwareVersionFromFileName(std::string_view path, float& version)

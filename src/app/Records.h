@@ -31,9 +31,16 @@ std::string currentDateTimeText();
 // The path with "_yyyy-mm-dd-hh-mm-ss" inserted before its last "."; empty when it has none.
 std::string timeStampedName(std::string_view path);
 
-// Moves each named file of the folder to its time-stamped name; missing files and failed moves are
-// passed over.
-void setRecordsAside(std::string_view folder, std::initializer_list<std::string_view> names);
+// Moves a record to its time-stamped name without ever replacing another file: the name is
+// claimed by creating it exclusively, then the record is renamed over the claim (a rename that
+// replaces works on network shares where a no-replace rename does not). A name already taken
+// (two set-asides in one second, or another station) gets "_2", "_3", ... before the extension.
+// True when the record is missing or was moved; false when it exists and could not be moved.
+bool setRecordAside(std::string_view path);
+
+// Sets each named file of the folder aside, in order; false (the rest left in place) as soon as
+// an existing record cannot be moved.
+bool setRecordsAside(std::string_view folder, std::initializer_list<std::string_view> names);
 
 // Firmware files are named "VestrolanV" + three digits + ".hex"; the digits are the version times
 // 100. False when the name (after the last separator) does not have that form.

@@ -29,6 +29,7 @@
 #include "ops/FunctionTests.h"
 #include "ops/DeviceListCsv.h"
 #include "ops/InputChecks.h"
+#include "ops/Production.h"
 #include "ops/ProductionStarts.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
@@ -72,6 +73,9 @@ constexpr const char* kUsage =
     "  proctest MAC [--skip-follow-up]  process-list function test\n"
     "  calibrate MAC [--calibrate P,S,U,I]  calibrate the energy sensors\n"
     "  sdclean MAC                   delete the system files on the SD card\n"
+    "  endtest MAC                   final test of a numbered device (--snr DIR, --ssid S)\n"
+    "  repair-start MAC REPNO        start a repair (--snr DIR, --ssid S)\n"
+    "  repair-end MAC REPNO          end a repair (--snr DIR, --ssid S)\n"
     "  program --card N --fw DIR --ipe DIR --target A [--i2c] [--ssid S]\n"
     "                                initial programming of a blank board with the programmer tool\n"
     "  stock --card N --snr DIR --fw DIR --target A   stock update of the device at A\n"
@@ -110,6 +114,8 @@ const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "
 const std::set<std::string> kFunctionTestCommands = {"cputest", "proctest", "calibrate", "sdclean"};
 // The production workflows of the programming and stock buttons.
 const std::set<std::string> kProductionCommands = {"program", "stock"};
+// The production workflows of one numbered device, with the record tree under --snr.
+const std::set<std::string> kRecordWorkflowCommands = {"endtest", "repair-start", "repair-end"};
 // The password a device gets in production unless another is given.
 constexpr const char* kServicePassword = "730";
 
@@ -169,6 +175,10 @@ public:
 
         const int count = app::enumerateNetworkCards(&cards_);
         if (command == "cards") return listCards(count);
+        if (kRecordWorkflowCommands.count(command)) {
+            if (count <= 0) return failWith(loadText(30037));
+            return recordWorkflowCommand(command);
+        }
         static const std::set<std::string> kDeviceCommands = {"search", "setnet", "rename", "backup",
                                                               "restore", "update", "serial", "clock"};
         if (kProductionCommands.count(command)) return productionCommand(command);
@@ -620,6 +630,57 @@ private:
                                                                : ops::startStockUpdate(channel_, start);
         channel_.endProgress();
         return outcome == ops::StartOutcome::Started && *start.succeeded ? 0 : 1;
+    }
+
+    // The final test and the repair: every value checked before anything is sent or written, then
+    // the button's starter with the scripted operator. Exit 0 only for the workflow's success text
+    // with every record written.
+    int recordWorkflowCommand(const std::string& command)
+    {
+        const size_t wanted = command == "endtest" ? 2 : 3;
+        if (args_.positional.size() != wanted) return usage(command + ": wrong number of arguments");
+        if (!args_.has("--snr")) return usage(command + " needs --snr DIR");
+        std::optional<std::string> repairNumber;
+        if (wanted == 3) {
+            repairNumber = args_.positional[2];
+            if (repairNumber->size() > ops::kMaxFolderNumberLength) {
+                return usage("a repair number has at most " + std::to_string(ops::kMaxFolderNumberLength) +
+                             " characters");
+            }
+            if (auto refusal = ops::checkFolderNumber(*repairNumber, 30904)) return failWith(loadText(*refusal));
+        }
+        ScriptedOperator script;
+        if (auto refused = readScript(script)) return *refused;
+        const std::string ssid = args_.has("--ssid") ? args_.value("--ssid") : ops::kDeviceWlanName;
+        if (ssid.size() > 32) return usage("--ssid: a network name has at most 32 characters");
+        const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
+        if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
+        app::AppSettings settings = app::CApp::instance().settings();
+        settings.serialNumberPath = args_.value("--snr");
+        app::CApp::instance().setSettings(settings);
+        if (settings.serialNumberPath.empty() ||
+            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
+            return failWith(loadText(30040));
+        }
+        channel_.setScript(script);
+        channel_.setOperatorSign(sign);
+        channel_.setRepairNumber(repairNumber);
+
+        net::DeviceRecord* device = findDevice(args_.positional[1]);
+        if (!device) return 1;
+        ops::ProductionSettings production;
+        production.root = settings.serialNumberPath;
+        production.ssid = ssid;
+        production.password = args_.has("--password") ? args_.value("--password") : kServicePassword;
+        auto outcome = std::make_shared<ops::WorkflowOutcome>();
+        ops::StartOutcome started;
+        if (command == "endtest") started = ops::startFinalTest(channel_, device, production, outcome);
+        else if (command == "repair-start") started = ops::startRepairStart(channel_, device, production, outcome);
+        else started = ops::startRepairEnd(channel_, device, production, outcome);
+        std::fflush(out_);
+        if (started != ops::StartOutcome::Started) return 1;
+        const bool success = outcome->result == 35412 || outcome->result == 35413 || outcome->result == 35415;
+        return success && outcome->recordsWritten ? 0 : 1;
     }
 
     template <typename Params>

@@ -1,4 +1,5 @@
 #include "ops/InputChecks.h"
+#include <string_view>
 
 namespace vst::ops {
 
@@ -51,6 +52,22 @@ std::optional<app::TextId> checkSerialInput(const std::string& text, uint32_t& s
     }
     if (value == 0) return app::TextId{30605};
     serial = value;
+    return std::nullopt;
+}
+
+}  // namespace vst::ops
+
+namespace vst::ops {
+
+std::optional<app::TextId> checkFolderNumber(const std::string& number, app::TextId emptyText)
+{
+    if (number.empty()) return emptyText;
+    static constexpr std::string_view kForbidden = "\\/:*?\"<>|";
+    for (char c : number) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F || kForbidden.find(c) != std::string_view::npos) return kFolderNumberText;
+    }
+    if (number.back() == '.' || number.back() == ' ') return kFolderNumberText;
     return std::nullopt;
 }
 

@@ -27,3 +27,15 @@ std::optional<app::TextId> checkNetworkInput(const NetworkInput& input, NetworkV
 std::optional<app::TextId> checkSerialInput(const std::string& text, uint32_t& serial);
 
 }  // namespace vst::ops
+
+namespace vst::ops {
+
+// Text 37050: a repair or batch number that cannot be part of a folder name.
+inline constexpr app::TextId kFolderNumberText = 37050;
+
+// A repair or batch number as it becomes part of a folder name: `emptyText` when it is empty,
+// 37050 when it holds \ / : * ? " < > | or a control character, or ends with a dot or a blank
+// (the file system would drop those, so two numbers would name one folder).
+std::optional<app::TextId> checkFolderNumber(const std::string& number, app::TextId emptyText);
+
+}  // namespace vst::ops

@@ -28,6 +28,7 @@
 #include "ops/DeviceListCsv.h"
 #include "ops/FunctionTests.h"
 #include "ops/InputChecks.h"
+#include "ops/Production.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -260,6 +261,9 @@ void CMainDlg::buildControls()
     connect(static_cast<QPushButton*>(control(10015)), &QPushButton::clicked, this, &CMainDlg::restore);
     connect(static_cast<QPushButton*>(control(10016)), &QPushButton::clicked, this, &CMainDlg::stockUpdate);
     connect(static_cast<QPushButton*>(control(10020)), &QPushButton::clicked, this, &CMainDlg::initialProgramming);
+    for (int id : {10021, 10022, 10023}) {
+        connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this, [this, id] { productionStart(id); });
+    }
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
     connect(languageAction_, &QAction::triggered, this, &CMainDlg::onLanguage);
@@ -487,6 +491,19 @@ void CMainDlg::startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Par
 }
 
 std::optional<std::string> CMainDlg::repairNumber() { return prompt_.askRepairNumber(); }
+
+void CMainDlg::productionStart(int button)
+{
+    if (!theApp().internalMode() || mode() != OperatingMode::Production) return;
+    net::DeviceRecord* device = list_->current();
+    if (!device) return;
+    ops::ProductionSettings settings;
+    settings.root = theApp().serialNumberPath();
+    settings.showNumber = [this](const std::string& text) { batchLabel_->setText(fromCp1252(text)); };
+    if (button == 10021) ops::startFinalTest(*this, device, settings);
+    else if (button == 10022) ops::startRepairStart(*this, device, settings);
+    else ops::startRepairEnd(*this, device, settings);
+}
 
 void CMainDlg::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
 {

@@ -175,6 +175,8 @@ private:
     void onListSelectionChanged();
     void onListDoubleClicked(int row, int column);
     void onLanguage();
+    // "Endtest" (10021), "Reparaturstart" (10022), "Reparaturende" (10023): the button's starter.
+    void productionStart(int button);
 
     // The device password for an operation: the service password with VAZIR, the operator's for
     // a protected device, else empty; nullopt when the operator cancelled.

@@ -1,21 +1,12 @@
 #include "ui/CRepNoDlg.h"
 
 #include <QLineEdit>
-#include <QValidator>
 
+#include "ops/InputChecks.h"
 #include "ui/UiText.h"
 
 namespace vst::ui {
 namespace {
-
-class FolderNameValidator : public QValidator {
-public:
-    using QValidator::QValidator;
-    State validate(QString& input, int&) const override
-    {
-        return CRepNoDlg::isFolderNameText(input) ? Acceptable : Invalid;
-    }
-};
 
 }  // namespace
 
@@ -35,16 +26,17 @@ CRepNoDlg::CRepNoDlg(app::OperatorPrompt& prompt, QWidget* parent)
                         parent)
 {
     edit()->setMaxLength(kMaxLength);
-    edit()->setValidator(new FolderNameValidator(edit()));
 }
 
 bool CRepNoDlg::takeInput()
 {
-    if (edit()->text().isEmpty()) {
-        refuse(app::TextId{30904});
+    // The number becomes part of a folder name: what cannot be is refused, never dropped silently.
+    const std::string number = toCp1252(edit()->text());
+    if (auto refusal = ops::checkFolderNumber(number, app::TextId{30904})) {
+        refuse(*refusal);
         return false;
     }
-    repairNumber_ = toCp1252(edit()->text());
+    repairNumber_ = number;
     return true;
 }
 

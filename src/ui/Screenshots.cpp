@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <QApplication>
+#include <QLabel>
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
@@ -181,6 +182,13 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
         // Service mode: two rows selected for an update of both, the second one current.
         window.deviceList()->setCurrentCell(2, 1, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         window.setStep({app::loadText(35102), 55});
+    } else if (mode == app::OperatingMode::Production) {
+        // A final test in its CPU test step, with the device's batch number in the header.
+        if (auto* batch = qobject_cast<QLabel*>(window.control(10003))) {
+            batch->setText(ui::uiText(app::TextId{30010}) + QStringLiteral(" CH-2026-12"));
+        }
+        window.setHeading({app::loadText(35313), 60});
+        window.setStep({app::loadText(35126), 70});
     } else {
         window.setHeading({app::loadText(35313), 40});
         window.setStep({app::loadText(35126), 70});

@@ -94,11 +94,17 @@ TEST_F(Records, SettingAsideMovesExistingFilesOnly)
     EXPECT_EQ(dir.read("config-processlist_KD_2021-03-08-14-05-09.bak"), "kd");
     EXPECT_FALSE(fileExists(dir.file("config-processlist_DEF_2021-03-08-14-05-09.bak")));
 
-    // A second set-aside in the same second never overwrites the first one.
-    dir.write("Reparatur.log", "second");
-    setRecordsAside(dir.str(), {kRepairLogName});
+    // Further set-asides in the same second never overwrite the first one: they take "_2", "_3".
+    for (const char* content : {"second", "third"}) {
+        dir.write("Reparatur.log", content);
+        EXPECT_TRUE(setRecordsAside(dir.str(), {kRepairLogName}));
+    }
     EXPECT_EQ(dir.read("Reparatur_2021-03-08-14-05-09.log"), "log");
-    EXPECT_EQ(dir.read("Reparatur.log"), "second");
+    EXPECT_EQ(dir.read("Reparatur_2021-03-08-14-05-09_2.log"), "second");
+    EXPECT_EQ(dir.read("Reparatur_2021-03-08-14-05-09_3.log"), "third");
+    EXPECT_FALSE(fileExists(dir.file("Reparatur.log")));
+    // A missing record is nothing to move.
+    EXPECT_TRUE(setRecordAside(dir.file("Endtest.log")));
 }
 
 TEST_F(Records, FirmwareFileNames)

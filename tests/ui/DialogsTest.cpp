@@ -153,8 +153,14 @@ TEST_F(Dialogs, RepairNumberNeedsTextAndCannotLeaveItsFolder)
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     expectOnlyMessage(30904, app::kMbIconExclamation);
 
-    QTest::keyClicks(dialog.edit(), QStringLiteral("R-12/../..\\x:y*?\"<>|z"));
-    EXPECT_EQ(dialog.edit()->text(), "R-12....xyz") << "separators and reserved characters are not taken";
+    // Separators, reserved characters and a trailing dot or blank are refused with 37050.
+    for (const char* bad : {"R-12/..", "x:y", "a*?", "a\"b", "<a>", "a|b", "a\\b", "R1.", "R1 "}) {
+        prompt.shown.clear();
+        dialog.edit()->setText(QString::fromUtf8(bad));
+        dialog.okButton()->click();
+        EXPECT_NE(dialog.result(), QDialog::Accepted) << bad;
+        expectOnlyMessage(37050, app::kMbIconExclamation);
+    }
     dialog.edit()->setText(QString(25, QLatin1Char('7')));
     EXPECT_EQ(dialog.edit()->text().size(), 19);
     dialog.okButton()->click();

@@ -172,8 +172,13 @@ public:
     std::optional<std::string> runConfigurationAssistant(const std::string&, bool) override
     {
         ++configurationRequests;
-        return std::nullopt;
+        if (configurations.empty()) return std::nullopt;
+        auto answer = configurations.front();
+        configurations.pop_front();
+        return answer;
     }
+    // The configuration assistant's answers in order (nullopt: cancelled; cancelled when empty).
+    std::deque<std::optional<std::string>> configurations;
 
     bool calibrateEnergySensor(config::CalibrationRequest&) override
     {

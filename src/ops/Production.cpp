@@ -1,0 +1,490 @@
+#include "ops/Production.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "app/Format.h"
+#include "app/OperatorPrompt.h"
+#include "app/Records.h"
+#include "app/SerialLog.h"
+#include "ops/InputChecks.h"
+#include "ops/LogWindow.h"
+#include "ops/Reporting.h"
+#include "ops/UdpCommands.h"
+#include "ops/WebOperations.h"
+#include "ops/Workflow.h"
+#include "platform/FileSystem.h"
+
+namespace vst::ops {
+namespace {
+
+// Room a set-aside name needs beyond its record's name: "_yyyy-mm-dd-hh-mm-ss" and "_NNN".
+constexpr size_t kAsideExtra = 20 + 4;
+// A path field holds 259 bytes and its terminator.
+constexpr size_t kMaxPath = 259;
+
+// True when every record the workflow writes in the folder, and each one's set-aside name,
+// fits the path field: a path that would not fit is refused, never cut to another name.
+bool pathsFit(const std::string& folder, std::initializer_list<const char*> names)
+{
+    for (const char* name : names) {
+        if (platform::joinPath(folder, name).size() + kAsideExtra > kMaxPath) return false;
+    }
+    return true;
+}
+
+// Versions go in as text with a decimal point whatever the locale.
+std::string withVersionsAsText(std::string format)
+{
+    for (size_t at; (at = format.find("%.4f")) != std::string::npos;) format.replace(at, 4, "%s");
+    return format;
+}
+
+std::string versionText(float v) { return app::formatFixed(v, 4); }
+
+std::string finalTestHeader(const FinalTestBlock& b, const std::string& sign, const std::string& when)
+{
+    std::string text = recordHeader(36031, 36032, sign.c_str(), b.batchNumber.c_str(),
+                                    static_cast<int>(b.device->serialNumber), when.c_str());
+    const auto& m = b.device->mac;
+    text += app::formatText(withVersionsAsText(app::loadText(36033)), m[0], m[1], m[2], m[3], m[4], m[5],
+                            versionText(b.device->appVersion).c_str(),
+                            versionText(b.device->bootloaderVersion).c_str());
+    return text;
+}
+
+std::string repairDeviceBlock(const net::DeviceRecord& d)
+{
+    const auto& m = d.mac;
+    const uint32_t a = d.address;
+    return app::formatText(withVersionsAsText(app::loadText(36036)), d.name.c_str(), static_cast<int>(a & 0xFF),
+                           static_cast<int>((a >> 8) & 0xFF), static_cast<int>((a >> 16) & 0xFF),
+                           static_cast<int>((a >> 24) & 0xFF), m[0], m[1], m[2], m[3], m[4], m[5],
+                           versionText(d.appVersion).c_str(), versionText(d.bootloaderVersion).c_str());
+}
+
+// The device operations of the workflows, each with the current record.
+struct Steps {
+    WorkerChannel& window;
+    LogWindow* log;
+    Reporter report;
+    net::DeviceRecord* device;
+    net::Password password;
+    app::FixedText<33> ssid;
+    uint16_t webPort;
+    uint16_t devicePort;
+    bool cpuPassed = false;
+    bool processPassed = false;
+
+    bool configurationIntoDevice(const std::string& path)
+    {
+        UdpCommandParams p;
+        p.window = &window;
+        p.device = device;
+        p.password = password;
+        p.filePath.assign(path);
+        p.log = log;
+        p.devicePort = devicePort;
+        if (!restoreConfiguration(p)) return false;
+        // The restore may have replaced the record in the device list.
+        if (net::DeviceRecord* current = window.currentDevice()) device = current;
+        return true;
+    }
+
+    bool configurationFromDevice(const std::string& path)
+    {
+        UdpCommandParams p;
+        p.window = &window;
+        p.device = device;
+        p.password = password;
+        p.filePath.assign(path);
+        p.log = log;
+        p.devicePort = devicePort;
+        return backupConfiguration(p);
+    }
+
+    template <typename Params>
+    Params params()
+    {
+        Params p;
+        p.window = &window;
+        p.device = device;
+        p.password = password;
+        p.log = log;
+        p.webPort = webPort;
+        return p;
+    }
+
+    bool calibration() { auto p = params<DeviceStepParams>(); return runCalibration(p); }
+
+    bool cpuTest()
+    {
+        auto p = params<CpuTestParams>();
+        p.devicePort = devicePort;
+        p.ssid = ssid;
+        const bool ok = runCpuTest(p);
+        cpuPassed = ok && p.passed;
+        return ok;
+    }
+
+    bool processTest()
+    {
+        auto p = params<ProcessTestParams>();
+        const bool ok = runProcessListTest(p);
+        processPassed = ok && p.passed;
+        return ok;
+    }
+
+    bool serialNumber(uint32_t serial)
+    {
+        // As the serial-number dialog sets them, then the operation sends the number.
+        device->serialModified = true;
+        device->serialNumber = serial;
+        auto p = params<SerialParams>();
+        p.devicePort = devicePort;
+        if (!setSerialNumber(p)) return false;
+        if (net::DeviceRecord* current = window.currentDevice()) device = current;
+        return true;
+    }
+
+    void result(app::TextId text, WorkflowOutcome& outcome)
+    {
+        if (log) log->appendLog("\r\n");
+        report.logMessage(app::loadText(text), kStyleInformation, true);
+        outcome.result = text;
+    }
+
+    // A record that could not be written is told to the operator before the log is closed.
+    void recordFailed(WorkflowOutcome& outcome)
+    {
+        outcome.recordsWritten = false;
+        report.logMessage(app::loadText(35224), kStyleError, true);
+    }
+};
+
+Steps stepsFor(WorkerChannel& window, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
+               const app::FixedText<33>& ssid, uint16_t webPort, uint16_t devicePort)
+{
+    return Steps{window, log, Reporter(window, log), device, password, ssid, webPort, devicePort};
+}
+
+bool containsRepairEndHeading(const std::string& logText)
+{
+    // Whichever language wrote the heading: its CR LF reads as one LF in the text.
+    for (unsigned id : {36038u, 46038u}) {
+        std::string heading = app::textAt(id);
+        for (size_t at; (at = heading.find("\r\n")) != std::string::npos;) heading.replace(at, 2, "\n");
+        if (!heading.empty() && logText.find(heading) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// The log appended to an existing repair log in one replace, so the file is never half-written.
+bool appendWhole(const std::string& path, const std::string& text)
+{
+    std::error_code ec;
+    std::string old;
+    if (std::filesystem::exists(platform::osPath(path), ec)) {
+        auto bytes = platform::readFileBytes(platform::osPath(path));
+        if (!bytes) return false;
+        old = std::move(*bytes);
+    }
+    return app::writeTextFile(path, old + text, false);
+}
+
+void showNumber(const ProductionSettings& settings, app::TextId label, const std::string& number)
+{
+    if (settings.showNumber) settings.showNumber(app::loadText(label) + " " + number);
+}
+
+// The repair number from the dialog, checked as a folder name; nullopt after a refusal or cancel.
+std::optional<std::string> askRepairNumber(StarterHost& host, app::TextId folderText, StartOutcome& outcome)
+{
+    auto number = host.repairNumber();
+    if (!number) {
+        outcome = StartOutcome::Cancelled;
+        return std::nullopt;
+    }
+    if (auto refusal = checkFolderNumber(*number, 30904)) {
+        outcome = refuse(host, *refusal, app::kMbIconExclamation);
+        return std::nullopt;
+    }
+    if (number->size() > kMaxFolderNumberLength) {
+        outcome = refuse(host, folderText, app::kMbIconError);
+        return std::nullopt;
+    }
+    return number;
+}
+
+}  // namespace
+
+bool isProductionSerial(uint32_t serial) { return serial >= 1 && serial <= app::kMaxSerialNumber; }
+
+void runFinalTest(WorkerChannel& window, FinalTestBlock& b, WorkflowOutcome& outcome)
+{
+    LogWindow* log = window.createLogWindow();
+    const std::string when = timestampText();
+    const std::string sign = window.operatorSign();
+    if (log) log->appendLog(finalTestHeader(b, sign, when));
+    Steps s = stepsFor(window, log, b.device, b.password, b.ssid, b.webPort, b.devicePort);
+    const std::string folder = b.folder.str();
+
+    s.report.logHeading(app::loadText(35305), 20);
+    bool ok = s.configurationIntoDevice(platform::joinPath(folder, app::kConfigurationName));
+    if (ok) {
+        s.report.logHeading(app::loadText(35312), 40);
+        ok = s.calibration();
+    }
+    if (ok) {
+        s.report.logHeading(app::loadText(35313), 60);
+        ok = s.cpuTest();
+    }
+    if (ok) {
+        s.report.logHeading(app::loadText(35314), 80);
+        ok = s.processTest();
+    }
+    if (ok && s.cpuPassed && s.processPassed) s.result(35412, outcome);
+    cleanSdCardStep(&window, log, s.device, s.password, s.webPort);
+    const std::string text = log ? log->text() : std::string();
+    if (!app::writeTextFile(platform::joinPath(folder, app::kFinalTestLogName), text, false)) s.recordFailed(outcome);
+    finishWorkflow(window, log);
+}
+
+void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome& outcome)
+{
+    LogWindow* log = window.createLogWindow();
+    const std::string when = timestampText();
+    const std::string sign = window.operatorSign();
+    const uint32_t serial = b.newSerialNumber != 0 ? b.newSerialNumber : b.device->serialNumber;
+    if (log) {
+        log->appendLog(recordHeader(36034, 36035, sign.c_str(), b.repairNumber.c_str(), static_cast<int>(serial),
+                                    when.c_str()));
+        log->appendLog(repairDeviceBlock(*b.device));
+    }
+    Steps s = stepsFor(window, log, b.device, b.password, b.ssid, b.webPort, b.devicePort);
+    const std::string folder = b.folder.str();
+    const std::string customer = platform::joinPath(folder, app::kCustomerConfigurationName);
+    const std::string test = platform::joinPath(folder, app::kDefaultConfigurationName);
+
+    s.report.logHeading(app::loadText(35302), 20);
+    bool ok = s.configurationFromDevice(customer);
+    if (ok) {
+        s.report.setHeading(app::loadText(35316), 30);
+        auto configuration = window.askConfiguration(app::readTextFile(customer), true);
+        if (!configuration) {
+            if (log) log->appendLog(app::loadText(36037));
+            ok = false;
+        } else if (!app::writeTextFile(test, *configuration, false)) {
+            s.recordFailed(outcome);
+            ok = false;
+        }
+    }
+    if (ok) {
+        s.report.logHeading(app::loadText(35305), 40);
+        ok = s.configurationIntoDevice(test);
+    }
+    if (ok && b.newSerialNumber != 0) {
+        s.report.logHeading(app::loadText(35308), 60);
+        ok = s.serialNumber(b.newSerialNumber);
+    }
+    if (ok) {
+        s.report.logHeading(app::loadText(35313), 70);
+        ok = s.cpuTest();
+    }
+    if (ok) {
+        s.report.logHeading(app::loadText(35314), 85);
+        ok = s.processTest();
+    }
+    if (ok) s.result(s.cpuPassed && s.processPassed ? 35413 : 35414, outcome);
+    cleanSdCardStep(&window, log, s.device, s.password, s.webPort);
+    // The log and the empty line pair that separates it from the repair end, in one replace.
+    const std::string text = (log ? log->text() : std::string()) + "\r\n\r\n";
+    if (!app::writeTextFile(platform::joinPath(folder, app::kRepairLogName), text, false)) s.recordFailed(outcome);
+    finishWorkflow(window, log);
+}
+
+void runRepairEnd(WorkerChannel& window, RepairEndBlock& b, WorkflowOutcome& outcome)
+{
+    LogWindow* log = window.createLogWindow();
+    const std::string when = timestampText();
+    const std::string sign = window.operatorSign();
+    if (log) {
+        log->appendLog(recordHeader(36038, 36039, sign.c_str(), b.repairNumber.c_str(),
+                                    static_cast<int>(b.device->serialNumber), when.c_str()));
+    }
+    Steps s = stepsFor(window, log, b.device, b.password, b.ssid, b.webPort, b.devicePort);
+    const std::string folder = b.folder.str();
+
+    s.report.logHeading(app::loadText(35305), 20);
+    bool ok = s.configurationIntoDevice(platform::joinPath(folder, app::kDefaultConfigurationName));
+    if (ok) {
+        s.report.logHeading(app::loadText(35313), 40);
+        ok = s.cpuTest();
+    }
+    if (ok) {
+        s.report.logHeading(app::loadText(35314), 60);
+        ok = s.processTest() && s.cpuPassed && s.processPassed;
+    }
+    if (ok && b.customerConfiguration) {
+        // The customer's configuration goes back only into a device that passed both tests.
+        s.report.logHeading(app::loadText(35304), 80);
+        ok = s.configurationIntoDevice(platform::joinPath(folder, app::kCustomerConfigurationName));
+    }
+    if (ok) s.result(35415, outcome);
+    cleanSdCardStep(&window, log, s.device, s.password, s.webPort);
+    if (!appendWhole(platform::joinPath(folder, app::kRepairLogName), log ? log->text() : std::string())) {
+        s.recordFailed(outcome);
+    }
+    finishWorkflow(window, log);
+}
+
+StartOutcome startFinalTest(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
+                            std::shared_ptr<WorkflowOutcome> outcome)
+{
+    if (!device) return StartOutcome::Refused;
+    if (!isProductionSerial(device->serialNumber)) return refuse(host, 30048, app::kMbIconExclamation);
+    const std::string folder = app::deviceFolder(settings.root, device->serialNumber);
+    if (!pathsFit(folder, {app::kConfigurationName, app::kFinalTestLogName, app::kBatchFileName})) {
+        return refuse(host, 30047, app::kMbIconError);
+    }
+
+    std::string batch = app::readTextFile(platform::joinPath(folder, app::kBatchFileName));
+    if (batch.empty() && !confirm(host, 30044)) return StartOutcome::Cancelled;
+    batch.erase(std::remove(batch.begin(), batch.end(), '\n'), batch.end());
+
+    const std::string logPath = platform::joinPath(folder, app::kFinalTestLogName);
+    const bool logExists = app::fileExists(logPath);
+    if (logExists && !confirm(host, 30045)) return StartOutcome::Cancelled;
+
+    const std::string configPath = platform::joinPath(folder, app::kConfigurationName);
+    std::optional<std::string> configuration;
+    if (!app::fileExists(configPath)) {
+        if (!confirm(host, 30046)) return StartOutcome::Cancelled;
+        configuration = host.configurationAssistant(std::string(), true);
+        if (!configuration) return StartOutcome::Cancelled;
+    }
+    if (!platform::createDirectory(folder)) return refuse(host, 30047, app::kMbIconError);
+    // Only now, with every answer given, the old log goes aside; it must not be overwritten later.
+    if (logExists && !app::setRecordAside(logPath)) return refuse(host, 30047, app::kMbIconError);
+    if (configuration && !app::writeTextFile(configPath, *configuration, false)) {
+        return refuse(host, 35224, app::kMbIconError);
+    }
+
+    const std::string shown = batch.empty() ? "???" : batch;
+    showNumber(settings, 30010, shown);
+    FinalTestBlock block;
+    block.device = device;
+    block.password.assign(settings.password);
+    block.batchNumber.assign(shown);
+    block.folder.assign(folder);
+    block.ssid.assign(settings.ssid);
+    block.webPort = settings.webPort;
+    block.devicePort = settings.devicePort;
+    if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
+    host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runFinalTest(window, block, *outcome); },
+                       WorkerEnd::Finished);
+    return StartOutcome::Started;
+}
+
+StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
+                              std::shared_ptr<WorkflowOutcome> outcome)
+{
+    if (!device) return StartOutcome::Refused;
+    StartOutcome refused = StartOutcome::Cancelled;
+    const auto number = askRepairNumber(host, 30050, refused);
+    if (!number) return refused;
+
+    uint32_t newSerial = 0;
+    if (!isProductionSerial(device->serialNumber)) {
+        // The dialog sets the number in the record; the record keeps its old one until the worker
+        // sends the new number, so a start that ends here leaves the list as it was.
+        const uint32_t oldSerial = device->serialNumber;
+        const bool oldModified = device->serialModified;
+        const bool entered = host.enterSerialNumber();
+        newSerial = device->serialNumber;
+        device->serialNumber = oldSerial;
+        device->serialModified = oldModified;
+        if (!entered) return StartOutcome::Cancelled;
+        if (!isProductionSerial(newSerial)) return refuse(host, 35221, app::kMbIconExclamation);
+    }
+    const uint32_t serial = newSerial != 0 ? newSerial : device->serialNumber;
+    const std::string deviceDir = app::deviceFolder(settings.root, serial);
+    const std::string folder = app::repairFolder(settings.root, serial, *number);
+    if (!pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName})) {
+        return refuse(host, 30050, app::kMbIconError);
+    }
+    if (!platform::createDirectory(deviceDir)) return refuse(host, 30050, app::kMbIconError);
+    if (app::directoryExists(folder)) {
+        if (!confirm(host, 30049)) return StartOutcome::Cancelled;
+        if (!app::setRecordsAside(folder, {app::kRepairLogName, app::kDefaultConfigurationName,
+                                           app::kCustomerConfigurationName})) {
+            return refuse(host, 30050, app::kMbIconError);
+        }
+    } else if (!platform::createDirectory(folder)) {
+        return refuse(host, 30050, app::kMbIconError);
+    }
+
+    showNumber(settings, 30009, *number);
+    RepairStartBlock block;
+    block.device = device;
+    block.password.assign(settings.password);
+    block.newSerialNumber = newSerial;
+    block.repairNumber.assign(*number);
+    block.folder.assign(folder);
+    block.ssid.assign(settings.ssid);
+    block.webPort = settings.webPort;
+    block.devicePort = settings.devicePort;
+    if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
+    host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairStart(window, block, *outcome); },
+                       WorkerEnd::Finished);
+    return StartOutcome::Started;
+}
+
+StartOutcome startRepairEnd(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
+                            std::shared_ptr<WorkflowOutcome> outcome)
+{
+    if (!device) return StartOutcome::Refused;
+    StartOutcome refused = StartOutcome::Cancelled;
+    const auto number = askRepairNumber(host, 30054, refused);
+    if (!number) return refused;
+    if (!isProductionSerial(device->serialNumber)) return refuse(host, 30055, app::kMbIconExclamation);
+    const std::string folder = app::repairFolder(settings.root, device->serialNumber, *number);
+    if (!pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName})) {
+        return refuse(host, 30054, app::kMbIconExclamation);
+    }
+    if (!app::directoryExists(folder)) return refuse(host, 30054, app::kMbIconExclamation);
+
+    const std::string logText = app::readTextFile(platform::joinPath(folder, app::kRepairLogName));
+    if (containsRepairEndHeading(logText) && !confirm(host, 30051)) return StartOutcome::Cancelled;
+
+    const std::string testPath = platform::joinPath(folder, app::kDefaultConfigurationName);
+    if (!app::fileExists(testPath)) {
+        if (!confirm(host, 30052)) return StartOutcome::Cancelled;
+        auto configuration = host.configurationAssistant(std::string(), true);
+        if (!configuration) return StartOutcome::Cancelled;
+        if (!app::writeTextFile(testPath, *configuration, false)) return refuse(host, 35224, app::kMbIconError);
+    }
+    bool customer = true;
+    if (!app::fileExists(platform::joinPath(folder, app::kCustomerConfigurationName))) {
+        if (!confirm(host, 30053)) return StartOutcome::Cancelled;
+        customer = false;
+    }
+
+    showNumber(settings, 30009, *number);
+    RepairEndBlock block;
+    block.device = device;
+    block.password.assign(settings.password);
+    block.repairNumber.assign(*number);
+    block.folder.assign(folder);
+    block.ssid.assign(settings.ssid);
+    block.customerConfiguration = customer;
+    block.webPort = settings.webPort;
+    block.devicePort = settings.devicePort;
+    if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
+    host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairEnd(window, block, *outcome); },
+                       WorkerEnd::Finished);
+    return StartOutcome::Started;
+}
+
+}  // namespace vst::ops

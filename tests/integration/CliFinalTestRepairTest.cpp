@@ -1,0 +1,267 @@
+// The final test, repair start and repair end from the console against a simulated device: the
+// scripted operator, the exit status, and the record files in the serial-number tree.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/Format.h"
+#include "app/Texts.h"
+#include "platform/CodePage.h"
+#include "support/TempDir.h"
+#include "Testbed.h"
+
+using namespace vst;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kMac = "02:00:00:00:00:01";
+
+class CliRecordWorkflows : public test::Testbed {
+protected:
+    struct Run {
+        int status;
+        std::string out;
+        std::string err;
+    };
+    test::TempDir dir;
+    devsim::Configuration customer{{"Name=Kunde", "Intervall=60"}, {"P1=Zaehler"}};
+
+    void SetUp() override
+    {
+        Testbed::SetUp();
+        if (IsSkipped()) return;
+        fs::create_directory(dir.file("snr"));
+        dir.write("snr/SNR.LOG", "");
+        fs::copy(VST_TEMPLATES_PATH, dir.file("snr/_Vorlagen"), fs::copy_options::recursive);
+        addDeviceAddress("192.168.0.101/24");
+    }
+
+    void start(std::function<void(devsim::Device&)> configure = {})
+    {
+        if (simulator) simulator->stop();
+        simulator.reset();
+        auto d = test::simulatedDevice("192.168.0.101", 1, "Prüfling");
+        d.password = "730";
+        d.configuration = customer;
+        d.restartMs = 100;  // back before the station looks for it again
+        if (configure) configure(d);
+        startSimulator({d});
+    }
+
+    Run cli(const std::string& arguments)
+    {
+        const std::string command = "VESTROLAN_TIME_SCALE=200 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+                                    VST_CLI_PATH + " --lang en --target 192.168.0.101 --directed-only --snr " +
+                                    dir.file("snr") + " --ssid '' " + arguments + " 2>" + dir.file("stderr.txt");
+        FILE* pipe = ::popen(command.c_str(), "r");
+        std::string out;
+        std::array<char, 4096> buffer;
+        size_t n;
+        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
+        const int status = ::pclose(pipe);
+        std::stringstream err;
+        err << std::ifstream(dir.file("stderr.txt")).rdbuf();
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
+    }
+
+    std::string read(const std::string& name) const
+    {
+        std::stringstream s;
+        s << std::ifstream(dir.file("snr/" + name), std::ios::binary).rdbuf();
+        return s.str();
+    }
+    bool exists(const std::string& name) const { return fs::exists(dir.file("snr/" + name)); }
+    // The names in a folder of the tree that begin with `prefix`.
+    std::vector<std::string> named(const std::string& folder, const std::string& prefix) const
+    {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir.file("snr/" + folder))) {
+            const std::string name = e.path().filename().string();
+            if (name.rfind(prefix, 0) == 0) out.push_back(name);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+
+    static std::string en(int germanId) { return app::textAt(static_cast<unsigned>(germanId + 10000)); }
+    static std::string line(int germanId) { return platform::cp1252ToUtf8(en(germanId)) + "\n"; }
+    // The "date" value of a header, as the log wrote it.
+    static std::string dateIn(const std::string& log, size_t from = 0)
+    {
+        const size_t at = log.find("  - date: ", from) + 10;
+        return log.substr(at, log.find("\r\n", at) - at);
+    }
+};
+
+}  // namespace
+
+TEST_F(CliRecordWorkflows, FinalTestWritesItsRecordAndSetsTheOldOneAside)
+{
+    start();
+    fs::create_directory(dir.file("snr/SNR_00001001"));
+    dir.write("snr/SNR_00001001/Charge.txt", "CH-7\r\n");
+    dir.write("snr/SNR_00001001/Endtest.log", "old log");
+    dir.write("snr/SNR_00001001/config-processlist.bak", "Name=Lieferung\r\n\r\nP1=Lieferung\r\n");
+
+    // No to 30045 leaves everything as it was.
+    Run r = cli("endtest 02:00:00:00:00:01");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(read("SNR_00001001/Endtest.log"), "old log");
+
+    r = cli("--answer 30045=yes endtest 02:00:00:00:00:01");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line(35412));
+    const std::string log = read("SNR_00001001/Endtest.log");
+    const std::string header =
+        app::formatText(en(36032), en(36031).c_str(), "CLI", "CH-7", 1001, dateIn(log).c_str()) +
+        "\r\ndevice information:\r\n  - MAC address: 02:00:00:00:00:01\r\n  - app version: 1.0500\r\n"
+        "  - bootloader version: 1.0200\r\n\r\n" + en(35305) + ":\r\n";
+    EXPECT_EQ(log.substr(0, header.size()), header);
+    EXPECT_NE(log.find("MSG: " + en(35412) + "\r\n"), std::string::npos);
+    EXPECT_NE(log.find(en(35315)), std::string::npos);
+    const auto aside = named("SNR_00001001", "Endtest_");
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_EQ(read("SNR_00001001/" + aside[0]), "old log");
+    EXPECT_EQ(simulator->device(0).configuration, (devsim::Configuration{{"Name=Lieferung"}, {"P1=Lieferung"}}));
+
+    // A record that cannot be written is told to the operator (35224) and the exit status is 1.
+    fs::remove(dir.file("snr/SNR_00001001/Endtest.log"));
+    fs::create_directories(dir.file("snr/SNR_00001001/Endtest.log/blocked"));
+    r = cli("endtest 02:00:00:00:00:01");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line(35412) + line(35224));
+}
+
+// Each failure ends without the success text and with exit 1, and the record is still written.
+TEST_F(CliRecordWorkflows, FinalTestFailures)
+{
+    struct Case {
+        const char* name;
+        std::string configuration;
+        std::function<void(devsim::Device&)> device;
+        std::string inLog;  // an English text the log must hold
+    };
+    const std::vector<Case> cases = {
+        {"restore fails", std::string("Name=\0x\r\n", 9), {}, ""},
+        {"CPU findings", "Name=L\r\n", [](devsim::Device& d) { d.web.devInfo.push_back({"extrtc", "RTC steht"}); },
+         en(35255)},
+        {"calibration cancelled", "Name=L\r\n",
+         [](devsim::Device& d) { d.web.calibrationItems = {"ENG;AIN1;3;1,0.5,2.0"}; }, en(35247)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(c.device);
+        fs::remove_all(dir.file("snr/SNR_00001001"));
+        fs::create_directory(dir.file("snr/SNR_00001001"));
+        dir.write("snr/SNR_00001001/config-processlist.bak", c.configuration);
+        Run r = cli("--answer 30044=yes endtest 02:00:00:00:00:01");
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.out.find(line(35412)), std::string::npos);
+        const std::string log = read("SNR_00001001/Endtest.log");
+        EXPECT_NE(log.find("  - batch number: ???\r\n"), std::string::npos);
+        EXPECT_EQ(log.find("MSG: " + en(35412)), std::string::npos);
+        EXPECT_NE(log.find(en(35315)), std::string::npos);  // the cleanup still ran
+        if (!c.inLog.empty()) {
+            EXPECT_NE(log.find(c.inLog), std::string::npos) << log;
+        }
+    }
+}
+
+TEST_F(CliRecordWorkflows, RepairStartThenRepairEnd)
+{
+    start([](devsim::Device& d) { d.serialNumber = devsim::kNoSerialNumber; });
+    // A device without a number gets the one given, after the test configuration went in.
+    Run r = cli("--config keep --serial 4711 repair-start 02:00:00:00:00:01 R-1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.out.size(), line(35413).size());
+    EXPECT_EQ(r.out.substr(r.out.size() - line(35413).size()), line(35413));
+    EXPECT_EQ(simulator->device(0).serialNumber, 4711u);
+    const std::string folder = "SNR_00004711/REP_R-1/";
+    EXPECT_EQ(devsim::parseBackupText(read(folder + "config-processlist_KD.bak")), customer);
+    EXPECT_TRUE(exists(folder + "config-processlist_DEF.bak"));
+    const std::string startLog = read(folder + "Reparatur.log");
+    EXPECT_EQ(startLog.substr(0, startLog.find("  - date: ")),
+              en(36034) + "  - editor: CLI\r\n  - repair number: R-1\r\n  - device: 00004711\r\n");
+    ASSERT_GE(startLog.size(), 4u);
+    EXPECT_EQ(startLog.substr(startLog.size() - 4), "\r\n\r\n");
+    EXPECT_LT(startLog.find(en(35305)), startLog.find(en(35308)));
+
+    // The end: the tests pass, the customer's configuration goes back, the log is appended.
+    start([](devsim::Device& d) {
+        d.serialNumber = 4711;
+        d.configuration = {{"Name=Test"}, {}};
+    });
+    r = cli("repair-end 02:00:00:00:00:01 R-1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line(35415));
+    EXPECT_EQ(simulator->device(0).configuration, customer);
+    const std::string whole = read(folder + "Reparatur.log");
+    ASSERT_EQ(whole.substr(0, startLog.size()), startLog);
+    const std::string endLog = whole.substr(startLog.size());
+    EXPECT_EQ(endLog.substr(0, endLog.find("  - date: ")),
+              en(36038) + "  - editor: CLI\r\n  - repair number: R-1\r\n  - device: 00004711\r\n");
+    EXPECT_NE(endLog.find(en(35304) + ":\r\n"), std::string::npos);
+
+    // A second end is asked about (30051) whichever language wrote the first.
+    r = cli("--lang de repair-end 02:00:00:00:00:01 R-1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read(folder + "Reparatur.log"), whole);
+}
+
+TEST_F(CliRecordWorkflows, RepairFailuresAndRefusals)
+{
+    start();
+    // The assistant cancelled: the customer configuration is saved, no test configuration.
+    Run r = cli("repair-start 02:00:00:00:00:01 R2");
+    EXPECT_EQ(r.status, 1);
+    const std::string folder = "SNR_00001001/REP_R2/";
+    EXPECT_TRUE(exists(folder + "config-processlist_KD.bak"));
+    EXPECT_FALSE(exists(folder + "config-processlist_DEF.bak"));
+    EXPECT_NE(read(folder + "Reparatur.log").find(en(36037)), std::string::npos);
+
+    // Errors found at the start: 35414 and exit 1; at the end no message and the test
+    // configuration stays in the device.
+    start([](devsim::Device& d) { d.web.devInfo.push_back({"spstate", "halt"}); });
+    r = cli("--config keep --answer 30049=yes repair-start 02:00:00:00:00:01 R2");
+    EXPECT_EQ(r.status, 1);
+    ASSERT_GE(r.out.size(), line(35414).size());
+    EXPECT_EQ(r.out.substr(r.out.size() - line(35414).size()), line(35414));
+    EXPECT_EQ(named("SNR_00001001/REP_R2", "Reparatur_").size(), 1u);  // the first log set aside
+    r = cli("repair-end 02:00:00:00:00:01 R2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(simulator->device(0).configuration, devsim::parseBackupText(read(folder + "config-processlist_DEF.bak")));
+    EXPECT_EQ(read(folder + "Reparatur.log").find(en(35304)), std::string::npos);
+
+    // Customer configuration absent: with Yes to 30053 the end succeeds without restoring it.
+    start();
+    fs::remove(dir.file("snr/" + folder + "config-processlist_KD.bak"));
+    r = cli("--answer 30051=yes --answer 30053=yes repair-end 02:00:00:00:00:01 R2");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, line(35415));
+    EXPECT_EQ(read(folder + "Reparatur.log").rfind(en(35304)), std::string::npos);
+
+    // Numbers that cannot be folder names, and an unknown repair, start nothing.
+    const size_t requests = simulator->device(0).webState.requests;
+    for (const char* bad : {"'R/3'", "'R3.'", "'R 3 '", "'a|b'"}) {
+        r = cli(std::string("repair-start 02:00:00:00:00:01 ") + bad);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.out, line(37050)) << bad;
+    }
+    r = cli("repair-start 02:00:00:00:00:01 R12345678901234567890");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("usage"), std::string::npos);
+    r = cli("repair-end 02:00:00:00:00:01 R9");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line(30054));
+    EXPECT_EQ(simulator->device(0).webState.requests, requests);
+    EXPECT_FALSE(exists("SNR_00001001/REP_R9"));
+}

@@ -1,0 +1,137 @@
+// The production round of the main window against a simulated device in the private test
+// network: final test, repair start and repair end started by their buttons, the dialogs and the
+// log window answered by the scripted operator, the records checked in the serial-number tree.
+#include <QTimer>
+
+#include "app/Records.h"
+#include "ui/COutputDlg.h"
+
+#include "Testbed.h"
+#include "WindowFixture.h"
+
+using namespace vst;
+
+namespace {
+
+constexpr int kWorkerTimeoutMs = 120000;
+
+class ProductionRound : public test::Testbed {
+protected:
+    void SetUp() override
+    {
+        test::Testbed::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        setTimeScale(100);
+        app::CApp::instance().setTextIdOffset(app::kGermanOffset);
+        prompt.settings = &store;
+        records.write("SNR.LOG", "");
+        records.write("MA.LST", "AB\nMM\n");
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        app::CApp::instance().setSettings({});
+        test::Testbed::TearDown();
+    }
+
+    bool idle() { return QTest::qWaitFor([&] { return window->runningWorkers() == 0; }, kWorkerTimeoutMs); }
+    std::string lastText() const { return prompt.shown.empty() ? std::string() : prompt.shown.back().text; }
+    QPushButton* button(int id) const { return qobject_cast<QPushButton*>(window->control(id)); }
+    std::string read(const std::string& name) const { return app::fileExists(records.file(name)) ? records.read(name) : ""; }
+
+    // Presses a workflow button and waits until its worker has ended; the operator closes the log.
+    void run(int id)
+    {
+        QTimer operatorHand;
+        operatorHand.setInterval(20);
+        QObject::connect(&operatorHand, &QTimer::timeout, [&] {
+            for (auto* log : window->findChildren<ui::COutputDlg*>()) {
+                if (log->isVisible() && log->okButton()->isEnabled()) log->okButton()->click();
+            }
+        });
+        operatorHand.start();
+        button(id)->click();
+        EXPECT_GT(window->runningWorkers(), 0);
+        ASSERT_TRUE(idle());
+        EXPECT_TRUE(button(10024)->isEnabled());
+    }
+
+    test::ScriptedUiPrompt prompt;
+    test::MemorySettings store;
+    test::TempDir records;
+    std::unique_ptr<ui::CMainDlg> window;
+};
+
+}  // namespace
+
+TEST_F(ProductionRound, FinalTestRepairStartAndRepairEndFromTheirButtons)
+{
+    addDeviceAddress("192.168.0.101/24");
+    auto d = test::simulatedDevice("192.168.0.101", 1, "Kessel");
+    d.password = "730";
+    d.configuration.userLines = {"[User]", "Ort=Halle"};
+    d.configuration.processLines = {"#PCN 1"};
+    startSimulator({d});
+    std::filesystem::create_directory(records.file("SNR_00001001"));
+    records.write("SNR_00001001/Charge.txt", "CH-9\r\n");
+    records.write("SNR_00001001/config-processlist.bak", "[User]\nOrt=Werk\n\n#PCN 2\n");
+
+    app::AppSettings s;
+    s.internalMode = true;
+    s.operatingMode = app::OperatingMode::Production;
+    s.serialNumberPath = records.str();
+    prompt.signChoices = {0};
+    app::CApp::instance().setSettings(s);
+    window = std::make_unique<ui::CMainDlg>(prompt, cards);
+    ASSERT_TRUE(window->initialise());
+    window->show();
+    button(10019)->click();
+    ASSERT_TRUE(idle());
+    ASSERT_EQ(window->deviceList()->count(), 1);
+    window->deviceList()->selectOnly(0);
+    ASSERT_TRUE(button(10021)->isEnabled());
+
+    // The window's CPU test joins the devices' WLAN, which this PC cannot: every round finds that
+    // error, so no success text is shown, the records are written all the same, and the customer
+    // configuration stays out of the device at the repair end.
+    const std::string wlanFinding = "      * " + app::loadText(35261) + "\r\n";
+    prompt.shown.clear();
+    run(10021);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(lastText(), "");
+    EXPECT_EQ(window->control(10003)->property("text").toString(), test::german(30010) + QStringLiteral(" CH-9"));
+    const std::string finalLog = read("SNR_00001001/Endtest.log");
+    EXPECT_EQ(finalLog.rfind(app::loadText(36031), 0), 0u) << finalLog;
+    EXPECT_NE(finalLog.find("  - Chargennummer: CH-9\r\n"), std::string::npos);
+    EXPECT_NE(finalLog.find(wlanFinding), std::string::npos);
+    EXPECT_EQ(finalLog.find(app::loadText(35412)), std::string::npos);
+    EXPECT_EQ(simulator->device(0).configuration.userLines, (std::vector<std::string>{"[User]", "Ort=Werk"}));
+
+    // Repair start with the test configuration from the assistant, then the repair end.
+    const std::string test = "[User]\r\nOrt=Test\r\n\r\n#PCN 3\r\n";
+    prompt.repairNumbers = {QStringLiteral("R7")};
+    prompt.configurations = {test};
+    run(10022);
+    EXPECT_EQ(lastText(), app::loadText(35414));
+    EXPECT_EQ(read("SNR_00001001/REP_R7/config-processlist_DEF.bak"), test);
+    EXPECT_EQ(read("SNR_00001001/REP_R7/config-processlist_KD.bak"), "[User]\nOrt=Werk\n\n#PCN 2\n");
+    EXPECT_EQ(simulator->device(0).configuration.userLines, (std::vector<std::string>{"[User]", "Ort=Test"}));
+
+    prompt.shown.clear();
+    prompt.repairNumbers = {QStringLiteral("R7")};
+    run(10023);
+    EXPECT_EQ(lastText(), "");
+    EXPECT_EQ(simulator->device(0).configuration.userLines, (std::vector<std::string>{"[User]", "Ort=Test"}));
+    const std::string repairLog = read("SNR_00001001/REP_R7/Reparatur.log");
+    EXPECT_EQ(repairLog.rfind(app::loadText(36034), 0), 0u);
+    const size_t end = repairLog.find("\r\n\r\n" + app::loadText(36038));
+    ASSERT_NE(end, std::string::npos) << repairLog;
+    EXPECT_NE(repairLog.find(wlanFinding, end), std::string::npos);
+
+    // A repair number that cannot name a folder is refused by the dialog; nothing starts.
+    prompt.repairNumbers = {QStringLiteral("R/8")};
+    button(10022)->click();
+    EXPECT_EQ(window->runningWorkers(), 0);
+    EXPECT_EQ(lastText(), app::loadText(37050));
+}
