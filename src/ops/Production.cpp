@@ -339,6 +339,20 @@ void runRepairEnd(WorkerChannel& window, RepairEndBlock& b, WorkflowOutcome& out
     finishWorkflow(window, log);
 }
 
+// The fields every production block takes from its device and the station's settings.
+template <typename Block>
+Block productionBlock(net::DeviceRecord* device, const std::string& folder, const ProductionSettings& settings)
+{
+    Block block;
+    block.device = device;
+    block.password.assign(settings.password);
+    block.folder.assign(folder);
+    block.ssid.assign(settings.ssid);
+    block.webPort = settings.webPort;
+    block.devicePort = settings.devicePort;
+    return block;
+}
+
 StartOutcome startFinalTest(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
                             std::shared_ptr<WorkflowOutcome> outcome)
 {
@@ -373,14 +387,8 @@ StartOutcome startFinalTest(StarterHost& host, net::DeviceRecord* device, const 
 
     const std::string shown = batch.empty() ? "???" : batch;
     showNumber(settings, 30010, shown);
-    FinalTestBlock block;
-    block.device = device;
-    block.password.assign(settings.password);
+    auto block = productionBlock<FinalTestBlock>(device, folder, settings);
     block.batchNumber.assign(shown);
-    block.folder.assign(folder);
-    block.ssid.assign(settings.ssid);
-    block.webPort = settings.webPort;
-    block.devicePort = settings.devicePort;
     if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
     host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runFinalTest(window, block, *outcome); },
                        WorkerEnd::Finished);
@@ -426,15 +434,9 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     }
 
     showNumber(settings, 30009, *number);
-    RepairStartBlock block;
-    block.device = device;
-    block.password.assign(settings.password);
+    auto block = productionBlock<RepairStartBlock>(device, folder, settings);
     block.newSerialNumber = newSerial;
     block.repairNumber.assign(*number);
-    block.folder.assign(folder);
-    block.ssid.assign(settings.ssid);
-    block.webPort = settings.webPort;
-    block.devicePort = settings.devicePort;
     if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
     host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairStart(window, block, *outcome); },
                        WorkerEnd::Finished);
@@ -472,15 +474,9 @@ StartOutcome startRepairEnd(StarterHost& host, net::DeviceRecord* device, const 
     }
 
     showNumber(settings, 30009, *number);
-    RepairEndBlock block;
-    block.device = device;
-    block.password.assign(settings.password);
+    auto block = productionBlock<RepairEndBlock>(device, folder, settings);
     block.repairNumber.assign(*number);
-    block.folder.assign(folder);
-    block.ssid.assign(settings.ssid);
     block.customerConfiguration = customer;
-    block.webPort = settings.webPort;
-    block.devicePort = settings.devicePort;
     if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
     host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairEnd(window, block, *outcome); },
                        WorkerEnd::Finished);

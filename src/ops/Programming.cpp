@@ -103,10 +103,7 @@ bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings)
 void runInitialProgramming(ProgrammingParams& p)
 {
     WorkerChannel& window = *p.window;
-    LogWindow* log = window.createLogWindow();
-    const std::string sign = window.operatorSign();
-    const std::string stamp = timestampText();
-    if (log) log->appendLog(recordHeader(36028, 36029, sign.c_str(), stamp.c_str()));
+    LogWindow* log = openWorkflowLog(window, 36028, 36029);
     Reporter report(window, log);
 
     report.logHeading(app::loadText(35311), 10);

@@ -158,10 +158,7 @@ bool updateDevice(StockUpdateParams& p, Reporter& report, const std::string& tem
 void runStockUpdate(StockUpdateParams& p)
 {
     WorkerChannel& window = *p.window;
-    LogWindow* log = window.createLogWindow();
-    const std::string sign = window.operatorSign();
-    const std::string stamp = timestampText();
-    if (log) log->appendLog(recordHeader(36004, 36005, sign.c_str(), stamp.c_str()));
+    LogWindow* log = openWorkflowLog(window, 36004, 36005);
     Reporter report(window, log);
 
     report.logHeading(app::loadText(35300), 10);

@@ -7,6 +7,15 @@
 
 namespace vst::ops {
 
+LogWindow* openWorkflowLog(WorkerChannel& window, app::TextId heading, app::TextId format)
+{
+    LogWindow* log = window.createLogWindow();
+    const std::string sign = window.operatorSign();
+    const std::string stamp = timestampText();
+    if (log) log->appendLog(recordHeader(heading, format, sign.c_str(), stamp.c_str()));
+    return log;
+}
+
 std::string deviceFoundText(const net::DeviceRecord& device)
 {
     // The versions are put in as text, so a locale with a decimal comma cannot change them.

@@ -26,6 +26,10 @@ std::string recordHeader(app::TextId heading, app::TextId format, Args... args)
     return app::formatText(app::loadText(format), title.c_str(), args...);
 }
 
+// Opens the workflow's log window and writes its header of heading, operator sign and date
+// (the "%s  - Bearbeiter: %s\r\n  - Datum: %s\r\n" shape). The log window, or nullptr.
+LogWindow* openWorkflowLog(WorkerChannel& window, app::TextId heading, app::TextId format);
+
 // The device block of a log ("  => Gerät gefunden:" with MAC address, application and bootloader
 // version, each version with four decimals and a decimal point in every locale).
 std::string deviceFoundText(const net::DeviceRecord& device);
