@@ -57,6 +57,8 @@ protected:
     {
         auto faster = std::make_unique<platform::ScaledClock>(factor);
         platform::setClock(faster.get());
+        // The simulator's thread may still be reading the clock it had: it stays alive to the end.
+        if (clock_) retired_.push_back(std::move(clock_));
         clock_ = std::move(faster);
         scale_ = factor;
     }
@@ -161,6 +163,7 @@ protected:
 private:
     std::string devicePid_;
     std::unique_ptr<platform::Clock> clock_;
+    std::vector<std::unique_ptr<platform::Clock>> retired_;
     double scale_ = kTimeScale;
     std::vector<std::pair<std::string, std::string>> added_;
 };
