@@ -28,6 +28,7 @@
 #include "ops/DeviceColumns.h"
 #include "ops/FunctionTests.h"
 #include "ops/DeviceListCsv.h"
+#include "ops/Endurance.h"
 #include "ops/InputChecks.h"
 #include "ops/Production.h"
 #include "ops/ProductionStarts.h"
@@ -79,6 +80,10 @@ constexpr const char* kUsage =
     "  program --card N --fw DIR --ipe DIR --target A [--i2c] [--ssid S]\n"
     "                                initial programming of a blank board with the programmer tool\n"
     "  stock --card N --snr DIR --fw DIR --target A   stock update of the device at A\n"
+    "  endurance --card N --snr DIR --fw DIR --target A --type production|repair --number NO\n"
+    "            [--count K] [--serials S1,...,SK] [--passes P]\n"
+    "                                endurance run of K devices (Ctrl+C stops it like the stop button);\n"
+    "                                device n is connected at notice 35407 (see --on-notice)\n"
     "options:\n"
     "  --card N            search on card N only (default: every card)\n"
     "  --target A.B.C.D    search this address first\n"
@@ -106,7 +111,8 @@ const std::set<std::string> kValueOptions = {"--fw", "--ipe",
                                              "--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
                                              "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
                                              "--release-password", "--config", "--calibrate", "--serial",
-                                             "--ssid"};
+                                             "--ssid", "--type", "--number", "--count", "--serials",
+                                             "--passes"};
 // Options that may be given several times.
 const std::set<std::string> kListOptions = {"--answer", "--on-notice"};
 const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--csv", "--i2c",
@@ -182,6 +188,7 @@ public:
         static const std::set<std::string> kDeviceCommands = {"search", "setnet", "rename", "backup",
                                                               "restore", "update", "serial", "clock"};
         if (kProductionCommands.count(command)) return productionCommand(command);
+        if (command == "endurance") return enduranceCommand();
         if (!kDeviceCommands.count(command) && !kFunctionTestCommands.count(command)) {
             return usage("unknown command " + command);
         }
@@ -630,6 +637,112 @@ private:
                                                                : ops::startStockUpdate(channel_, start);
         channel_.endProgress();
         return outcome == ops::StartOutcome::Started && *start.succeeded ? 0 : 1;
+    }
+
+    // The endurance run: the dialog's rules on the options, the start button's starter with the
+    // scripted operator. Exit 0 when the run was not aborted and every device completed it.
+    int enduranceCommand()
+    {
+        if (args_.positional.size() != 1) return usage("endurance takes no arguments");
+        for (const char* needed : {"--snr", "--fw", "--target", "--type", "--number"}) {
+            if (!args_.has(needed)) return usage(std::string("endurance needs ") + needed);
+        }
+        const std::string type = args_.value("--type");
+        if (type != "production" && type != "repair") return usage("--type takes production or repair");
+        const bool repair = type == "repair";
+        const auto target = ops::parseFourPartAddress(args_.value("--target"));
+        if (!target) return usage("--target " + args_.value("--target") + ": not an IPv4 address");
+
+        ops::EnduranceForm form;
+        form.setRepair(repair);
+        form.number = args_.value("--number");
+        if (form.number.size() > ops::kMaxFolderNumberLength) {
+            return usage("a batch or repair number has at most " + std::to_string(ops::kMaxFolderNumberLength) +
+                         " characters");
+        }
+        const std::string countText = args_.has("--count") ? args_.value("--count") : (repair ? "1" : "");
+        if (countText.empty() || countText.size() > ops::kCountDigits ||
+            countText.find_first_not_of("0123456789") != std::string::npos) {
+            return usage("--count takes a number from 1 to 999");
+        }
+        if (repair && (countText != "1" || args_.has("--serials"))) {
+            return usage("a repair run has one device and takes no --serials");
+        }
+        form.setCountText(countText);
+        if (args_.has("--serials") && form.count() > 0) {
+            std::vector<std::string> values;
+            const std::string list = args_.value("--serials");
+            for (size_t start = 0;;) {
+                const size_t comma = list.find(',', start);
+                values.push_back(list.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
+            if (values.size() != form.count()) {
+                return usage("--serials takes exactly " + std::to_string(form.count()) + " numbers");
+            }
+            // Row by row as the editor takes them, so each given number stays as given.
+            for (size_t row = 0; row < values.size(); ++row) {
+                if (values[row].empty() || form.editRow(row, values[row])) return failWith(loadText(31213));
+            }
+        }
+        std::vector<uint32_t> serials;
+        if (auto refusal = form.accept(serials)) return failWith(loadText(*refusal));
+        uint32_t passes = 0;
+        if (args_.has("--passes")) {
+            const std::string text = args_.value("--passes");
+            const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
+            passes = digits ? static_cast<uint32_t>(std::stoul(text)) : 0;
+            if (passes == 0) return usage("--passes takes a number of passes from 1");
+        }
+
+        ScriptedOperator script;
+        if (auto refused = readScript(script)) return *refused;
+        const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
+        if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
+        const app::NetworkCard* card = nullptr;
+        if (args_.has("--card")) {
+            const std::string text = args_.value("--card");
+            const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+            for (const auto& c : cards_) {
+                if (digits && c.index == app::parseLeadingInteger(text)) card = &c;
+            }
+            if (!card) return usage("--card " + text + ": no such card (see 'vestrolan-cli cards')");
+        }
+        if (!card) return failWith(loadText(30037));
+        app::AppSettings settings = app::CApp::instance().settings();
+        settings.serialNumberPath = args_.value("--snr");
+        if (settings.serialNumberPath.empty() ||
+            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
+            return failWith(loadText(30040));
+        }
+        app::CApp::instance().setSettings(settings);
+        channel_.setScript(script);
+        channel_.setOperatorSign(sign);
+
+        ops::EnduranceStart start;
+        start.card = card;
+        start.target = *target;
+        start.firmwareFolder = args_.value("--fw");
+        start.root = settings.serialNumberPath;
+        start.repair = repair;
+        start.number = form.number;
+        start.serials = serials;
+        start.password = args_.has("--password") ? args_.value("--password") : kServicePassword;
+        start.passLimit = passes;
+        start.beforeStart = [this] { channel_.setEnduranceActive(true); };
+        auto outcome = std::make_shared<ops::EnduranceOutcome>();
+        const ops::StartOutcome started = ops::startEnduranceRun(channel_, start, outcome);
+        channel_.setEnduranceActive(false);
+        channel_.endProgress();
+        if (started != ops::StartOutcome::Started) return 1;
+        std::string summary = outcome->summary;
+        for (size_t at; (at = summary.find("\r\n")) != std::string::npos;) summary.replace(at, 2, "\n");
+        while (!summary.empty() && summary.front() == '\n') summary.erase(0, 1);
+        if (!summary.empty() && summary.back() != '\n') summary += '\n';
+        std::fputs(platform::cp1252ToUtf8(summary).c_str(), out_);
+        std::fflush(out_);
+        return outcome->allPassed() && outcome->logSaved ? 0 : 1;
     }
 
     // The final test and the repair: every value checked before anything is sent or written, then

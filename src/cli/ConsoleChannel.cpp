@@ -21,17 +21,15 @@ public:
     ConsoleLog(ConsoleChannel& console, std::FILE* err) : console_(console), err_(err) {}
 
 protected:
-    void textChanged(const std::string& text) override
+    void textChanged(size_t, const std::string& appended) override
     {
-        // Print what was added since the last change.
-        if (text.size() > shown_) console_.print(err_, platform::cp1252ToUtf8(text.substr(shown_)));
-        shown_ = text.size();
+        // What was printed stays on the screen; only what is added is printed.
+        if (!appended.empty()) console_.print(err_, platform::cp1252ToUtf8(appended));
     }
 
 private:
     ConsoleChannel& console_;
     std::FILE* err_;
-    size_t shown_ = 0;
 };
 
 constexpr int kBarWidth = 20;
@@ -273,7 +271,7 @@ net::DeviceRecord* ConsoleChannel::onlyListedDevice()
     return devices_.current();
 }
 
-bool ConsoleChannel::enduranceActive() { return false; }
+bool ConsoleChannel::enduranceActive() { return enduranceActive_; }
 
 namespace {
 
@@ -331,7 +329,7 @@ bool ConsoleChannel::releaseSerialNumber(uint32_t serial)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     ScriptPrompt prompt(*this, script_.releasePassword);
-    return serialLog().releaseSerialNumber(serial, prompt);
+    return serialLog().assignSerialNumber(serial, prompt);
 }
 
 app::SerialLog ConsoleChannel::serialLog() const

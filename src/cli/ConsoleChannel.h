@@ -58,8 +58,14 @@ public:
     }
     const ScriptedOperator& script() const { return script_; }
     void setOperatorSign(std::string sign) { sign_ = std::move(sign); }
-    // Cancels a running search (the busy flag of the window).
-    void cancel() { busy_ = false; }
+    // Ctrl+C: a running endurance run is asked to stop (like the stop button: the running step
+    // finishes and the run writes its records); otherwise the running search is cancelled.
+    void cancel()
+    {
+        if (enduranceActive_) enduranceActive_ = false;
+        else busy_ = false;
+    }
+    void setEnduranceActive(bool active) { enduranceActive_ = active; }
     void setBusy(bool busy) { busy_ = busy; }
 
     ops::DeviceList& devices() { return devices_; }
@@ -117,6 +123,7 @@ private:
     std::FILE* err_;
     ops::DeviceList devices_;
     std::atomic<bool> busy_{false};
+    std::atomic<bool> enduranceActive_{false};
     ScriptedOperator script_;
     std::optional<std::string> repairNumber_;
     std::unique_ptr<app::OperatorPrompt> prompt_;

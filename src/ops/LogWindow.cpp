@@ -6,13 +6,13 @@ namespace vst::ops {
 
 void LogWindow::appendLog(const std::string& text)
 {
-    std::string copy;
+    size_t kept;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        kept = text_.size();
         text_ += text;
-        copy = text_;
     }
-    textChanged(copy);
+    textChanged(kept, text);
 }
 
 void LogWindow::markLog()
@@ -23,13 +23,13 @@ void LogWindow::markLog()
 
 void LogWindow::truncateLogToMark()
 {
-    std::string copy;
+    size_t kept;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (mark_ < text_.size()) text_.resize(mark_);
-        copy = text_;
+        kept = text_.size();
     }
-    textChanged(copy);
+    textChanged(kept, std::string());
 }
 
 bool LogWindow::saveLog(const std::string& path, bool append)

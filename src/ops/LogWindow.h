@@ -27,8 +27,14 @@ public:
     virtual bool closedByOperator() const { return closeAllowed_.load(); }
 
 protected:
-    // Called after every change, on the caller's thread, for a view to show the new text.
-    virtual void textChanged(const std::string& text) { (void)text; }
+    // Called after every change, on the caller's thread, for a view to follow: the text is now its
+    // first `kept` bytes before the change followed by `appended`. A change costs what it changes,
+    // however long the log has grown.
+    virtual void textChanged(size_t kept, const std::string& appended)
+    {
+        (void)kept;
+        (void)appended;
+    }
 
 private:
     mutable std::mutex mutex_;

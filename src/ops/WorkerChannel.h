@@ -82,7 +82,10 @@ public:
     virtual net::DeviceRecord* onlyListedDevice() = 0;                     // +18
     virtual bool enduranceActive() = 0;                                    // +19
     virtual bool enterSerialNumber() = 0;                                  // +20
-    virtual bool releaseSerialNumber(uint32_t serial) = 0;                 // +21
+    // +21: whether the number may be given to a device (the release check, with the release
+    // dialogue for a used number); when it may, its assigned line is in the serial-number log,
+    // looked up and written under one hold of the log's lock.
+    virtual bool releaseSerialNumber(uint32_t serial) = 0;
     // +23: the configuration assistant; the new configuration text, or nullopt.
     virtual std::optional<std::string> askConfiguration(const std::string& configuration, bool editable) = 0;
     // +24: the energy-sensor calibration dialog fills the request; true when confirmed. A window

@@ -30,11 +30,12 @@ std::string deviceFoundText(const net::DeviceRecord& device)
 std::string findingLine(const std::string& text) { return "      * " + text + "\r\n"; }
 
 void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
-                     const net::Password& password, uint16_t webPort)
+                     const net::Password& password, uint16_t webPort, int deviceNumber)
 {
     if (!window || !device || password.empty()) return;
     Reporter report(*window, log);
-    report.logHeading(app::loadText(35315), 95);
+    const std::string heading = app::loadText(35315);
+    report.logHeading(deviceNumber > 0 ? app::formatText("%s #%d", heading.c_str(), deviceNumber) : heading, 95);
     DeviceStepParams params;
     params.window = window;
     params.device = device;

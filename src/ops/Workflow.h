@@ -37,10 +37,11 @@ std::string deviceFoundText(const net::DeviceRecord& device);
 // A finding or item line: "      * " + text + CR LF.
 std::string findingLine(const std::string& text);
 
-// The final step of a workflow: heading 35315 at 95, the SD-card cleanup, and on failure the
-// notice 35404 to clean the card by hand. Nothing happens without a window, a device or a password.
+// The final step of a workflow: heading 35315 at 95 (with " #n" when a device number is given),
+// the SD-card cleanup, and on failure the notice 35404 to clean the card by hand. Nothing happens
+// without a window, a device or a password.
 void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
-                     const net::Password& password, uint16_t webPort = 80);
+                     const net::Password& password, uint16_t webPort = 80, int deviceNumber = 0);
 
 // The end of every workflow before its worker's end messages: heading 35318 at 100, the operator
 // may close the log window, the worker waits (1 ms looks) until the operator has closed it, then

@@ -26,6 +26,7 @@
 #include "app/Records.h"
 #include "ops/BulkUpdate.h"
 #include "ops/DeviceListCsv.h"
+#include "ops/Endurance.h"
 #include "ops/FunctionTests.h"
 #include "ops/InputChecks.h"
 #include "ops/Production.h"
@@ -261,6 +262,8 @@ void CMainDlg::buildControls()
     connect(static_cast<QPushButton*>(control(10015)), &QPushButton::clicked, this, &CMainDlg::restore);
     connect(static_cast<QPushButton*>(control(10016)), &QPushButton::clicked, this, &CMainDlg::stockUpdate);
     connect(static_cast<QPushButton*>(control(10020)), &QPushButton::clicked, this, &CMainDlg::initialProgramming);
+    connect(static_cast<QPushButton*>(control(10017)), &QPushButton::clicked, this, &CMainDlg::enduranceStart);
+    connect(static_cast<QPushButton*>(control(10018)), &QPushButton::clicked, this, &CMainDlg::enduranceStop);
     for (int id : {10021, 10022, 10023}) {
         connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this, [this, id] { productionStart(id); });
     }
@@ -507,8 +510,10 @@ void CMainDlg::productionStart(int button)
 
 void CMainDlg::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
 {
-    // The start steps; the endurance run turns its stop button back on itself.
-    enableControls({});
+    // The start steps; only the endurance run's stop button stays on while that run is active.
+    ControlSwitches on;
+    on.enduranceStop = enduranceActive_;
+    enableControls(on);
     setCloseEnabled(false);
     ++running_;
     launch(ops::startWorkflowThread(*channel_, std::move(body), end, threadEndNotice()));
@@ -533,6 +538,7 @@ void CMainDlg::workerFinished()
 {
     if (running_ > 0) --running_;
     if (running_ == 0) {
+        enduranceActive_ = false;
         workerDevice_.reset();
         enableControls(idleSwitches());
         setCloseEnabled(true);
@@ -623,6 +629,38 @@ void CMainDlg::initialProgramming()
     start.testI2c = theApp().i2cTest();
     start.ssid = ops::kDeviceWlanName;
     ops::startInitialProgramming(*this, start);
+}
+
+// "Dauerlauf starten": the dialog, then the starter shared with the console.
+void CMainDlg::enduranceStart()
+{
+    if (!theApp().settings().internalMode || mode() != OperatingMode::Endurance) return;
+    if (running_ > 0 || enduranceActive_) return;
+    const uint32_t target = theApp().targetAddress();
+    const auto choice = prompt_.askEnduranceRun(selectedCard_, target);
+    if (!choice) return;
+    ops::EnduranceStart start;
+    start.card = selectedCard_;
+    start.target = target;
+    start.firmwareFolder = theApp().firmwarePath();
+    start.root = theApp().serialNumberPath();
+    start.repair = choice->repair;
+    start.number = choice->number;
+    start.serials = choice->serials;
+    start.showNumber = [this](const std::string& text) { batchLabel_->setText(fromCp1252(text)); };
+    start.beforeStart = [this] {
+        clearDevices();
+        enduranceActive_ = true;
+    };
+    ops::startEnduranceRun(*this, start);
+}
+
+// "Dauerlauf stoppen": the run sees the cleared flag at its next look and ends.
+void CMainDlg::enduranceStop()
+{
+    if (!theApp().settings().internalMode || mode() != OperatingMode::Endurance || !enduranceActive_) return;
+    enableControls({});
+    enduranceActive_ = false;
 }
 
 ops::ProductionStart CMainDlg::productionStart()
@@ -1016,7 +1054,7 @@ bool CMainDlg::enterSerialNumber()
     return false;
 }
 
-bool CMainDlg::releaseSerialNumber(uint32_t serial) { return serialLog().releaseSerialNumber(serial, prompt_); }
+bool CMainDlg::releaseSerialNumber(uint32_t serial) { return serialLog().assignSerialNumber(serial, prompt_); }
 
 std::optional<std::string> CMainDlg::askConfiguration(const std::string& configuration, bool editable)
 {

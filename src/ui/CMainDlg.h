@@ -101,6 +101,9 @@ public:
     void stockUpdate();
     void initialProgramming();
     ops::ProductionStart productionStart();
+    // "Dauerlauf starten" and "Dauerlauf stoppen".
+    void enduranceStart();
+    void enduranceStop();
     void serialNumber();
     void networkConfiguration();
     void deviceName();

@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "ui/UiText.h"
@@ -53,18 +56,69 @@ void COutputDlg::placeOverParent()
     move(outer.left() + (outer.width() - own.width()) / 2, outer.top() + (outer.height() - own.height()) / 4);
 }
 
-void COutputDlg::textChanged(const std::string&)
+void COutputDlg::textChanged(size_t kept, const std::string& appended)
 {
-    // Called on the writer's thread; the view reads the whole current text on its own thread, so
-    // it always ends up showing the latest state whatever order the updates arrive in.
-    QMetaObject::invokeMethod(this, [this] { showLogText(); }, Qt::QueuedConnection);
+    // Called on the writer's thread. The change is merged into what waits for the next redraw;
+    // only the first change after a redraw schedules one.
+    bool schedule = false;
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        if (!redrawQueued_) {
+            pendingKeep_ = shownBytes_;
+            pendingTail_.clear();
+        }
+        if (kept >= pendingKeep_) {
+            pendingTail_.resize(std::min(pendingTail_.size(), kept - pendingKeep_));
+        } else {
+            pendingKeep_ = kept;
+            pendingTail_.clear();
+        }
+        pendingTail_ += appended;
+        schedule = !redrawQueued_;
+        redrawQueued_ = true;
+    }
+    if (schedule) {
+        QMetaObject::invokeMethod(
+            this, [this] { QTimer::singleShot(kRedrawDelayMs, this, [this] { showLogText(); }); },
+            Qt::QueuedConnection);
+    }
+}
+
+int COutputDlg::viewPosition(size_t bytes) const
+{
+    const auto crs = std::lower_bound(shownCrAt_.begin(), shownCrAt_.end(), bytes) - shownCrAt_.begin();
+    return static_cast<int>(bytes - static_cast<size_t>(crs));
 }
 
 void COutputDlg::showLogText()
 {
-    QString log = fromCp1252(text());
-    log.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text_->setPlainText(log);
+    size_t keep;
+    std::string tail;
+    {
+        std::lock_guard<std::mutex> lock(pendingMutex_);
+        if (!redrawQueued_) return;
+        keep = std::min(pendingKeep_, shownBytes_);
+        tail.swap(pendingTail_);
+        shownBytes_ = keep + tail.size();
+        redrawQueued_ = false;
+    }
+    QTextCursor cursor(text_->document());
+    cursor.movePosition(QTextCursor::End);
+    const int end = cursor.position();
+    const int from = viewPosition(keep);
+    if (from < end) {
+        cursor.setPosition(from);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    while (!shownCrAt_.empty() && shownCrAt_.back() >= keep) shownCrAt_.pop_back();
+    for (size_t i = tail.find('\r'); i != std::string::npos; i = tail.find('\r', i + 1)) shownCrAt_.push_back(keep + i);
+    QString piece = fromCp1252(tail);
+    piece.remove(QLatin1Char('\r'));
+    if (!piece.isEmpty()) {
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(piece);
+    }
     text_->moveCursor(QTextCursor::End);
     text_->verticalScrollBar()->setValue(text_->verticalScrollBar()->maximum());
 }

@@ -7,6 +7,9 @@
 #include <QDialog>
 
 #include <atomic>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "ops/LogWindow.h"
 
@@ -35,19 +38,32 @@ public:
     QPushButton* okButton() const { return ok_; }
 
 protected:
-    void textChanged(const std::string& text) override;
+    void textChanged(size_t kept, const std::string& appended) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
 private:
+    // Applies the changes gathered since the last redraw (window thread).
     void showLogText();
+    // The view's position of a byte offset of the shown log (CR bytes are not shown).
+    int viewPosition(size_t bytes) const;
     void applyCloseAllowed(bool allowed);
 
     QPlainTextEdit* text_ = nullptr;
     QPushButton* ok_ = nullptr;
     bool closeAllowed_ = false;  // window thread only
     std::atomic<bool> closed_{false};
+
+    // Changes wait here until the next redraw, so a burst of lines costs one redraw. The shown log
+    // becomes its first `pendingKeep_` bytes followed by `pendingTail_`.
+    static constexpr int kRedrawDelayMs = 40;
+    std::mutex pendingMutex_;
+    size_t pendingKeep_ = 0;
+    std::string pendingTail_;
+    bool redrawQueued_ = false;
+    size_t shownBytes_ = 0;           // bytes of the log the view shows (guarded by pendingMutex_)
+    std::vector<size_t> shownCrAt_;   // byte offsets of the CRs in them (window thread)
 };
 
 }  // namespace vst::ui

@@ -17,6 +17,7 @@
 #include "ui/CNetDlg.h"
 #include "ui/CPasswordDlg.h"
 #include "ui/CPersDlg.h"
+#include "ui/CDauerlaufDlg.h"
 #include "ui/CRepNoDlg.h"
 #include "ui/CSerialNoDlg.h"
 #include "ui/config/ConfigDialogs.h"
@@ -127,6 +128,13 @@ std::optional<std::string> QtPrompt::askRepairNumber()
     CRepNoDlg dialog(*this, parent_);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.repairNumber();
+}
+
+std::optional<EnduranceRunChoice> QtPrompt::askEnduranceRun(const app::NetworkCard* card, uint32_t target)
+{
+    CDauerlaufDlg dialog(*this, card, target, parent_);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return EnduranceRunChoice{dialog.form().repair(), dialog.form().number, dialog.serialNumbers()};
 }
 
 bool QtPrompt::editSerialNumber(net::DeviceRecord& record)

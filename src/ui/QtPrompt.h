@@ -21,6 +21,7 @@ public:
     std::optional<std::string> chooseFile(const FileDialogRequest& request) override;
     std::optional<std::string> askOperatorSign(const std::string& serialNumberPath) override;
     std::optional<std::string> askRepairNumber() override;
+    std::optional<EnduranceRunChoice> askEnduranceRun(const app::NetworkCard* card, uint32_t target) override;
     bool editSerialNumber(net::DeviceRecord& record) override;
     bool editDeviceName(net::DeviceRecord& record) override;
     bool editNetworkSettings(net::DeviceRecord& record) override;

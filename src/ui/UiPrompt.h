@@ -5,17 +5,28 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/OperatorPrompt.h"
 
 namespace vst::net {
 struct DeviceRecord;
 }
+namespace vst::app {
+struct NetworkCard;
+}
 namespace vst::config {
 struct CalibrationRequest;
 }
 
 namespace vst::ui {
+
+// What the endurance-run dialog yields on OK.
+struct EnduranceRunChoice {
+    bool repair = false;
+    std::string number;
+    std::vector<uint32_t> serials;  // one per device
+};
 
 struct FileDialogRequest {
     enum class Kind { Open, Save };
@@ -46,6 +57,14 @@ public:
     virtual std::optional<std::string> askOperatorSign(const std::string& serialNumberPath) = 0;
     // CRepNoDlg: the repair number, or nullopt.
     virtual std::optional<std::string> askRepairNumber() = 0;
+    // CDauerlaufDlg (OK checks the addresses on `card` from `target` when a card is given): the
+    // choice, or nullopt when it was cancelled.
+    virtual std::optional<EnduranceRunChoice> askEnduranceRun(const app::NetworkCard* card, uint32_t target)
+    {
+        (void)card;
+        (void)target;
+        return std::nullopt;
+    }
 
     // The device dialogs change the record only on OK and answer whether OK was pressed.
     virtual bool editSerialNumber(net::DeviceRecord& record) = 0;     // CSerialNoDlg

@@ -1,0 +1,707 @@
+#include "ops/Endurance.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/Format.h"
+#include "app/NetworkCards.h"
+#include "app/OperatorPrompt.h"
+#include "app/Records.h"
+#include "app/SerialLog.h"
+#include "ops/FunctionTests.h"
+#include "ops/InputChecks.h"
+#include "ops/LogWindow.h"
+#include "ops/Production.h"
+#include "ops/Reporting.h"
+#include "ops/Search.h"
+#include "ops/StockUpdate.h"
+#include "ops/UdpCommands.h"
+#include "ops/WebOperations.h"
+#include "ops/Workflow.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+
+namespace vst::ops {
+namespace {
+
+constexpr uint32_t kRowStep = 100;
+constexpr int32_t kQuestionStyle = app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2;
+
+// The unsigned decimal number at the start of the text, saturated instead of wrapping.
+uint64_t leadingNumber(const std::string& text)
+{
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') break;
+        value = std::min<uint64_t>(value * 10 + static_cast<uint64_t>(c - '0'), UINT32_MAX + 1ull);
+    }
+    return value;
+}
+
+std::string rowText(uint64_t value) { return app::formatText("%08llu", static_cast<unsigned long long>(value)); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The configuration dialog's rules
+
+EnduranceForm::EnduranceForm() { setCountText("1"); }
+
+void EnduranceForm::setRepair(bool repair)
+{
+    repair_ = repair;
+    if (repair) rows_.clear();
+    setCountText("1");
+}
+
+void EnduranceForm::setCountText(const std::string& text)
+{
+    countText_ = text;
+    count_ = static_cast<uint32_t>(std::min<uint64_t>(leadingNumber(text), UINT32_MAX));
+    applyCount();
+}
+
+void EnduranceForm::applyCount()
+{
+    if (repair_) return;
+    // The count edit takes three digits, so at most 999 rows are ever made.
+    const uint32_t wanted = std::min(count_, kMaxRunDevices);
+    while (rows_.size() < wanted) {
+        const uint64_t last = rows_.empty() ? 0 : leadingNumber(rows_.back());
+        rows_.push_back(rowText(last + kRowStep));
+    }
+    while (rows_.size() > wanted) rows_.pop_back();
+}
+
+std::optional<app::TextId> EnduranceForm::editRow(size_t row, const std::string& text)
+{
+    if (row >= rows_.size() || text.empty()) return std::nullopt;
+    const uint64_t value = leadingNumber(text);
+    if (text.find_first_not_of("0123456789") != std::string::npos || value < 1 || value > app::kMaxSerialNumber) {
+        return app::TextId{31213};
+    }
+    rows_[row] = rowText(value);
+    if (row == 0) {
+        for (size_t i = 1; i < rows_.size(); ++i) rows_[i] = rowText(value + kRowStep * i);
+    }
+    return std::nullopt;
+}
+
+std::optional<app::TextId> EnduranceForm::accept(std::vector<uint32_t>& serials) const
+{
+    if (auto refusal = checkFolderNumber(number, 31211)) return refusal;
+    if (count_ == 0) return app::TextId{31212};
+    serials.clear();
+    if (repair_) {
+        serials.push_back(net::kNoSerialNumber);
+        return std::nullopt;
+    }
+    for (uint32_t i = 0; i < count_; ++i) {
+        const uint64_t value = i < rows_.size() ? leadingNumber(rows_[i]) : 0;
+        if (value < 1 || value > app::kMaxSerialNumber) return app::TextId{31213};
+        serials.push_back(static_cast<uint32_t>(value));
+    }
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Addresses
+
+RunAddress runAddress(const app::NetworkCard& card, uint32_t target, uint32_t index)
+{
+    RunAddress r;
+    const uint64_t wide = static_cast<uint64_t>(target) + index;
+    if (wide > UINT32_MAX || card.addresses.empty()) return r;
+    r.address = static_cast<uint32_t>(wide);
+    r.mask = card.addresses.front().mask;
+    for (const auto& a : card.addresses) {
+        if ((a.address & a.mask) == (r.address & a.mask)) {
+            r.mask = a.mask;
+            break;
+        }
+    }
+    for (const auto& a : card.addresses) {
+        if (a.address == r.address) return r;
+    }
+    // Under a mask that leaves two or more host bits, host part all zeros or all ones names the
+    // network or its broadcast, never a device.
+    const uint32_t host = ~r.mask;
+    if (host >= 3 && ((r.address & host) == 0 || (r.address & host) == host)) return r;
+    if (r.address == 0) return r;
+    r.usable = true;
+    return r;
+}
+
+uint32_t firstUnusableRunAddress(const app::NetworkCard& card, uint32_t target, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!runAddress(card, target, i).usable) return i + 1;
+    }
+    return 0;
+}
+
+bool EnduranceOutcome::allPassed() const
+{
+    if (aborted || completed.empty()) return false;
+    for (size_t i = 0; i < completed.size(); ++i) {
+        if (failed[i] || !completed[i]) return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The worker
+
+namespace {
+
+class EnduranceRun {
+public:
+    EnduranceRun(EnduranceParams& p, EnduranceOutcome& outcome)
+        : p_(p), window_(*p.window), outcome_(outcome), devices_(p.deviceCount)
+    {
+    }
+
+    void run()
+    {
+        log_ = window_.createLogWindow();
+        report_ = std::make_unique<Reporter>(window_, log_);
+        const std::string sign = window_.operatorSign();
+        const std::string when = timestampText();
+        if (log_) {
+            log_->appendLog(recordHeader(36010, 36011, sign.c_str(), p_.repair ? "REP_" : "CHRG_", p_.number.c_str(),
+                                         when.c_str()));
+        }
+        report_->askOperator(app::loadText(35406), kStyleInformation);
+        // A production run loads what the run folder holds now; a later start of the same number
+        // on another station cannot change what this run's devices get.
+        if (!p_.repair) takePrivateCopy();
+
+        while (!limitReached_ && goOn_ && window_.enduranceActive() && p_.deviceCount > 0) {
+            if (!devices_[index_].failed && !performPhase()) continue;
+            index_ = (index_ + 1) % p_.deviceCount;
+            if (index_ == 0) {
+                if (idleSweep_) break;
+                idleSweep_ = true;
+                phase_ = nextPhase(phase_);
+            }
+        }
+        finish();
+    }
+
+private:
+    struct DeviceState {
+        net::DeviceRecord* record = nullptr;
+        bool failed = false;
+        std::string failureTime;
+        app::TextId failureStep = 0;   // which step, whatever the language is later
+        std::string failureStepText;   // the step as the log showed it
+        int passesDone = 0;
+    };
+
+    int nextPhase(int phase) const
+    {
+        switch (phase) {
+        case 0: return p_.repair ? 1 : 2;
+        case 3: return p_.repair ? 5 : 4;
+        case 7: return 7;
+        default: return phase + 1;
+        }
+    }
+
+    uint32_t deviceNumber() const { return index_ + 1; }
+    DeviceState& current() { return devices_[index_]; }
+
+    void step(app::TextId text, int32_t position)
+    {
+        report_->logHeading(app::formatText("%s #%d", app::loadText(text).c_str(), static_cast<int>(deviceNumber())),
+                            position);
+    }
+
+    void append(const std::string& text)
+    {
+        if (log_) log_->appendLog(text);
+        if (summing_) outcome_.summary += text;
+    }
+
+    void fail(app::TextId stepText)
+    {
+        DeviceState& d = current();
+        d.failed = true;
+        d.failureTime = timestampText();
+        d.failureStep = stepText;
+        d.failureStepText = app::loadText(stepText);
+        if (d.record) d.record->rowStatus = 3;
+        window_.repaintList();
+    }
+
+    // The listed record of the current device again (an operation may have replaced it), yellow.
+    void refreshRecord()
+    {
+        if (net::DeviceRecord* r = window_.deviceAt(static_cast<int>(index_))) current().record = r;
+        if (current().record) current().record->rowStatus = 1;
+        window_.repaintList();
+    }
+
+    bool ask(app::TextId text) { return report_->askOperator(app::loadText(text), kQuestionStyle) == app::kIdYes; }
+
+    UdpCommandParams udpParams(const std::string& file)
+    {
+        UdpCommandParams u;
+        u.window = &window_;
+        u.device = current().record;
+        u.password = p_.password;
+        u.filePath.assign(file);
+        u.broadcast = true;
+        u.log = log_;
+        u.devicePort = p_.devicePort;
+        return u;
+    }
+
+    template <typename Params>
+    Params webParams()
+    {
+        Params w;
+        w.window = &window_;
+        w.device = current().record;
+        w.password = p_.password;
+        w.log = log_;
+        w.webPort = p_.webPort;
+        return w;
+    }
+
+    std::string runConfiguration() const { return platform::joinPath(p_.runFolder.str(), app::kConfigurationName); }
+
+    void takePrivateCopy()
+    {
+        if (!privateCopy_.empty()) std::remove(platform::osPath(privateCopy_).string().c_str());
+        privateCopy_.clear();
+        const auto bytes = platform::readFileBytes(platform::osPath(runConfiguration()));
+        if (!bytes) return;
+        const std::string copy = createStockTemporaryFile(p_.privateFolder);
+        if (copy.empty()) return;
+        if (platform::replaceFile(platform::osPath(copy), *bytes)) {
+            privateCopy_ = copy;
+        } else {
+            std::remove(platform::osPath(copy).string().c_str());
+        }
+    }
+
+    // One step of the current phase for the current device; false: stay on this device.
+    bool performPhase()
+    {
+        switch (phase_) {
+        case 0: return findDevice();
+        case 1: return saveRunConfiguration();
+        case 2: return loadRunConfiguration();
+        case 3: return setNetwork();
+        case 4: return serialNumber();
+        case 5: return setTime();
+        case 6: return updateFirmwareStep();
+        default: return testPass();
+        }
+    }
+
+    bool findDevice()
+    {
+        idleSweep_ = false;
+        step(35300, 10);
+        report_->askOperator(app::formatText(app::loadText(35407), static_cast<int>(deviceNumber())), kStyleInformation);
+        window_.searchStarted();
+        auto list = std::make_shared<SearchJobList>();
+        SearchJob& job = list->add();
+        job.list = list.get();
+        job.window = &window_;
+        job.card = p_.card;
+        job.kind0Only = true;
+        job.log = log_;
+        job.devicePort = p_.devicePort;
+        runSearch(job);
+
+        const int count = window_.deviceCount();
+        const int index = static_cast<int>(index_);
+        if (count <= index) {
+            if (ask(35408)) {
+                append(app::loadText(36013));
+                return false;
+            }
+            auto placeholder = std::make_unique<net::DeviceRecord>();
+            // A multicast MAC no device can have keeps every placeholder row apart.
+            placeholder->mac = {0xFF, 0xFF, 0xFF, 0xFF, static_cast<uint8_t>(deviceNumber() >> 8),
+                                static_cast<uint8_t>(deviceNumber() & 0xFF)};
+            placeholder->name.assign("???");
+            placeholder->serialNumber = net::kNoSerialNumber;
+            placeholder->card = p_.card;
+            placeholder->rowStatus = 3;
+            window_.addDevice(std::move(placeholder));
+            current().record = window_.deviceAt(index);
+            fail(35300);
+            append(app::loadText(36014));
+            return true;
+        }
+        if (count == index + 1) {
+            net::DeviceRecord* record = window_.deviceAt(index);
+            if (!record) return false;
+            current().record = record;
+            if (p_.repair && !isProductionSerial(record->serialNumber)) {
+                goOn_ = false;
+                append(app::loadText(36017));
+                return true;
+            }
+            record->rowStatus = 1;
+            window_.repaintList();
+            append(deviceFoundText(*record));
+            return true;
+        }
+        if (!ask(35409)) {
+            goOn_ = false;
+            append(app::loadText(36016));
+            return true;
+        }
+        for (int row = count - 1; row >= index; --row) {
+            if (net::DeviceRecord* r = window_.deviceAt(row)) window_.removeDevice(*r);
+        }
+        append(app::loadText(36015));
+        return false;
+    }
+
+    bool saveRunConfiguration()
+    {
+        idleSweep_ = false;
+        step(35301, 20);
+        UdpCommandParams u = udpParams(runConfiguration());
+        if (!backupConfiguration(u)) {
+            fail(35301);
+            return true;
+        }
+        step(35316, 25);
+        const auto confirmed = window_.askConfiguration(app::readTextFile(runConfiguration()), true);
+        if (!confirmed) {
+            fail(35316);
+            append(app::loadText(36018));
+            return true;
+        }
+        // The device must get what the operator confirmed, never the unconfirmed backup.
+        if (!app::writeTextFile(runConfiguration(), *confirmed, false)) {
+            report_->logSubMessage(app::loadText(35224), kStyleError, false);
+            fail(35316);
+            return true;
+        }
+        takePrivateCopy();
+        return true;
+    }
+
+    bool loadRunConfiguration()
+    {
+        idleSweep_ = false;
+        step(35305, 30);
+        UdpCommandParams u = udpParams(privateCopy_);
+        if (privateCopy_.empty()) {
+            report_->logSubMessage(app::loadText(35224), kStyleError, false);
+            fail(35305);
+            return true;
+        }
+        if (!restoreConfiguration(u)) {
+            fail(35305);
+            return true;
+        }
+        refreshRecord();
+        return true;
+    }
+
+    bool setNetwork()
+    {
+        idleSweep_ = false;
+        step(35306, 40);
+        const RunAddress next = runAddress(*p_.card, p_.target, index_);
+        if (!next.usable) {
+            report_->logSubMessage(app::formatText(app::loadText(kUnusableAddressText), static_cast<int>(deviceNumber())),
+                                   kStyleError, false);
+            fail(35306);
+            return true;
+        }
+        net::DeviceRecord& r = *current().record;
+        r.networkModified = true;
+        r.dhcpClient = false;
+        r.dhcpServer = false;
+        r.previousAddress = r.address;
+        r.previousMask = r.mask;
+        r.address = net::toNetworkOrder(next.address);
+        r.mask = net::toNetworkOrder(next.mask);
+        r.gateway = r.dns1 = r.dns2 = 0;
+        UdpCommandParams u = udpParams({});
+        if (!sendNetworkConfiguration(u)) {
+            fail(35306);
+            return true;
+        }
+        refreshRecord();
+        return true;
+    }
+
+    bool serialNumber()
+    {
+        idleSweep_ = false;
+        step(35308, 50);
+        const uint32_t s = current().record->serialNumber;
+        const uint32_t t = index_ < p_.serials.size() ? p_.serials[index_] : net::kNoSerialNumber;
+        if (isProductionSerial(s) && s == t) {
+            append(app::loadText(36019));
+            fileRecords(s);
+            return true;
+        }
+        if (isProductionSerial(s)) {
+            const std::string question =
+                app::formatText(app::loadText(35410), static_cast<int>(deviceNumber()), static_cast<int>(s));
+            if (report_->askOperator(question, kQuestionStyle) != app::kIdYes) {
+                append(app::loadText(36020));
+                fileRecords(s);
+                return true;
+            }
+            append(app::loadText(36021));
+        }
+        // Only a number of the serial range is ever logged or sent.
+        if (!isProductionSerial(t)) {
+            report_->logSubMessage(app::loadText(35221), kStyleError, false);
+            fail(35308);
+            return true;
+        }
+        // The release check and the assigned line in the serial-number log, under its lock.
+        if (!window_.releaseSerialNumber(t)) {
+            fail(35308);
+            append(app::loadText(36022));
+            return true;
+        }
+        net::DeviceRecord& r = *current().record;
+        r.serialModified = true;
+        r.serialNumber = t;
+        auto w = webParams<SerialParams>();
+        w.devicePort = p_.devicePort;
+        if (!setSerialNumber(w)) {
+            fail(35308);
+            return true;
+        }
+        refreshRecord();
+        fileRecords(t);
+        return true;
+    }
+
+    // The device's record folder with the batch number and the run configuration. A failure is
+    // written to the log and does not fail the device.
+    void fileRecords(uint32_t serial)
+    {
+        const std::string folder = app::deviceFolder(p_.root, serial);
+        bool ok = platform::createDirectory(folder);
+        ok = ok && app::writeTextFile(platform::joinPath(folder, app::kBatchFileName), p_.number.str(), false);
+        const auto bytes = privateCopy_.empty() ? std::nullopt : platform::readFileBytes(platform::osPath(privateCopy_));
+        ok = ok && bytes &&
+             app::writeTextFile(platform::joinPath(folder, app::kConfigurationName), *bytes, false);
+        if (!ok) report_->logSubMessage(app::loadText(35224), kStyleError, false);
+    }
+
+    bool setTime()
+    {
+        idleSweep_ = false;
+        step(35307, 60);
+        auto w = webParams<SerialParams>();
+        w.devicePort = p_.devicePort;
+        if (!setClock(w)) fail(35307);
+        return true;
+    }
+
+    bool updateFirmwareStep()
+    {
+        idleSweep_ = false;
+        step(35309, 70);
+        auto w = webParams<UpdateParams>();
+        w.devicePort = p_.devicePort;
+        w.firmwarePath = p_.firmwarePath;
+        if (!updateFirmware(w)) {
+            fail(35309);
+            return true;
+        }
+        refreshRecord();
+        return true;
+    }
+
+    bool testPass()
+    {
+        if (idleSweep_) {
+            if (p_.passLimit != 0 && static_cast<uint32_t>(passes_) >= p_.passLimit) {
+                limitReached_ = true;
+                return false;
+            }
+            const uint32_t now = platform::clock().tickCount();
+            if (passes_ != 0 && now - passStart_ < kPassSpacingMs) {
+                platform::clock().sleep(kPassPollMs);
+                return false;
+            }
+            if (passes_ == 0) append(app::loadText(36023));
+            ++passes_;
+            passStart_ = now;
+        }
+        idleSweep_ = false;
+        if (log_) log_->markLog();
+        step(35313, 80);
+        auto cpu = webParams<CpuTestParams>();
+        cpu.devicePort = p_.devicePort;
+        if (!runCpuTest(cpu)) {
+            fail(35313);
+            return true;
+        }
+        step(35314, 90);
+        auto process = webParams<ProcessTestParams>();
+        process.skipFollowUp = true;
+        const bool ran = runProcessListTest(process);
+        if (ran && cpu.passed && process.passed) {
+            // A passing device leaves nothing in the log, so a long run keeps a short log.
+            if (log_) log_->truncateLogToMark();
+            ++current().passesDone;
+        } else {
+            fail(35314);
+        }
+        return true;
+    }
+
+    void finish()
+    {
+        for (index_ = 0; index_ < p_.deviceCount; ++index_) {
+            const DeviceState& d = current();
+            if (!d.record || d.failureStep == 35300) continue;
+            cleanSdCardStep(&window_, log_, d.record, p_.password, p_.webPort, static_cast<int>(deviceNumber()));
+        }
+        outcome_.aborted = !goOn_;
+        outcome_.passes = passes_;
+        outcome_.failed.assign(p_.deviceCount, false);
+        outcome_.completed.assign(p_.deviceCount, false);
+        summing_ = true;
+        if (goOn_) {
+            append(app::formatText(app::loadText(36025), timestampText().c_str(), passes_));
+            for (uint32_t i = 0; i < p_.deviceCount; ++i) {
+                DeviceState& d = devices_[i];
+                const int n = static_cast<int>(i + 1);
+                outcome_.failed[i] = d.failed;
+                outcome_.completed[i] = d.passesDone > 0;
+                if (d.failed) {
+                    append(app::formatText(app::loadText(36027), n, d.failureTime.c_str(), d.failureStepText.c_str()));
+                } else if (d.passesDone > 0) {
+                    append(app::formatText(app::loadText(36026), n));
+                    if (d.record) d.record->rowStatus = 2;
+                    window_.repaintList();
+                } else {
+                    append(app::formatText(app::loadText(kNotCompletedText), n));
+                }
+            }
+        } else {
+            append(app::formatText(app::loadText(36024), timestampText().c_str()));
+            summing_ = false;
+            for (uint32_t i = 0; i < p_.deviceCount; ++i) {
+                outcome_.failed[i] = devices_[i].failed;
+                outcome_.completed[i] = devices_[i].passesDone > 0;
+            }
+        }
+        summing_ = false;
+        if (log_ && !log_->saveLog(platform::joinPath(p_.runFolder.str(), app::kEnduranceLogName), true)) {
+            outcome_.logSaved = false;
+            report_->logMessage(app::loadText(35224), kStyleError, true);
+        }
+        if (!privateCopy_.empty()) std::remove(platform::osPath(privateCopy_).string().c_str());
+        finishWorkflow(window_, log_);
+    }
+
+    EnduranceParams& p_;
+    WorkerChannel& window_;
+    EnduranceOutcome& outcome_;
+    LogWindow* log_ = nullptr;
+    std::unique_ptr<Reporter> report_;
+    std::vector<DeviceState> devices_;
+    std::string privateCopy_;
+    int phase_ = 0;
+    uint32_t index_ = 0;
+    int passes_ = 0;
+    uint32_t passStart_ = 0;
+    bool goOn_ = true;
+    bool idleSweep_ = true;
+    bool limitReached_ = false;
+    bool summing_ = false;
+};
+
+}  // namespace
+
+void runEnduranceRun(EnduranceParams& params, EnduranceOutcome& outcome)
+{
+    EnduranceRun(params, outcome).run();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The start button
+
+StartOutcome startEnduranceRun(StarterHost& host, const EnduranceStart& start, std::shared_ptr<EnduranceOutcome> outcome)
+{
+    if (!start.card) return refuse(host, 30037, app::kMbIconExclamation);
+    const std::string firmware = app::newestFirmwareFile(start.firmwareFolder);
+    if (firmware.empty() || firmware.size() >= 260) return refuse(host, 30039, app::kMbIconExclamation);
+    if (auto refusal = checkFolderNumber(start.number, 31211)) return refuse(host, *refusal, app::kMbIconExclamation);
+    if (start.number.size() > kMaxFolderNumberLength) return refuse(host, 30043, app::kMbIconError);
+    const uint32_t count = static_cast<uint32_t>(start.serials.size());
+    if (count == 0 || count > kMaxRunDevices) return refuse(host, 31212, app::kMbIconExclamation);
+    if (const uint32_t n = firstUnusableRunAddress(*start.card, start.target, count)) {
+        host.prompt().messageBox(app::formatText(app::loadText(kUnusableAddressText), static_cast<int>(n)),
+                                 app::kMbIconExclamation);
+        return StartOutcome::Refused;
+    }
+
+    std::optional<std::string> configuration;
+    if (!start.repair) {
+        configuration = host.configurationAssistant(std::string(), true);
+        if (!configuration) return StartOutcome::Cancelled;
+    }
+
+    const std::string folder = app::enduranceRunFolder(start.root, start.repair ? "REP_" : "CHRG_", start.number);
+    // Every record of the run folder and its set-aside name must fit a path field.
+    for (const char* name : {app::kEnduranceLogName, app::kConfigurationName}) {
+        if (platform::joinPath(folder, name).size() + 24 > 259) return refuse(host, 30043, app::kMbIconError);
+    }
+    if (app::directoryExists(folder)) {
+        if (!confirm(host, 30042)) return StartOutcome::Cancelled;
+        if (!app::setRecordsAside(folder, {app::kEnduranceLogName, app::kConfigurationName})) {
+            return refuse(host, 30043, app::kMbIconError);
+        }
+    } else if (!platform::createDirectory(folder)) {
+        return refuse(host, 30043, app::kMbIconError);
+    }
+    if (configuration &&
+        !app::writeTextFile(platform::joinPath(folder, app::kConfigurationName), *configuration, false)) {
+        return refuse(host, 30043, app::kMbIconError);
+    }
+
+    if (start.showNumber) start.showNumber(app::loadText(start.repair ? 30009 : 30010) + " " + start.number);
+    auto params = std::make_shared<EnduranceParams>();
+    params->repair = start.repair;
+    params->deviceCount = count;
+    params->number.assign(start.number);
+    params->runFolder.assign(folder);
+    params->root = start.root;
+    params->card = start.card;
+    params->password.assign(start.password);
+    params->target = start.target;
+    params->serials = start.serials;
+    params->firmwarePath.assign(firmware);
+    std::error_code ec;
+    params->privateFolder =
+        !start.privateFolder.empty() ? start.privateFolder : std::filesystem::temp_directory_path(ec).string();
+    params->passLimit = start.passLimit;
+    params->devicePort = start.devicePort;
+    params->webPort = start.webPort;
+    if (!outcome) outcome = std::make_shared<EnduranceOutcome>();
+    if (start.beforeStart) start.beforeStart();
+    host.startWorkflow(
+        [params, outcome](WorkerChannel& window) {
+            params->window = &window;
+            runEnduranceRun(*params, *outcome);
+        },
+        WorkerEnd::Finished);
+    return StartOutcome::Started;
+}
+
+}  // namespace vst::ops
