@@ -98,6 +98,7 @@ CDauerlaufDlg::CDauerlaufDlg(app::OperatorPrompt& prompt, const app::NetworkCard
     list_->setHorizontalHeaderLabels({uiText(app::TextId{31208})});
     list_->horizontalHeader()->setStretchLastSection(true);
     list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setShowGrid(true);

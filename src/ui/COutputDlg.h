@@ -35,6 +35,8 @@ public:
     void applyTexts();
 
     QPlainTextEdit* textControl() const { return text_; }
+    // Shows the changes that wait for the next redraw at once (window thread).
+    void showPendingText() { showLogText(); }
     QPushButton* okButton() const { return ok_; }
 
 protected:

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QDir>
 #include <QMenu>
 #include <QMessageBox>
@@ -43,6 +45,7 @@
 #include "ui/COutputDlg.h"
 #include "ui/CPasswordDlg.h"
 #include "ui/CPersDlg.h"
+#include "ui/CDauerlaufDlg.h"
 #include "ui/CRepNoDlg.h"
 #include "ui/CSerialNoDlg.h"
 #include "ui/QtPrompt.h"
@@ -292,12 +295,22 @@ void renderDialogs(Renderer& out, const QString& language, const std::string& re
         out.save(dialog, language + QStringLiteral("-repair-number"));
     }
     {
+        ui::CDauerlaufDlg dialog(prompt, nullptr, 0);
+        dialog.numberEdit()->setText(QStringLiteral("2026-12"));
+        dialog.countEdit()->setText(QStringLiteral("4"));
+        dialog.rowEdited(0, QStringLiteral("4001"));
+        out.save(dialog, language + QStringLiteral("-endurance-run"));
+        dialog.repairButton()->setChecked(true);
+        out.save(dialog, language + QStringLiteral("-endurance-run-repair"));
+    }
+    {
         ui::COutputDlg dialog;
         dialog.appendLog(app::loadText(36031));
         dialog.appendLog("  - " + app::loadText(35105) + "\r\n  - " + app::loadText(35119) + "\r\n  - MSG: " +
                          app::loadText(35227) + "\r\n  - " + app::loadText(35106) + "\r\n");
         dialog.allowClose();
         QApplication::processEvents();
+        dialog.showPendingText();
         out.save(dialog, language + QStringLiteral("-log-window"));
     }
     {
