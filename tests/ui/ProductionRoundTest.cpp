@@ -3,7 +3,9 @@
 // log window answered by the scripted operator, the records checked in the serial-number tree.
 #include <QTimer>
 
+#include "app/Format.h"
 #include "app/Records.h"
+#include "support/FirmwareFile.h"
 #include "ui/COutputDlg.h"
 
 #include "Testbed.h"
@@ -134,4 +136,71 @@ TEST_F(ProductionRound, FinalTestRepairStartAndRepairEndFromTheirButtons)
     button(10022)->click();
     EXPECT_EQ(window->runningWorkers(), 0);
     EXPECT_EQ(lastText(), app::loadText(37050));
+}
+
+// The endurance run from its buttons: the dialog and the assistant, only the stop button enabled
+// while the run is active, the stop, and the run's records.
+TEST_F(ProductionRound, EnduranceRunStartedAndStoppedFromItsButtons)
+{
+    addDeviceAddress("192.168.0.201/24");
+    auto d = test::simulatedDevice("192.168.0.151", 0x51, "Neu");
+    d.password = "730";
+    d.serialNumber = net::kNoSerialNumber;
+    d.restartMs = 20;
+    startSimulator({d});
+    std::filesystem::create_directories(records.file("_Dauerlauf"));
+    std::filesystem::create_directories(records.file("fw"));
+    records.write("fw/VestrolanV106.hex", test::firmwareImage("1.06"));
+
+    app::AppSettings s;
+    s.internalMode = true;
+    s.operatingMode = app::OperatingMode::Endurance;
+    s.serialNumberPath = records.str();
+    s.firmwarePath = records.file("fw");
+    s.targetAddress = 0xC0A800C9;
+    s.networkCardIndex = card0->index;
+    prompt.signChoices = {0};
+    app::CApp::instance().setSettings(s);
+    window = std::make_unique<ui::CMainDlg>(prompt, cards);
+    ASSERT_TRUE(window->initialise());
+    window->show();
+    ASSERT_TRUE(button(10017)->isEnabled());
+    EXPECT_FALSE(button(10018)->isEnabled());
+    button(10018)->click();  // no run active: nothing happens
+    EXPECT_EQ(window->runningWorkers(), 0);
+
+    // A batch number no folder can carry is refused by the dialog.
+    prompt.enduranceRuns = {test::EnduranceEntry{false, QStringLiteral("W:1"), QStringLiteral("1"), {}}};
+    button(10017)->click();
+    EXPECT_EQ(lastText(), app::loadText(37050));
+    EXPECT_EQ(window->runningWorkers(), 0);
+
+    prompt.enduranceRuns = {test::EnduranceEntry{false, QStringLiteral("W1"), QStringLiteral("1"), {QStringLiteral("7001")}}};
+    prompt.configurations = {std::string("[User]\r\nOrt=DL\r\n\r\n#PCN 1\r\n")};
+    prompt.onMessage = [&](const std::string& text) {
+        if (text == app::formatText(app::loadText(35407), 1)) addDeviceAddress("192.168.0.151/24");
+    };
+    button(10017)->click();
+    ASSERT_GT(window->runningWorkers(), 0);
+    EXPECT_EQ(window->control(10003)->property("text").toString(), test::german(30010) + QStringLiteral(" W1"));
+    // Testing has begun: the run is stopped at once.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto logs = window->findChildren<ui::COutputDlg*>();
+            return !logs.empty() && logs.front()->text().find(app::loadText(36023)) != std::string::npos;
+        },
+        kWorkerTimeoutMs));
+    EXPECT_TRUE(button(10018)->isEnabled());
+    EXPECT_FALSE(button(10017)->isEnabled());
+    EXPECT_FALSE(button(10024)->isEnabled());
+    run(10018);
+    ASSERT_FALSE(HasFailure());
+    EXPECT_FALSE(button(10018)->isEnabled());
+    EXPECT_TRUE(button(10017)->isEnabled());
+    const std::string log = read("_Dauerlauf/CHRG_W1/Dauerlauf.log");
+    EXPECT_NE(log.find(app::formatText(app::loadText(36026), 1)), std::string::npos) << log;
+    EXPECT_EQ(read("_Dauerlauf/CHRG_W1/config-processlist.bak"), "[User]\r\nOrt=DL\r\n\r\n#PCN 1\r\n");
+    EXPECT_EQ(read("SNR_00007001/Charge.txt"), "W1");
+    EXPECT_EQ(window->deviceList()->count(), 1);
+    EXPECT_EQ(simulator->device(0).serialNumber, 7001u);
 }

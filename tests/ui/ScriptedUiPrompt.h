@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <deque>
 #include <functional>
@@ -14,6 +15,7 @@
 
 #include "app/Language.h"
 #include "config/CalibrationRequest.h"
+#include "ui/CDauerlaufDlg.h"
 #include "ui/CIpAddressCtrl.h"
 #include "ui/CNameDlg.h"
 #include "ui/CNetDlg.h"
@@ -25,6 +27,13 @@
 #include "ui/UiText.h"
 
 namespace vst::test {
+
+struct EnduranceEntry {
+    bool repair = false;
+    QString number;
+    QString count = QStringLiteral("1");
+    std::vector<QString> rows;  // typed into the list's rows in order
+};
 
 struct NetworkEntry {
     int dhcp = 0;
@@ -53,6 +62,7 @@ public:
     std::deque<std::optional<QString>> names;
     std::deque<std::optional<NetworkEntry>> networks;
     std::deque<bool> languageChoices;  // true = English
+    std::deque<std::optional<EnduranceEntry>> enduranceRuns;
     platform::SettingsStore* settings = nullptr;
 
     int passwordDialogs = 0;
@@ -121,6 +131,19 @@ public:
         dialog.edit()->setText(*entry);
         if (!pressOk(dialog, dialog.okButton())) return std::nullopt;
         return dialog.repairNumber();
+    }
+
+    std::optional<ui::EnduranceRunChoice> askEnduranceRun(const app::NetworkCard* card, uint32_t target) override
+    {
+        ui::CDauerlaufDlg dialog(*this, card, target);
+        const auto entry = next(enduranceRuns);
+        if (!entry) return std::nullopt;
+        if (entry->repair) dialog.repairButton()->setChecked(true);
+        dialog.numberEdit()->setText(entry->number);
+        dialog.countEdit()->setText(entry->count);
+        for (size_t row = 0; row < entry->rows.size(); ++row) dialog.rowEdited(static_cast<int>(row), entry->rows[row]);
+        if (!pressOk(dialog, dialog.okButton())) return std::nullopt;
+        return ui::EnduranceRunChoice{dialog.form().repair(), dialog.form().number, dialog.serialNumbers()};
     }
 
     bool editSerialNumber(net::DeviceRecord& record) override
