@@ -50,6 +50,32 @@ TEST_F(LogWindow, WorkerWritesMarksAndCutsBack)
     EXPECT_TRUE(shows("Dauerlauf:\nEnde\n"));
 }
 
+// Changes that arrive between two redraws are shown as one, whatever mix of appends and cuts
+// they are, and with line ends split across appends.
+TEST_F(LogWindow, ViewFollowsBurstsOfAppendsAndCuts)
+{
+    log.show();
+    const std::vector<std::vector<std::string>> bursts = {
+        {"Kopf\r\n", "mark", "A\r", "\nB\r\n", "cut", "C\r\n"},
+        {"mark", "D\r\nE\r\n", "cut", "cut", "F"},
+        {"\r\nG\r\n", "mark", "H\r\n"},
+        {"cut", "I\r\n"},
+    };
+    for (const auto& burst : bursts) {
+        test::fromWorker([&] {
+            for (const auto& change : burst) {
+                if (change == "mark") log.markLog();
+                else if (change == "cut") log.truncateLogToMark();
+                else log.appendLog(change);
+            }
+        });
+        QString expected = QString::fromStdString(log.text());
+        expected.remove(QLatin1Char('\r'));
+        EXPECT_TRUE(shows(expected)) << log.textControl()->toPlainText().toStdString();
+    }
+    EXPECT_EQ(log.text(), "Kopf\r\nC\r\nF\r\nG\r\nI\r\n");
+}
+
 TEST_F(LogWindow, TheEndOfALongLogStaysInSight)
 {
     log.show();
