@@ -64,14 +64,16 @@ protected:
         dir.write("connect.sh", script + "esac\n");
     }
 
+    std::string command(const std::string& arguments, const std::string& options = "") const
+    {
+        return "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " + VST_CLI_PATH +
+               " --lang en --card " + std::to_string(card0->index) + " --snr " + dir.file("snr") + " --fw " +
+               dir.file("fw") + " --target 192.168.0.201 --config keep --sign AB --on-notice '35407=sh " +
+               dir.file("connect.sh") + " $VST_DEVICE' " + options + " endurance " + arguments;
+    }
     test::CommandRun run(const std::string& arguments, const std::string& options = "")
     {
-        return test::runCommand("VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
-                                    VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) + " --snr " +
-                                    dir.file("snr") + " --fw " + dir.file("fw") +
-                                    " --target 192.168.0.201 --config keep --sign AB --on-notice '35407=sh " +
-                                    dir.file("connect.sh") + " $VST_DEVICE' " + options + " endurance " + arguments,
-                                dir.file("stderr.txt"));
+        return test::runCommand(command(arguments, options), dir.file("stderr.txt"));
     }
 
     static std::string text(int germanId) { return platform::cp1252ToUtf8(app::textAt(germanId + 10000)); }
@@ -192,6 +194,22 @@ TEST_F(CliEndurance, AllDevicesFailing)
               "  - device 1 has failed the long run at DATE during the process \"restore default configuration\"\n"
               "  - device 2 has failed the long run at DATE during the process \"restore default configuration\"\n");
     EXPECT_NE(r.err.find(text(35315) + " #2"), std::string::npos) << "found devices get their cleanup";
+}
+
+// Ctrl+C during the tests: the running pass finishes, the cards are cleaned, the records written.
+TEST_F(CliEndurance, InterruptStopsTheRun)
+{
+    startDevices(1);
+    const std::string err = dir.file("interrupted.txt");
+    const auto r = test::runCommand("(" + command("--type production --number INT --count 1") + " 2>" + err +
+                                        " & pid=$!; for i in $(seq 600); do grep -q 'function test running' " + err +
+                                        " && break; sleep 0.05; done; kill -INT $pid; wait $pid)",
+                                    dir.file("stderr.txt"));
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("device 1 has passed the long run"), std::string::npos) << r.out;
+    const std::string log = snr("_Dauerlauf/CHRG_INT/Dauerlauf.log");
+    EXPECT_NE(log.find(text(35315) + " #1"), std::string::npos);
+    EXPECT_NE(log.find("after 1 runs:"), std::string::npos) << log;
 }
 
 // What the console refuses before anything is sent or written.
