@@ -100,11 +100,18 @@ protected:
 }  // namespace
 
 // However short the tests are, a pass starts no earlier than 30 s after the one before it; the
-// pass limit ends the run like the stop button, before a further wait.
+// pass limit ends the run like the stop button, before a further wait. The devices get the run
+// configuration as it was when the run started, even when the run folder's file changes meanwhile,
+// and a record folder that cannot be made is logged without failing its device.
 TEST_F(EnduranceRun, PassesAreThirtySecondsApart)
 {
     prepare(2);
     params.passLimit = 2;
+    const std::string original = dir.read("run/config-processlist.bak");
+    window.onHeading = [this](const std::string& text) {
+        if (text == step(35305, 1)) dir.write("run/config-processlist.bak", "Name=Fremd\n\nP9=Andere\n");
+    };
+    dir.write("SNR_00000200", "a file where the folder would go");
     ops::runEnduranceRun(params, outcome);
     EXPECT_TRUE(outcome.allPassed());
     EXPECT_EQ(outcome.passes, 2);
@@ -114,6 +121,9 @@ TEST_F(EnduranceRun, PassesAreThirtySecondsApart)
     EXPECT_EQ(headingTicks(step(35313, 2)).size(), 2u);
     EXPECT_TRUE(fs::is_empty(dir.file("private"))) << "the private copy goes at the end";
     EXPECT_EQ(window.devices().at(0)->rowStatus, 2);
+    EXPECT_EQ(simulator->device(1).configuration.userLines, std::vector<std::string>{"Name=Dauerlauf"});
+    EXPECT_EQ(dir.read("SNR_00000100/config-processlist.bak"), original);
+    EXPECT_NE(window.log.text().find("  - MSG: " + app::loadText(35224)), std::string::npos);
 }
 
 // A stop while device 2 gets its address: that step still finishes, device 3 is not configured;
