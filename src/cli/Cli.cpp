@@ -602,23 +602,11 @@ private:
         if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
         // Without --card the starter refuses with 30037, as the window does without a selected card.
         const app::NetworkCard* card = nullptr;
-        if (args_.has("--card")) {
-            const std::string text = args_.value("--card");
-            const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-            for (const auto& c : cards_) {
-                if (digits && c.index == app::parseLeadingInteger(text)) card = &c;
-            }
-            if (!card) return usage("--card " + text + ": no such card (see 'vestrolan-cli cards')");
-        }
-        app::AppSettings settings = app::CApp::instance().settings();
+        if (auto refused = namedCard(card)) return *refused;
         if (command == "stock") {
-            settings.serialNumberPath = args_.value("--snr");
-            if (settings.serialNumberPath.empty() ||
-                !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
-                return failWith(loadText(30040));
-            }
+            if (auto refused = useSerialNumberFolder()) return *refused;
         }
-        app::CApp::instance().setSettings(settings);
+        const app::AppSettings settings = app::CApp::instance().settings();
         channel_.setScript(script);
         channel_.setOperatorSign(sign);
 
@@ -637,6 +625,33 @@ private:
                                                                : ops::startStockUpdate(channel_, start);
         channel_.endProgress();
         return outcome == ops::StartOutcome::Started && *start.succeeded ? 0 : 1;
+    }
+
+    // The card --card names (none without --card); the usage when it names no card.
+    std::optional<int> namedCard(const app::NetworkCard*& card)
+    {
+        card = nullptr;
+        if (!args_.has("--card")) return std::nullopt;
+        const std::string text = args_.value("--card");
+        const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+        for (const auto& c : cards_) {
+            if (digits && c.index == app::parseLeadingInteger(text)) card = &c;
+        }
+        if (!card) return usage("--card " + text + ": no such card (see 'vestrolan-cli cards')");
+        return std::nullopt;
+    }
+
+    // --snr as the serial-number folder of this run; 30040 when it holds no SNR.LOG.
+    std::optional<int> useSerialNumberFolder()
+    {
+        app::AppSettings settings = app::CApp::instance().settings();
+        settings.serialNumberPath = args_.value("--snr");
+        app::CApp::instance().setSettings(settings);
+        if (settings.serialNumberPath.empty() ||
+            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
+            return failWith(loadText(30040));
+        }
+        return std::nullopt;
     }
 
     // The endurance run: the dialog's rules on the options, the start button's starter with the
@@ -701,22 +716,10 @@ private:
         const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
         if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
         const app::NetworkCard* card = nullptr;
-        if (args_.has("--card")) {
-            const std::string text = args_.value("--card");
-            const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
-            for (const auto& c : cards_) {
-                if (digits && c.index == app::parseLeadingInteger(text)) card = &c;
-            }
-            if (!card) return usage("--card " + text + ": no such card (see 'vestrolan-cli cards')");
-        }
+        if (auto refused = namedCard(card)) return *refused;
         if (!card) return failWith(loadText(30037));
-        app::AppSettings settings = app::CApp::instance().settings();
-        settings.serialNumberPath = args_.value("--snr");
-        if (settings.serialNumberPath.empty() ||
-            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
-            return failWith(loadText(30040));
-        }
-        app::CApp::instance().setSettings(settings);
+        if (auto refused = useSerialNumberFolder()) return *refused;
+        const app::AppSettings settings = app::CApp::instance().settings();
         channel_.setScript(script);
         channel_.setOperatorSign(sign);
 
@@ -768,13 +771,8 @@ private:
         if (ssid.size() > 32) return usage("--ssid: a network name has at most 32 characters");
         const std::string sign = args_.has("--sign") ? app::trimOperatorSign(args_.value("--sign")) : "CLI";
         if (!app::isValidOperatorSign(sign)) return failWith(loadText(app::kInvalidSignText));
-        app::AppSettings settings = app::CApp::instance().settings();
-        settings.serialNumberPath = args_.value("--snr");
-        app::CApp::instance().setSettings(settings);
-        if (settings.serialNumberPath.empty() ||
-            !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {
-            return failWith(loadText(30040));
-        }
+        if (auto refused = useSerialNumberFolder()) return *refused;
+        const app::AppSettings settings = app::CApp::instance().settings();
         channel_.setScript(script);
         channel_.setOperatorSign(sign);
         channel_.setRepairNumber(repairNumber);
