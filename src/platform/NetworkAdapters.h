@@ -34,4 +34,9 @@ public:
 // hardware type tells Ethernet, the wireless flag tells WLAN, and interfaces come in index order.
 AdapterSource& systemAdapters();
 
+#ifdef _WIN32
+// The adapters of an IP Helper adapter table (GetAdaptersInfo), in its order.
+std::vector<AdapterInfo> adaptersFromTable(const struct _IP_ADAPTER_INFO* first);
+#endif
+
 }  // namespace vst::platform
