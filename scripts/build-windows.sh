@@ -8,4 +8,4 @@ dir=${1:-"$here/build-win"}
 shift || true
 exec "$here/scripts/build.sh" "$dir" \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DVESTROLAN_BUILD_UI=OFF "$@"
+  -DVESTROLAN_BUILD_UI=OFF -DVESTROLAN_BUILD_TESTS=ON "$@"

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+struct _IP_ADAPTER_INFO;  // iphlpapi.h
+#endif
+
 namespace vst::platform {
 
 enum AdapterType : int {
@@ -36,7 +40,7 @@ AdapterSource& systemAdapters();
 
 #ifdef _WIN32
 // The adapters of an IP Helper adapter table (GetAdaptersInfo), in its order.
-std::vector<AdapterInfo> adaptersFromTable(const struct _IP_ADAPTER_INFO* first);
+std::vector<AdapterInfo> adaptersFromTable(const ::_IP_ADAPTER_INFO* first);
 #endif
 
 }  // namespace vst::platform

@@ -50,7 +50,8 @@ struct FakeWifi {
     }
     static DWORD WINAPI enumerate(HANDLE, PVOID, PWLAN_INTERFACE_INFO_LIST* out)
     {
-        list = static_cast<WLAN_INTERFACE_INFO_LIST*>(std::calloc(1, sizeof(WLAN_INTERFACE_INFO_LIST)));
+        list = static_cast<WLAN_INTERFACE_INFO_LIST*>(
+            std::calloc(1, sizeof(WLAN_INTERFACE_INFO_LIST) + sizeof(WLAN_INTERFACE_INFO)));
         list->dwNumberOfItems = static_cast<DWORD>(interfaces);
         list->InterfaceInfo[0].InterfaceGuid = guid();
         wcscpy(list->InterfaceInfo[0].strInterfaceDescription, L"Intel(R) Wi-Fi 6 AX201 160MHz");
