@@ -31,11 +31,13 @@ app = 1.05
 boot = 1.02
 config_line = [User]
 process_line = #PCN 1
+restart_ms = 200
 
 [device]
 mac = 02:00:00:00:00:02
 address = 192.168.0.102/24
 name = Halle 2
+restart_ms = 200
 
 [device]
 kind = 1
@@ -53,6 +55,11 @@ grep -q ready "$work/sim.out" || { echo "simulator did not start"; cat "$work/si
 # One Wine server in this network namespace for the whole round: Wine reads the cards from here.
 export WINEDEBUG=-all LC_ALL=C.UTF-8 VESTROLAN_TIME_SCALE=10 VESTROLAN_SETTINGS=$work/settings.ini
 "${wine%/*}/wineserver64" -p 2>/dev/null
+
+# English as the stored language of both: the settings file here, the registry's 32-bit view there.
+printf '[SOFTWARE\\KW\\Vestrolan-Manager]\nLanguage=dword:10000\n' > "$work/settings.ini"
+"$wine" reg add 'HKLM\SOFTWARE\KW\Vestrolan-Manager' /v Language /t REG_DWORD /d 10000 /reg:32 /f >/dev/null 2>&1 ||
+  { echo "cannot store the language in Wine's registry"; exit 1; }
 
 failures=0
 # run NAME FILTER ARGS...: both consoles with the same arguments; a path argument is written as
@@ -77,7 +84,7 @@ run() {
   $filter < "$work/linux.out" > "$work/linux.cmp"
   $filter < "$work/windows.out" > "$work/windows.cmp"
   if [ $ls -eq $ws ] && cmp -s "$work/linux.cmp" "$work/windows.cmp"; then
-    echo "same   $name (status $ls, $(wc -c < "$work/linux.out") bytes)"
+    echo "same   $name (status $ls, $(wc -c < "$work/linux.out") bytes: $(head -c 60 "$work/linux.out" | tr '\t\n' '  '))"
   else
     echo "DIFFER $name: status linux $ls, windows $ws"
     diff <(od -c "$work/linux.cmp") <(od -c "$work/windows.cmp") | head -20
@@ -108,10 +115,13 @@ cp "$work/linux/new.bak" "$work/windows/new.bak"
 run "restore" as_is --lang en --card 0 restore 02:00:00:00:00:01 @new.bak
 run "backup after restore" as_is --lang de --card 0 backup 02:00:00:00:00:01 @after.bak
 cmp -s "$work/linux/after.bak" "$work/windows/after.bak" || { echo "DIFFER backup after restore"; failures=$((failures + 1)); }
+grep -q '^#PCN 2' "$work/windows/after.bak" || { echo "the restored configuration is not on the device"; failures=$((failures + 1)); }
 run "config (Windows-1252 bytes)" as_is config --snr "%$here/res/templates" --base "Vestrolan Basis" \
   --sensor "Energiezähler 5A" --extension "Eingänge"
 run "config in English" as_is config --snr "%$here/res/templates" --base "Vestrolan Basis" --english
 run "config with an unknown base" as_is config --snr "%$here/res/templates" --base "Nichts"
+
+"$wine" reg delete 'HKLM\SOFTWARE\KW\Vestrolan-Manager' /reg:32 /f >/dev/null 2>&1
 
 if [ $failures -ne 0 ]; then
   echo "console round: $failures difference(s)"
