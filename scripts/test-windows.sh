@@ -13,11 +13,15 @@ wine=/usr/lib/wine/wine64
 export WINEDEBUG=-all WINEPREFIX="$win/wine-prefix"
 # No browser or .NET runtime: nothing here needs them, and Wine would offer to download them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# One Wine server for all runs. Its services start here with their output going nowhere: started by
+# a test instead, they would keep the test's output pipe open after the test has ended.
+/usr/lib/wine/wineserver64 -p 2>/dev/null || true
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "-- creating the Wine prefix $WINEPREFIX"
   "$wine" wineboot -i >/dev/null 2>&1
+else
+  "$wine" wineboot >/dev/null 2>&1
 fi
-/usr/lib/wine/wineserver64 -p 2>/dev/null || true
 status=0
 (cd "$win" && ctest --output-on-failure --timeout 300) || status=1
 /usr/lib/wine/wineserver64 -k 2>/dev/null || true
