@@ -1,6 +1,10 @@
 # Installation (cmake --install) and the Debian package (cpack -G DEB): the programs in bin, the
 # station's desktop entry and icon, the console's manual page, and the demonstration templates as
 # examples. The station reads its templates only from the serial-number folder, never from here.
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/PackagingWindows.cmake)
+  return()
+endif()
 include(GNUInstallDirs)
 
 install(TARGETS vestrolan-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

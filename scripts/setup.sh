@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core qt6-translations-l10n
   locales
   dpkg-dev file
+  g++-mingw-w64-x86-64-posix wine64
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,11 +1,13 @@
 #include "app/CommandLineText.h"
 
 #include "platform/CodePage.h"
+#include "platform/Console.h"
 
 namespace vst::app {
 
 std::string commandLineText(int argc, char** argv)
 {
+    if (auto tail = vst::platform::commandLineTail()) return *tail;
     std::string out;
     for (int i = 1; i < argc; ++i) {
         std::string word = vst::platform::utf8ToCp1252(argv[i]);

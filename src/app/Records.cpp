@@ -74,10 +74,7 @@ namespace {
 // Creates the file only when no file of that name exists; true when this call created it.
 bool claimName(const std::string& path)
 {
-    std::FILE* f = std::fopen(platform::osPath(path).string().c_str(), "wbx");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
+    return platform::createNewFile(path);
 }
 
 }  // namespace

@@ -198,7 +198,7 @@ SerialUse SerialLog::findSerialUse(uint32_t serial) const
         return result;
     }
     if (platform::isDirectory(path())) return result;
-    std::FILE* in = std::fopen(platform::osPath(path()).c_str(), "rb");
+    std::FILE* in = platform::openFile(path(), "rb");
     if (!in) return result;
 
     UseScan scan;

@@ -99,7 +99,11 @@ constexpr const char* kUsage =
     "  --release-password P  release password for a serial number already in use\n"
     "function tests and workflows (password 730 unless --password is given):\n"
     "  --answer ID=yes|no  answer to the question with text id ID (repeatable)\n"
+#ifdef _WIN32
+    "  --on-notice ID=CMD  run CMD (cmd /c) before notice ID is confirmed (repeatable)\n"
+#else
     "  --on-notice ID=CMD  run CMD (sh -c) before notice ID is confirmed (repeatable)\n"
+#endif
     "  --config FILE|keep  the configuration assistant's answer\n"
     "  --calibrate P,S,U,I the energy calibration's answer (primary, secondary, voltage, current)\n"
     "  --serial N          the serial-number dialog's answer\n"

@@ -3,8 +3,11 @@
 // status is 0 on success and 1 on failure.
 #include <csignal>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/Cli.h"
+#include "platform/Console.h"
 #include "platform/Network.h"
 #include "platform/ScaledClock.h"
 
@@ -22,10 +25,16 @@ void onInterrupt(int)
 int main(int argc, char** argv)
 {
     vst::platform::installTimeScaleFromEnvironment();
+    vst::platform::prepareConsoleStreams();
     vst::platform::startNetworking();
     vst::cli::ConsoleChannel channel(stdout, stderr);
     activeChannel = &channel;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    return vst::cli::runCli(argc, argv, channel, stdout, stderr);
+    // The arguments as UTF-8 on every platform (Windows hands them over as UTF-16).
+    std::vector<std::string> arguments = vst::platform::consoleArguments(argc, argv);
+    std::vector<char*> pointers;
+    for (auto& a : arguments) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    return vst::cli::runCli(static_cast<int>(arguments.size()), pointers.data(), channel, stdout, stderr);
 }

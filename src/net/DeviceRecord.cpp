@@ -1,14 +1,27 @@
 #include "net/DeviceRecord.h"
 
-#include <arpa/inet.h>
-
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 
 namespace vst::net {
 
-uint32_t toHostOrder(uint32_t networkOrder) { return ntohl(networkOrder); }
-uint32_t toNetworkOrder(uint32_t hostOrder) { return htonl(hostOrder); }
+// The bytes as they lie in memory, read as a big-endian number, and back: the same on every system.
+uint32_t toHostOrder(uint32_t networkOrder)
+{
+    unsigned char b[4];
+    std::memcpy(b, &networkOrder, 4);
+    return (uint32_t{b[0]} << 24) | (uint32_t{b[1]} << 16) | (uint32_t{b[2]} << 8) | b[3];
+}
+
+uint32_t toNetworkOrder(uint32_t hostOrder)
+{
+    const unsigned char b[4] = {static_cast<unsigned char>(hostOrder >> 24), static_cast<unsigned char>(hostOrder >> 16),
+                                static_cast<unsigned char>(hostOrder >> 8), static_cast<unsigned char>(hostOrder)};
+    uint32_t out;
+    std::memcpy(&out, b, 4);
+    return out;
+}
 
 std::string addressText(uint32_t a)
 {

@@ -41,6 +41,21 @@ std::vector<std::string> programmerArguments(const ProgrammerSettings& settings,
     return args;
 }
 
+std::string programmerCommandLine(const ProgrammerSettings& settings, const std::vector<std::string>& action)
+{
+    const std::vector<std::string> args = programmerArguments(settings, action);
+    std::string line = "\"" + args[0] + "\"";
+    for (size_t i = 1; i < args.size(); ++i) {
+        line += ' ';
+        if (i >= 4 && args[i].rfind("-F", 0) == 0) {
+            line += "-F\"" + args[i].substr(2) + "\"";
+        } else {
+            line += args[i];
+        }
+    }
+    return line;
+}
+
 void ProgrammerPhraseScanner::feed(const std::string& piece)
 {
     // The tail of what came before, short enough that no phrase found in it is counted twice
@@ -69,6 +84,7 @@ ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::ve
 {
     platform::ChildProcessRequest request;
     request.arguments = programmerArguments(settings, action);
+    request.commandLine = programmerCommandLine(settings, action);  // Windows passes this text as it is
     if (!platform::canOpenForReading(request.arguments[0])) return ProgrammerResult::NoTool;
     request.workingFolder = settings.toolFolder.str();
     request.timeoutMs = kProgrammerTimeoutMs;

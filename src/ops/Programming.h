@@ -56,6 +56,11 @@ struct ProgrammerSettings {
 std::vector<std::string> programmerArguments(const ProgrammerSettings& settings,
                                              const std::vector<std::string>& action);
 
+// The same as one Windows command line, as the tool has always received it: the tool path in
+// double quotes, the switches, and the image path in double quotes right after -F
+// ("C:\Tools\ipecmd.exe" -OL -TPPK3 -P32MZ2048ECG100 -F"D:\fw\new.hex" -M).
+std::string programmerCommandLine(const ProgrammerSettings& settings, const std::vector<std::string>& action);
+
 // Looks for the four phrases in output that arrives in pieces; a phrase split across two pieces
 // is found too.
 class ProgrammerPhraseScanner {

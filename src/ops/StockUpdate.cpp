@@ -1,7 +1,5 @@
 #include "ops/StockUpdate.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
 
@@ -14,6 +12,7 @@
 #include "ops/Workflow.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileSystem.h"
+#include "platform/Host.h"
 
 namespace vst::ops {
 
@@ -21,36 +20,34 @@ bool hasSerialNumber(uint32_t serial) { return serial >= 1 && serial <= 99999999
 
 std::string createStockTemporaryFile(const std::string& folder)
 {
-    char host[64] = {};
-    if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+    const std::string host = platform::hostName();
     std::string station;
-    for (const char* c = host; *c && station.size() < 15; ++c) {
+    for (const char* c = host.c_str(); *c && station.size() < 15; ++c) {
         const unsigned char b = static_cast<unsigned char>(*c);
         station += (std::isalnum(b) || b == '-') ? *c : '-';
     }
     if (station.empty()) station = "station";
-    const std::string base = "config-processlist_TMP_" + station + "_" + std::to_string(::getpid());
+    const std::string base = "config-processlist_TMP_" + station + "_" + std::to_string(platform::processId());
     for (int n = 0; n < 100; ++n) {
         const std::string name = base + (n ? "_" + std::to_string(n) : std::string()) + ".bak";
         const std::string path = platform::joinPath(folder, name);
         if (path.size() >= 260) return {};
         // "x": created only when no file of that name exists, so no other run's file is touched.
-        std::FILE* f = std::fopen(platform::osPath(path).string().c_str(), "wbx");
-        if (f) {
-            std::fclose(f);
-            return path;
-        }
+        if (platform::createNewFile(path)) return path;
     }
     return {};
 }
 
 void flushNeighbourCache()
 {
+    platform::ChildProcessRequest request;
 #ifdef _WIN32
-    platform::ChildProcessRequest request{{"arp", "-d"}, {}, {}, {}, kNeighbourFlushTimeoutMs};
+    // Run without a console window (the child process is always started hidden).
+    request.arguments = {"arp", "-d"};
 #else
-    platform::ChildProcessRequest request{{"ip", "-4", "neigh", "flush", "all"}, {}, {}, {}, kNeighbourFlushTimeoutMs};
+    request.arguments = {"ip", "-4", "neigh", "flush", "all"};
 #endif
+    request.timeoutMs = kNeighbourFlushTimeoutMs;
     platform::runChildProcess(request, {}, 4096);
 }
 
@@ -180,7 +177,10 @@ void runStockUpdate(StockUpdateParams& p)
         p.succeeded = updateDevice(p, report, temporary);
         net::DeviceRecord* row0 = window.deviceAt(0);
         cleanSdCardStep(&window, log, row0, p.password, p.webPort);
-        if (!temporary.empty()) std::remove(platform::osPath(temporary).string().c_str());
+        if (!temporary.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(platform::osPath(temporary), ec);
+        }
         if (row0 && row0->rowStatus != 2) {
             row0->rowStatus = 3;
             window.repaintList();

@@ -85,7 +85,7 @@ private:
         case State::Start:
             announce(35105, 10);
             if (!openEndpoint(p_.devicePort)) return fail(35200, kStyleError);
-            file_ = std::fopen(platform::osPath(p_.firmwarePath.str()).c_str(), "rb");
+            file_ = platform::openFile(p_.firmwarePath.str(), "rb");
             if (!file_) return fail(35211, kStyleError);
             beginLogin(20, p_.password.str());
             state_ = State::Login;

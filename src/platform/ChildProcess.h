@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/NativeHandle.h"
+
 namespace vst::platform {
 
 struct ChildProcessRequest {
@@ -20,6 +22,9 @@ struct ChildProcessRequest {
     // Environment variables the child must not inherit.
     std::vector<std::string> unsetEnvironment;
     uint32_t timeoutMs = 0;  // 0: no time limit
+    // Windows only: the command line exactly as the program is to receive it; empty: made from the
+    // arguments with the system's quoting rules. (POSIX passes the arguments themselves.)
+    std::string commandLine;
 };
 
 struct ChildProcessResult {
@@ -45,15 +50,21 @@ public:
     bool poll(std::string& out);
     // Kills the child and everything it started.
     void kill();
-    bool running() const { return pid_ > 0 && !exited_; }
+    bool running() const { return started_ && !exited_; }
     bool exited() const { return exited_; }
     int exitCode() const { return exitCode_; }
 
 private:
     void reap(bool block);
 
+    bool started_ = false;
+#ifdef _WIN32
+    void* process_ = nullptr;  // the child's process handle
+    void* job_ = nullptr;      // the job object that holds the child and everything it starts
+#else
     int pid_ = -1;
-    int pipe_ = -1;
+#endif
+    NativeFile pipe_ = kNoFile;
     bool exited_ = false;
     bool killed_ = false;
     int exitCode_ = -1;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string_view>
 
+#include "platform/NativeHandle.h"
+
 namespace vst::platform {
 
 class FileRegionLock {
@@ -35,10 +37,10 @@ public:
     bool append(std::string_view bytes);
     // Gives the lock up and closes the file.
     void release();
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return fd_ != kNoFile; }
 
 private:
-    int fd_ = -1;
+    NativeFile fd_ = kNoFile;
 };
 
 }  // namespace vst::platform

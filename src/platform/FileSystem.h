@@ -1,11 +1,14 @@
 #pragma once
 // File-system services. Paths inside the station are Windows-1252 text; only this layer turns
 // them into the operating system's own form.
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/NativeHandle.h"
 
 namespace vst::platform {
 
@@ -24,7 +27,18 @@ std::string_view fileNamePart(std::string_view path);
 // folder + separator + name.
 std::string joinPath(std::string_view folder, std::string_view name);
 
+// A station path (Windows-1252) in the operating system's form: UTF-8 bytes on POSIX, UTF-16 on
+// Windows.
 std::filesystem::path osPath(std::string_view path);
+// The other way: a system path as station text (characters outside Windows-1252 become '?').
+std::string stationPath(const std::filesystem::path& path);
+
+// fopen for a station path.
+std::FILE* openFile(std::string_view path, const char* mode);
+
+// Creates an empty file only when no file of that name exists (an exclusive claim of the name); true
+// when this call created it.
+bool createNewFile(std::string_view path);
 
 struct DirectoryEntry {
     std::string name;  // Windows-1252
@@ -66,12 +80,12 @@ public:
     bool commit();
     // Removes the temporary file.
     void abandon();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ != kNoFile; }
 
 private:
     std::filesystem::path target_;
     std::string temporary_;
-    int fd_ = -1;
+    NativeFile fd_ = kNoFile;
     bool failed_ = false;
 };
 

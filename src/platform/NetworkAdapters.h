@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+struct _IP_ADAPTER_INFO;  // iphlpapi.h
+#endif
+
 namespace vst::platform {
 
 enum AdapterType : int {
@@ -33,5 +37,10 @@ public:
 // The system's adapters. On Linux an adapter is an interface: its name is the description, the
 // hardware type tells Ethernet, the wireless flag tells WLAN, and interfaces come in index order.
 AdapterSource& systemAdapters();
+
+#ifdef _WIN32
+// The adapters of an IP Helper adapter table (GetAdaptersInfo), in its order.
+std::vector<AdapterInfo> adaptersFromTable(const ::_IP_ADAPTER_INFO* first);
+#endif
 
 }  // namespace vst::platform

@@ -1,9 +1,10 @@
 #include "platform/ScaledClock.h"
 
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <thread>
+
+#include "platform/SystemTime.h"
 
 namespace vst::platform {
 
@@ -25,10 +26,7 @@ void ScaledClock::sleep(uint32_t milliseconds)
 LocalTime ScaledClock::localTime()
 {
     // Wall-clock time is not scaled: records carry the real date.
-    std::time_t now = std::time(nullptr);
-    std::tm parts{};
-    localtime_r(&now, &parts);
-    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
+    return systemLocalTime();
 }
 
 double installTimeScaleFromEnvironment()

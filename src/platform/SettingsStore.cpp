@@ -166,6 +166,7 @@ std::optional<std::string> installLanguageForLocale(const std::string& locale)
     return std::string("0409");
 }
 
+#ifndef _WIN32
 namespace {
 
 class MachineSettings : public IniSettingsStore {
@@ -202,5 +203,6 @@ SettingsStore& machineSettings()
     static MachineSettings store(machineSettingsFile());
     return store;
 }
+#endif
 
 }  // namespace vst::platform

@@ -44,7 +44,31 @@ private:
     std::filesystem::path file_;
 };
 
-// The machine's own store. Its file is $VESTROLAN_SETTINGS when set, else
+#ifdef _WIN32
+// The registry below a root key (HKEY_LOCAL_MACHINE for the machine's store), in its 32-bit view:
+// the station has always been a 32-bit program, so its stored language and the maker's other
+// software live there, and a 64-bit build must find the same values. `prefix`, when given, is put
+// before every key path (tests keep their values apart with it). Texts are read as UTF-16 and
+// returned in the station's code page.
+class RegistrySettingsStore : public SettingsStore {
+public:
+    // `root` is a predefined registry key (an HKEY).
+    explicit RegistrySettingsStore(void* root, std::string prefix = {});
+
+    std::optional<uint32_t> readNumber(const std::string& key, const std::string& name) override;
+    std::optional<std::string> readText(const std::string& key, const std::string& name,
+                                        size_t maxBytes) override;
+    bool writeNumber(const std::string& key, const std::string& name, uint32_t value) override;
+
+private:
+    std::string fullKey(const std::string& key) const;
+
+    void* root_;
+    std::string prefix_;
+};
+#endif
+
+// The machine's own store. On Windows it is the registry under HKEY_LOCAL_MACHINE. Elsewhere its file is $VESTROLAN_SETTINGS when set, else
 // /etc/vestrolan/settings.ini. The installation language, which Linux keeps in the locale rather
 // than in a settings value, is answered from the locale when the file does not hold it: a German
 // locale gives "0407", any other named locale "0409", and an unset or "C" locale leaves it unreadable.

@@ -1,7 +1,12 @@
 #pragma once
 // An IPv4 socket address from a host-byte-order address and a port (used by the socket wrappers).
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#endif
 
 #include <cstdint>
 

@@ -100,7 +100,7 @@ long TcpSocket::receive(void* buffer, size_t capacity)
     return kError;
 }
 
-int listenTcp(uint32_t address, uint16_t port, uint16_t* boundPort)
+NativeSocket listenTcp(uint32_t address, uint16_t port, uint16_t* boundPort)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return -1;

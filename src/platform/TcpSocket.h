@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/NativeHandle.h"
+
 namespace vst::platform {
 
 class TcpSocket {
@@ -19,7 +21,7 @@ public:
     TcpSocket& operator=(const TcpSocket&) = delete;
 
     bool open();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ != kNoSocket; }
     // Closes the socket; false when the system reported an error while closing.
     bool close();
 
@@ -37,10 +39,10 @@ public:
     long receive(void* buffer, size_t capacity);
 
 private:
-    int fd_ = -1;
+    NativeSocket fd_ = kNoSocket;
 };
 
-// For test servers: a listening socket on address:port (port 0 = any); -1 on failure.
-int listenTcp(uint32_t address, uint16_t port, uint16_t* boundPort);
+// For test servers: a listening socket on address:port (port 0 = any); kNoSocket on failure.
+NativeSocket listenTcp(uint32_t address, uint16_t port, uint16_t* boundPort);
 
 }  // namespace vst::platform

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/NativeHandle.h"
+
 namespace vst::platform {
 
 class UdpSocket {
@@ -15,7 +17,7 @@ public:
 
     // Creates a non-blocking socket with broadcast and address reuse enabled.
     bool open();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ != kNoSocket; }
     void close();
 
     // Asks for a receive buffer of the given size (the system may grant less).
@@ -46,7 +48,7 @@ public:
     void discard();
 
 private:
-    int fd_ = -1;
+    NativeSocket fd_ = kNoSocket;
 };
 
 }  // namespace vst::platform

@@ -3,23 +3,15 @@
 #include <cstdlib>
 #include <mutex>
 
+#ifdef _WIN32
+#include "platform/NativeWifi.h"
+#else
 #include "platform/NmcliWlan.h"
+#endif
 #include "platform/WlanDouble.h"
 
 namespace vst::platform {
 namespace {
-
-// A platform without a wireless service of ours: every join fails at the first step.
-class NoWlanClient : public WlanClient {
-public:
-    bool open() override { return false; }
-    std::optional<WlanInterfaceInfo> firstInterface() override { return std::nullopt; }
-    void setEventHandler(std::function<void(WlanEvent)>) override {}
-    bool setOpenProfile(const std::string&) override { return false; }
-    bool connect(const std::string&) override { return false; }
-    void disconnect() override {}
-    void close() override {}
-};
 
 std::mutex factoryMutex;
 std::function<std::unique_ptr<WlanClient>()> factoryOverride;
@@ -34,7 +26,7 @@ std::unique_ptr<WlanClient> makeWlanClient()
     }
     if (const char* mode = std::getenv(kWlanDoubleVariable)) return std::make_unique<WlanDoubleClient>(mode);
 #ifdef _WIN32
-    return std::make_unique<NoWlanClient>();
+    return std::make_unique<NativeWifiClient>();
 #else
     return std::make_unique<NmcliWlanClient>();
 #endif

@@ -75,17 +75,25 @@ TEST_F(ConsoleOperator, QuestionsTakeTheirOwnAnswerElseTheDefault)
 TEST_F(ConsoleOperator, NoticeHookRunsWithTheDeviceNumberBeforeTheNoticeIsConfirmed)
 {
     cli::ScriptedOperator script;
+#ifdef _WIN32
+    // cmd /c, whose echo ends its lines with CR LF.
+    script.noticeHooks[35407] = "echo device=%VST_DEVICE%& exit 3";
+    script.noticeHooks[35406] = "if defined VST_DEVICE (echo device=%VST_DEVICE%) else (echo device=none)";
+    const std::string eol = "\r\n";
+#else
     script.noticeHooks[35407] = "echo \"device=$VST_DEVICE\"; exit 3";
     script.noticeHooks[35406] = "echo \"device=${VST_DEVICE-none}\"";
+    const std::string eol = "\n";
+#endif
     channel.setScript(script);
     EXPECT_EQ(channel.showMessage({app::formatText(app::loadText(35407), 7), app::kMbIconInformation}), app::kIdOk);
     EXPECT_EQ(channel.showMessage({app::loadText(35406), app::kMbIconInformation}), app::kIdOk);
     EXPECT_EQ(contents(out), platform::cp1252ToUtf8(app::formatText(app::loadText(35407), 7)) + "\n" +
                                  platform::cp1252ToUtf8(app::loadText(35406)) + "\n");
     const std::string e = contents(err);
-    EXPECT_NE(e.find("device=7\n"), std::string::npos) << e;
+    EXPECT_NE(e.find("device=7" + eol), std::string::npos) << e;
     EXPECT_NE(e.find("--on-notice 35407: exit status 3"), std::string::npos) << e;
-    EXPECT_NE(e.find("device=none\n"), std::string::npos) << e;
+    EXPECT_NE(e.find("device=none" + eol), std::string::npos) << e;
 }
 
 TEST_F(ConsoleOperator, StarterHostRefusesOnTheOutputAndAsksThroughTheScript)

@@ -7,6 +7,7 @@
 #include "config/ConfigurationCatalogue.h"
 #include "config/ConfigurationFile.h"
 #include "config/LineReader.h"
+#include "platform/FileSystem.h"
 #include "support/TempDir.h"
 
 using namespace vst;
@@ -161,7 +162,7 @@ TEST(Catalogue, ReadsAFolderWithWindowsLineEnds)
     EXPECT_EQ(c.userText, "[System]\nLanguageEnglish=0\n");
     EXPECT_EQ(c.processText, "P=1\n");
     EXPECT_EQ(c.sensors.at(0).baseAddress, 0x10);
-    EXPECT_EQ(config::templateFolder("/srv/snr"), "/srv/snr/_Vorlagen");
+    EXPECT_EQ(config::templateFolder("/srv/snr"), std::string("/srv/snr") + platform::kPathSeparator + "_Vorlagen");
 }
 
 TEST(Catalogue, AFileLineEndingCrCrLfLosesOneCr)

@@ -83,7 +83,12 @@ TEST(WorkflowFrame, NumbersKeepTheirDecimalPointInAGermanLocale)
 {
     const std::string before = std::setlocale(LC_NUMERIC, nullptr);
     // The setup script generates this locale; without it the check below would prove nothing.
-    ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr) << "locale de_DE.UTF-8 is not installed";
+#ifdef _WIN32
+    const char* german = "German_Germany.1252";
+#else
+    const char* german = "de_DE.UTF-8";
+#endif
+    ASSERT_NE(std::setlocale(LC_NUMERIC, german), nullptr) << "locale " << german << " is not installed";
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 1.5);
     EXPECT_STREQ(probe, "1,5");  // the locale really uses a comma

@@ -12,7 +12,13 @@ TEST(FileSystem, PathParts)
     EXPECT_EQ(fileNamePart("/a/b/c.txt"), "c.txt");
     EXPECT_EQ(fileNamePart("c.txt"), "c.txt");
     EXPECT_EQ(fileNamePart("/a/"), "");
+#ifdef _WIN32
+    EXPECT_EQ(joinPath("C:\\a", "b"), "C:\\a\\b");
+    EXPECT_EQ(fileNamePart("C:\\a/b\\c.txt"), "c.txt");  // both separators count on Windows
+#else
     EXPECT_EQ(joinPath("/a", "b"), "/a/b");
+    EXPECT_EQ(fileNamePart("a\\b.txt"), "a\\b.txt");
+#endif
 }
 
 TEST(FileSystem, Windows1252NamesReachTheDisk)
@@ -20,7 +26,7 @@ TEST(FileSystem, Windows1252NamesReachTheDisk)
     TempDir dir;
     const std::string name = joinPath(dir.str(), "Ger\xE4t.txt");
     ASSERT_TRUE(replaceFile(osPath(name), "x"));
-    EXPECT_TRUE(std::filesystem::exists(dir.path() / "Gerät.txt"));
+    EXPECT_TRUE(std::filesystem::exists(dir.path() / std::filesystem::path(u8"Gerät.txt")));
     auto entries = listDirectory(dir.str());
     ASSERT_TRUE(entries);
     ASSERT_EQ(entries->size(), 1u);

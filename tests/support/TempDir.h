@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 namespace vst::test {
@@ -11,9 +12,20 @@ class TempDir {
 public:
     TempDir()
     {
+#ifdef _WIN32
+        // No mkdtemp: a random name, created only when it does not exist yet.
+        std::random_device seed;
+        for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+            const auto candidate = std::filesystem::temp_directory_path() / ("vst-test-" + std::to_string(seed()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec)) path_ = candidate;
+        }
+        if (path_.empty()) std::abort();
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "vst-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data())) std::abort();
         path_ = pattern;
+#endif
     }
     ~TempDir()
     {

@@ -1,0 +1,168 @@
+#include "platform/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "platform/CodePage.h"
+
+namespace vst::platform {
+
+std::filesystem::path osPath(std::string_view path)
+{
+    return std::filesystem::path(cp1252ToUtf8(path));
+}
+
+std::string stationPath(const std::filesystem::path& path) { return utf8ToCp1252(path.string()); }
+
+std::FILE* openFile(std::string_view path, const char* mode)
+{
+    return std::fopen(osPath(path).c_str(), mode);
+}
+
+bool createNewFile(std::string_view path)
+{
+    const int fd = ::open(osPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+bool moveFile(std::string_view from, std::string_view to)
+{
+    const auto source = osPath(from);
+    const auto target = osPath(to);
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(target, ec))) return false;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(source, ec))) return false;
+    std::filesystem::rename(source, target, ec);
+    return !ec;
+}
+
+namespace {
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
+
+bool ReplacingFileWriter::open(const std::filesystem::path& target)
+{
+    abandon();
+    target_ = target;
+    failed_ = false;
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    // A short name of its own: the target's name plus a suffix could pass the file-name limit.
+    temporary_ = (folder / ".vst-XXXXXX.tmp").string();
+    fd_ = ::mkostemps(temporary_.data(), 4, O_CLOEXEC);
+    if (fd_ < 0) {
+        temporary_.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ReplacingFileWriter::write(std::string_view bytes)
+{
+    if (fd_ < 0 || failed_) return false;
+    if (!writeAll(fd_, bytes)) failed_ = true;
+    return !failed_;
+}
+
+bool ReplacingFileWriter::commit()
+{
+    if (fd_ < 0 || failed_) {
+        abandon();
+        return false;
+    }
+    // Keep the permissions of the file being replaced; a new file gets the usual ones.
+    struct stat old {};
+    if (::stat(target_.c_str(), &old) == 0) {
+        ::fchmod(fd_, old.st_mode & 07777);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd_, 0666 & ~mask);
+    }
+    bool ok = ::fsync(fd_) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(temporary_.c_str());
+    temporary_.clear();
+    return ok;
+}
+
+void ReplacingFileWriter::abandon()
+{
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    ReplacingFileWriter writer;
+    return writer.open(file) && writer.write(bytes) && writer.commit();
+}
+
+bool appendFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes);
+    if (::close(fd) != 0) ok = false;
+    return ok;
+}
+
+std::optional<std::string> readFileBytes(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) return std::nullopt;
+    // Read to the end with every error seen: a read that fails half-way must not pass for a
+    // shorter file.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string bytes;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        bytes.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+}  // namespace vst::platform

@@ -1,0 +1,22 @@
+#include "platform/Network.h"
+
+#include <winsock2.h>
+
+#include <mutex>
+
+namespace vst::platform {
+
+// Windows Sockets are started once per process and stay up until it ends. Every socket wrapper
+// calls this before it creates a socket, so tests and tools need no start-up of their own.
+bool startNetworking()
+{
+    static std::once_flag once;
+    static bool started = false;
+    std::call_once(once, [] {
+        WSADATA data{};
+        started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    });
+    return started;
+}
+
+}  // namespace vst::platform

@@ -1,0 +1,124 @@
+#include "platform/SettingsStore.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/CodePage.h"
+
+namespace vst::platform {
+namespace {
+
+// The station's texts are Windows-1252 and so are its key and value names; the registry's own
+// interface is UTF-16.
+std::wstring wide(const std::string& cp1252)
+{
+    const std::string utf8 = cp1252ToUtf8(cp1252);
+    if (utf8.empty()) return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    if (text.empty()) return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n, nullptr, nullptr);
+    }
+    return utf8ToCp1252(utf8);
+}
+
+// One value read raw: its type and bytes; nullopt when the key or value is missing.
+struct RawValue {
+    DWORD type = REG_NONE;
+    std::vector<unsigned char> bytes;
+};
+
+std::optional<RawValue> queryValue(HKEY root, const std::string& key, const std::string& name)
+{
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, wide(key).c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &handle) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    const std::wstring valueName = wide(name);
+    RawValue value;
+    LSTATUS rc = ERROR_MORE_DATA;
+    DWORD size = 0;
+    // A value that grows between asking for its size and reading it is asked for again.
+    for (int attempt = 0; attempt < 3 && rc == ERROR_MORE_DATA; ++attempt) {
+        rc = RegQueryValueExW(handle, valueName.c_str(), nullptr, &value.type, nullptr, &size);
+        if (rc != ERROR_SUCCESS) break;
+        value.bytes.assign(size, 0);
+        rc = RegQueryValueExW(handle, valueName.c_str(), nullptr, &value.type,
+                              value.bytes.empty() ? nullptr : value.bytes.data(), &size);
+        if (rc == ERROR_SUCCESS) value.bytes.resize(size);
+    }
+    RegCloseKey(handle);
+    if (rc != ERROR_SUCCESS) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+RegistrySettingsStore::RegistrySettingsStore(void* root, std::string prefix) : root_(root), prefix_(std::move(prefix))
+{
+}
+
+std::string RegistrySettingsStore::fullKey(const std::string& key) const
+{
+    std::string path = key;
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    if (prefix_.empty()) return path;
+    return prefix_ + "\\" + path;
+}
+
+std::optional<uint32_t> RegistrySettingsStore::readNumber(const std::string& key, const std::string& name)
+{
+    const auto value = queryValue(static_cast<HKEY>(root_), fullKey(key), name);
+    if (!value || value->type != REG_DWORD || value->bytes.size() != sizeof(DWORD)) return std::nullopt;
+    DWORD number = 0;
+    std::memcpy(&number, value->bytes.data(), sizeof number);
+    return static_cast<uint32_t>(number);
+}
+
+std::optional<std::string> RegistrySettingsStore::readText(const std::string& key, const std::string& name,
+                                                           size_t maxBytes)
+{
+    const auto value = queryValue(static_cast<HKEY>(root_), fullKey(key), name);
+    if (!value || value->type != REG_SZ) return std::nullopt;
+    std::wstring text(value->bytes.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty()) std::memcpy(text.data(), value->bytes.data(), text.size() * sizeof(wchar_t));
+    // The stored terminator (or several) is not part of the text.
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    std::string out = narrow(text);
+    if (out.size() + 1 > maxBytes) return std::nullopt;
+    return out;
+}
+
+bool RegistrySettingsStore::writeNumber(const std::string& key, const std::string& name, uint32_t value)
+{
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(static_cast<HKEY>(root_), wide(fullKey(key)).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const DWORD number = value;
+    const LSTATUS rc = RegSetValueExW(handle, wide(name).c_str(), 0, REG_DWORD,
+                                      reinterpret_cast<const BYTE*>(&number), sizeof number);
+    RegCloseKey(handle);
+    return rc == ERROR_SUCCESS;
+}
+
+SettingsStore& machineSettings()
+{
+    static RegistrySettingsStore store(HKEY_LOCAL_MACHINE);
+    return store;
+}
+
+}  // namespace vst::platform
