@@ -273,10 +273,16 @@ private:
 
     std::string runConfiguration() const { return platform::joinPath(p_.runFolder.str(), app::kConfigurationName); }
 
+    void removePrivateCopy()
+    {
+        std::error_code ec;
+        if (!privateCopy_.empty()) std::filesystem::remove(platform::osPath(privateCopy_), ec);
+        privateCopy_.clear();
+    }
+
     void takePrivateCopy()
     {
-        if (!privateCopy_.empty()) std::remove(platform::osPath(privateCopy_).string().c_str());
-        privateCopy_.clear();
+        removePrivateCopy();
         const auto bytes = platform::readFileBytes(platform::osPath(runConfiguration()));
         if (!bytes) return;
         const std::string copy = createStockTemporaryFile(p_.privateFolder);
@@ -284,7 +290,8 @@ private:
         if (platform::replaceFile(platform::osPath(copy), *bytes)) {
             privateCopy_ = copy;
         } else {
-            std::remove(platform::osPath(copy).string().c_str());
+            std::error_code ec;
+            std::filesystem::remove(platform::osPath(copy), ec);
         }
     }
 
@@ -605,7 +612,7 @@ private:
             outcome_.logSaved = false;
             report_->logMessage(app::loadText(35224), kStyleError, true);
         }
-        if (!privateCopy_.empty()) std::remove(platform::osPath(privateCopy_).string().c_str());
+        removePrivateCopy();
         finishWorkflow(window_, log_);
     }
 
@@ -689,7 +696,7 @@ StartOutcome startEnduranceRun(StarterHost& host, const EnduranceStart& start, s
     params->firmwarePath.assign(firmware);
     std::error_code ec;
     params->privateFolder =
-        !start.privateFolder.empty() ? start.privateFolder : std::filesystem::temp_directory_path(ec).string();
+        !start.privateFolder.empty() ? start.privateFolder : platform::stationPath(std::filesystem::temp_directory_path(ec));
     params->passLimit = start.passLimit;
     params->devicePort = start.devicePort;
     params->webPort = start.webPort;
