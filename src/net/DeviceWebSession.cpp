@@ -322,8 +322,13 @@ int DeviceWebSession::endExchange(int result)
 
 void DeviceWebSession::finishDocument()
 {
-    if (documentComplete_ || document_.find(kDocumentEnd) == std::string::npos) return;
+    if (documentComplete_) return;
+    const size_t end = document_.find(kDocumentEnd);
+    if (end == std::string::npos) return;
     documentComplete_ = true;
+    // The document ends with its closing tag. Bytes after it that came in the same read are no
+    // part of it: otherwise what the station reads would depend on how the bytes arrive.
+    document_.resize(end + kDocumentEnd.size());
     if (sysInfo_) readSysInfo(document_, *sysInfo_);
     if (devInfo_) readDevInfo(document_, *devInfo_);
     if (i2cState_) *i2cState_ = readI2cState(document_);

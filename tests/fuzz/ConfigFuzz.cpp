@@ -63,6 +63,10 @@ void readInto(const config::ConfigurationCatalogue& catalogue, std::string_view 
     (void)config::readConfiguration(catalogue, text, list);
     VST_FUZZ_CHECK(list.size() <= static_cast<size_t>(std::max(catalogue.maximumSensors, 0)));
     for (const auto& row : list.rows()) VST_FUZZ_CHECK(catalogue.findSensor(row.sensorType, row.variant) != nullptr);
+    // What the assistant writes reads back as the same sensors.
+    config::SensorList again;
+    (void)config::readConfiguration(catalogue, config::writeConfiguration(catalogue, list.rows(), false), again);
+    VST_FUZZ_CHECK(again.rows() == list.rows());
     for (bool english : {false, true}) {
         const std::string written = config::writeConfiguration(catalogue, list.rows(), english);
         (void)config::switchConfigurationLanguage(catalogue, written, !english);
