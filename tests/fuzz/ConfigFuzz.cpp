@@ -57,16 +57,18 @@ void checkCatalogue(const config::ConfigurationCatalogue& c)
     }
 }
 
-void readInto(const config::ConfigurationCatalogue& catalogue, std::string_view text)
+// roundTrip: the catalogue's templates are sound, so what the assistant writes must read back.
+void readInto(const config::ConfigurationCatalogue& catalogue, std::string_view text, bool roundTrip)
 {
     config::SensorList list;
     (void)config::readConfiguration(catalogue, text, list);
     VST_FUZZ_CHECK(list.size() <= static_cast<size_t>(std::max(catalogue.maximumSensors, 0)));
     for (const auto& row : list.rows()) VST_FUZZ_CHECK(catalogue.findSensor(row.sensorType, row.variant) != nullptr);
-    // What the assistant writes reads back as the same sensors.
-    config::SensorList again;
-    (void)config::readConfiguration(catalogue, config::writeConfiguration(catalogue, list.rows(), false), again);
-    VST_FUZZ_CHECK(again.rows() == list.rows());
+    if (roundTrip) {
+        config::SensorList again;
+        (void)config::readConfiguration(catalogue, config::writeConfiguration(catalogue, list.rows(), false), again);
+        VST_FUZZ_CHECK(again.rows() == list.rows());
+    }
     for (bool english : {false, true}) {
         const std::string written = config::writeConfiguration(catalogue, list.rows(), english);
         (void)config::switchConfigurationLanguage(catalogue, written, !english);
@@ -95,7 +97,7 @@ int fuzzCatalogue(const uint8_t* data, size_t size)
         (void)config::translateToEnglish(catalogue, s.name);
         (void)config::translateToGerman(catalogue, s.name);
     }
-    if (catalogue.usable()) readInto(catalogue, files.last());
+    if (catalogue.usable()) readInto(catalogue, files.last(), false);
     return 0;
 }
 
@@ -106,7 +108,7 @@ int fuzzConfiguration(const uint8_t* data, size_t size)
     const config::ConfigurationCatalogue& catalogue = shippedCatalogue();
     VST_FUZZ_CHECK(catalogue.usable());
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    readInto(catalogue, text);
+    readInto(catalogue, text, true);
     for (bool english : {false, true}) (void)config::switchConfigurationLanguage(catalogue, text, english);
     return 0;
 }
