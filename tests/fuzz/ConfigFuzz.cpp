@@ -94,6 +94,9 @@ int fuzzCatalogue(const uint8_t* data, size_t size)
     config::CatalogueSensor sensor;
     config::scanSensorTemplate(files.last(), sensor);
     for (const auto& s : catalogue.sensors) {
+        const config::AddressRange range = config::addressRangeOf(s);
+        VST_FUZZ_CHECK(range.lowest == s.baseAddress);
+        (void)config::auxAddressRangeOf(s);
         (void)config::translateToEnglish(catalogue, s.name);
         (void)config::translateToGerman(catalogue, s.name);
     }

@@ -6,10 +6,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "FuzzHarnesses.h"
+
+namespace vst::fuzz {
+// Test names and failures name the harness.
+void PrintTo(const Harness& harness, std::ostream* out) { *out << harness.name; }
+}  // namespace vst::fuzz
 
 namespace {
 
