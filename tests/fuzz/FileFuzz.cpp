@@ -94,6 +94,8 @@ int fuzzSettings(const uint8_t* data, size_t size)
     app::chooseLanguage(english, store);
     VST_FUZZ_CHECK(app::determineLanguage(store) == (english ? app::kEnglishOffset : app::kGermanOffset));
     app::CApp::instance().setTextIdOffset(app::kGermanOffset);
+    // Removed after every input: only a run that ends on a finding in this harness leaves it behind.
+    std::remove(path.c_str());
     return 0;
 }
 
