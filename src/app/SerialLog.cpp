@@ -200,13 +200,20 @@ SerialUse SerialLog::findSerialUse(uint32_t serial) const
     if (platform::isDirectory(path())) return result;
     std::FILE* in = platform::openFile(path(), "rb");
     if (!in) return result;
+    result = findSerialUseIn(in, serial);
+    std::fclose(in);
+    return result;
+}
 
+SerialUse findSerialUseIn(std::FILE* in, uint32_t serial)
+{
+    SerialUse result;
     UseScan scan;
     char key[16];
     std::snprintf(key, sizeof key, "%08d", static_cast<int>(serial));
     scan.key = key;
 
-    std::vector<char> block(kBlockSize);
+    std::vector<char> block(SerialLog::kBlockSize);
     std::string carry;  // the line begun in an earlier block
     bool proved = false;
     while (!proved) {
@@ -228,9 +235,7 @@ SerialUse SerialLog::findSerialUse(uint32_t serial) const
     }
     // A last line without its line end is still a line of the log.
     if (!proved && !carry.empty() && !std::ferror(in)) proved = scan.take(carry);
-    const bool failed = std::ferror(in) != 0;
-    std::fclose(in);
-    if (failed) return result;
+    if (std::ferror(in)) return result;
 
     result.readable = true;
     // Without a confirmation, the number's last assigned line still holds it: the station that

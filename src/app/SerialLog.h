@@ -7,6 +7,7 @@
 // byte far past its end) around "look up, then append the assigned line" and around each append,
 // never while a question is open. The log is only appended to; a missing log is never created.
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,6 +39,10 @@ struct SerialUse {
     std::string message;
     bool used() const { return !message.empty(); }
 };
+
+// The look-up of SerialLog::findSerialUse over an opened log, read from its current position to
+// its end.
+SerialUse findSerialUseIn(std::FILE* log, uint32_t serial);
 
 class SerialLog {
 public:

@@ -1,6 +1,7 @@
 #include "config/SensorList.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace vst::config {
@@ -109,11 +110,12 @@ Placement SensorList::addWithSettings(const ConfigurationCatalogue& catalogue, u
     const CatalogueSensor* sensor = catalogue.findSensor(sensorType, variant);
     if (!sensor) return Placement::NotInCatalogue;
     if (module >= usableModules(catalogue)) return Placement::OutOfRange;
-    if (address < sensor->baseAddress || address >= sensor->baseAddress + sensor->addressCount) {
+    // Offsets from the first address, so that no count from the catalogue can overflow the sum.
+    if (address < sensor->baseAddress || address - sensor->baseAddress >= sensor->addressCount) {
         return Placement::OutOfRange;
     }
     if (sensor->hasAuxAddress() &&
-        (auxAddress < sensor->baseAuxAddress || auxAddress >= sensor->baseAuxAddress + sensor->addressCount)) {
+        (auxAddress < sensor->baseAuxAddress || auxAddress - sensor->baseAuxAddress >= sensor->addressCount)) {
         return Placement::OutOfRange;
     }
     if (listFull(catalogue, rows_.size())) return Placement::ListFull;
@@ -143,12 +145,13 @@ Placement SensorList::addExtension(const ConfigurationCatalogue& catalogue, cons
 
 AddressRange addressRangeOf(const CatalogueSensor& sensor)
 {
-    return {sensor.baseAddress, sensor.baseAddress + sensor.addressCount - 1};
+    const int64_t highest = int64_t{sensor.baseAddress} + sensor.addressCount - 1;
+    return {sensor.baseAddress, static_cast<int>(std::clamp<int64_t>(highest, INT32_MIN, INT32_MAX))};
 }
 
 AddressRange auxAddressRangeOf(const CatalogueSensor& sensor)
 {
-    const int highest = ((sensor.baseAuxAddress + sensor.addressCount - 1) % 256 + 256) % 256;
+    const int highest = static_cast<int>(((int64_t{sensor.baseAuxAddress} + sensor.addressCount - 1) % 256 + 256) % 256);
     return {sensor.baseAuxAddress, highest};
 }
 

@@ -1,5 +1,7 @@
 #include "net/DeviceDocuments.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "app/CommandLine.h"
@@ -150,7 +152,10 @@ ProcessTestLine classifyProcessTestLine(std::string_view line)
     constexpr std::string_view kNeed = "NEED => MODE=";
     if (line.rfind(kNeed, 0) == 0) {
         const std::string_view rest = line.substr(kNeed.size());
-        if (!rest.empty() && rest[0] >= '0' && rest[0] <= '9') result.neededMode = static_cast<int>(leadingUnsigned(rest, 10));
+        // A number beyond what an int holds is still a mode, just not one the station knows.
+        if (!rest.empty() && rest[0] >= '0' && rest[0] <= '9') {
+            result.neededMode = static_cast<int>(std::min<uint32_t>(leadingUnsigned(rest, 10), INT32_MAX));
+        }
     }
     return result;
 }

@@ -322,8 +322,13 @@ int DeviceWebSession::endExchange(int result)
 
 void DeviceWebSession::finishDocument()
 {
-    if (documentComplete_ || document_.find(kDocumentEnd) == std::string::npos) return;
+    if (documentComplete_) return;
+    const size_t end = document_.find(kDocumentEnd);
+    if (end == std::string::npos) return;
     documentComplete_ = true;
+    // The document ends with its closing tag. Bytes after it that came in the same read are no
+    // part of it: otherwise what the station reads would depend on how the bytes arrive.
+    document_.resize(end + kDocumentEnd.size());
     if (sysInfo_) readSysInfo(document_, *sysInfo_);
     if (devInfo_) readDevInfo(document_, *devInfo_);
     if (i2cState_) *i2cState_ = readI2cState(document_);
@@ -395,6 +400,14 @@ int DeviceWebSession::poll()
         if (queueBytes(body_.data(), body_.size()) != body_.size()) return endExchange(failureCode_);
         state_ = ExchangeState::ReadHeaders;
         return -1;
+    default:
+        return readStep();
+    }
+}
+
+int DeviceWebSession::readStep()
+{
+    switch (state_) {
     case ExchangeState::ReadHeaders: {
         std::optional<std::string> location;
         bool endOfHeaders = false;
@@ -425,6 +438,40 @@ int DeviceWebSession::poll()
         return endExchange(failureCode_);
     default:
         return -1;
+    }
+}
+
+int DeviceWebSession::readAnswer(std::string_view answer, size_t slice)
+{
+    socket_.close();
+    connecting_ = false;
+    receive_.reset();
+    send_.reset();
+    headerLines_ = 0;
+    headBytes_ = 0;
+    streamLines_ = 0;
+    dataSeen_ = true;
+    state_ = ExchangeState::ReadHeaders;
+    slice = std::max<size_t>(slice, 1);
+    size_t offset = 0;
+    while (true) {
+        if (offset < answer.size()) {
+            const size_t n = std::min({slice, answer.size() - offset, receive_.freeSpace()});
+            receive_.write(answer.data() + offset, n);
+            offset += n;
+        }
+        const size_t before = receive_.used();
+        const ExchangeState stateBefore = state_;
+        const int result = readStep();
+        if (result >= 0) return result;
+        if (receive_.used() != before || state_ != stateBefore) continue;
+        // Nothing moved: bytes that no reader takes once the buffer is full, or once the device
+        // has closed, are never read - the connection would run into its drain limit.
+        if (receive_.freeSpace() == 0) {
+            state_ = ExchangeState::Failed;
+        } else if (offset == answer.size()) {
+            state_ = receive_.empty() ? ExchangeState::Closed : ExchangeState::Failed;
+        }
     }
 }
 

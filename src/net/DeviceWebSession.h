@@ -108,6 +108,12 @@ public:
     void beginRequestReboot();
     int pollRequestReboot();
 
+    // Reads `answer` as the exchange that the last begin step prepared would read it from the
+    // device, without a connection: the bytes arrive `slice` at a time as the reader takes them,
+    // then the device closes. Returns the exchange's result code. Time limits do not apply. For
+    // replaying recorded or generated answers through the readers.
+    int readAnswer(std::string_view answer, size_t slice);
+
     // The request head exactly as queueRequestHeader would queue it.
     std::string requestHead(std::string_view path, const char* contentType, bool post,
                             unsigned long contentLength) const;
@@ -131,6 +137,8 @@ private:
     void enforceLimits();
     void sendQueued();
     int poll();
+    // The reading side of poll: headers, body, and the end of the exchange.
+    int readStep();
     void readBody();
     void finishDocument();
     void connectStep();

@@ -72,8 +72,8 @@ bool UdpEndpoint::receive()
     for (int dropped = 0; dropped <= kMaxDiscardsPerReceive; ++dropped) {
         const auto peeked = socket_.peek(buffer_.data(), kHeaderSize);
         if (!peeked) return false;
-        const size_t length = peeked->size >= kHeaderSize ? readLe16(buffer_.data() + 8) : 0;
-        if (length < kHeaderSize || length > peeked->size || length > buffer_.size()) {
+        const size_t length = acceptedDatagramLength(buffer_.data(), peeked->size);
+        if (length == 0) {
             socket_.discard();
             continue;
         }
@@ -88,6 +88,29 @@ bool UdpEndpoint::receive()
     return false;
 }
 
+size_t acceptedDatagramLength(const uint8_t* datagram, size_t size)
+{
+    if (size < kHeaderSize) return 0;
+    const size_t length = readLe16(datagram + 8);
+    if (length < kHeaderSize || length > size || length > kReceiveBufferSize) return 0;
+    return length;
+}
+
+SearchAnswerResult readSearchAnswerFrom(const uint8_t* datagram, size_t size, bool kind0Only,
+                                        std::unique_ptr<DeviceRecord>* out)
+{
+    if (!out) return SearchAnswerResult::NoPlace;
+    if (size < kHeaderSize) return SearchAnswerResult::NotAnAnswer;
+    const int kind = productKindForWord(readLe16(datagram + 6));
+    if (kind < 0 || (kind0Only && kind != 0)) return SearchAnswerResult::NotAnAnswer;
+    if (size < kSearchAnswerMinSize) return SearchAnswerResult::NotAnAnswer;
+    if (datagram[10] == 0) return SearchAnswerResult::StatusZero;
+    auto record = std::make_unique<DeviceRecord>();
+    fillRecordFromAnswer(datagram, kind, *record);
+    *out = std::move(record);
+    return SearchAnswerResult::RecordBuilt;
+}
+
 bool UdpEndpoint::sendSearch(const Mac* filter)
 {
     return send(buildSearchRequest(filter ? *filter : kAllDevices));
@@ -97,15 +120,9 @@ SearchAnswerResult UdpEndpoint::readSearchAnswer(bool kind0Only, std::unique_ptr
 {
     if (!out) return SearchAnswerResult::NoPlace;
     if (!receive()) return SearchAnswerResult::NothingWaiting;
-    const int kind = productKindForWord(datagramWord());
-    if (kind < 0 || (kind0Only && kind != 0)) return SearchAnswerResult::NotAnAnswer;
-    if (received_ < kSearchAnswerMinSize) return SearchAnswerResult::NotAnAnswer;
-    if (buffer_[10] == 0) return SearchAnswerResult::StatusZero;
-    auto record = std::make_unique<DeviceRecord>();
-    fillRecordFromAnswer(buffer_.data(), kind, *record);
-    record->card = card_;
-    *out = std::move(record);
-    return SearchAnswerResult::RecordBuilt;
+    const SearchAnswerResult result = readSearchAnswerFrom(buffer_.data(), received_, kind0Only, out);
+    if (result == SearchAnswerResult::RecordBuilt) (*out)->card = card_;
+    return result;
 }
 
 }  // namespace vst::net

@@ -25,6 +25,16 @@ enum class SearchAnswerResult : int {
     NoPlace = 4,
 };
 
+// The length a received datagram of `size` bytes (of which `datagram` holds at least the first
+// min(size, kHeaderSize)) is taken with: its length field, when the datagram holds the whole
+// header and the field is no smaller than the header, no larger than the datagram and no larger
+// than the receive buffer. 0 when the datagram can never be taken and is to be dropped.
+size_t acceptedDatagramLength(const uint8_t* datagram, size_t size);
+
+// Reads a search answer out of a taken datagram of `size` bytes (see UdpEndpoint::readSearchAnswer).
+SearchAnswerResult readSearchAnswerFrom(const uint8_t* datagram, size_t size, bool kind0Only,
+                                        std::unique_ptr<DeviceRecord>* out);
+
 class UdpEndpoint {
 public:
     // Receive buffer of the socket: room for the answers of a thousand devices at once.

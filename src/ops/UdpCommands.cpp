@@ -248,18 +248,14 @@ private:
             break;
         case State::Answer:
             if (const uint8_t* a = answer(net::kWordBackupAnswer)) {
-                if (a[10] == 0) return fail(35208);
-                const size_t size = endpoint_.datagramSize();
-                const char chunkState = size > 11 ? static_cast<char>(a[11]) : '\0';
-                // The text ends at its NUL, at the end of its 250-byte field or of the datagram.
-                const size_t room = size > 12 ? std::min(size - 12, net::kBackupTextSize) : 0;
-                const auto* text = reinterpret_cast<const char*>(a + 12);
-                const size_t length = strnlen(text, room);
+                const BackupAnswer chunk = readBackupAnswer(a, endpoint_.datagramSize());
+                if (chunk.refused) return fail(35208);
+                const char chunkState = chunk.chunkState;
                 // A device that never sends its final chunk must not fill the disk.
-                if (++chunks_ > net::kMaxBackupChunks || (bytes_ += length) > net::kMaxBackupBytes) {
+                if (++chunks_ > net::kMaxBackupChunks || (bytes_ += chunk.text.size()) > net::kMaxBackupBytes) {
                     return fail(35202);
                 }
-                file_.write(std::string_view(text, length));
+                file_.write(chunk.text);
                 if (chunkState == 'S') {
                     file_.write("\n");
                     report_.logStep(app::loadText(35118), 60);
@@ -326,7 +322,7 @@ private:
             if (const uint8_t* a = answer(net::kWordRestoreAnswer)) {
                 if (a[10] == 0) return fail(35208);
                 failures_ = 0;
-                const char reply = endpoint_.datagramSize() > 11 ? static_cast<char>(a[11]) : '\0';
+                const char reply = restoreReply(a, endpoint_.datagramSize());
                 if (reply == 'F') {
                     sentAt_ = now();
                     report_.logStep(app::loadText(35111), 60);
@@ -356,6 +352,25 @@ private:
         }
     }
 };
+
+}  // namespace
+
+BackupAnswer readBackupAnswer(const uint8_t* datagram, size_t size)
+{
+    BackupAnswer answer;
+    answer.refused = size <= 10 || datagram[10] == 0;
+    answer.chunkState = size > 11 ? static_cast<char>(datagram[11]) : '\0';
+    const size_t room = size > 12 ? std::min(size - 12, net::kBackupTextSize) : 0;
+    if (room > 0) {
+        const auto* text = reinterpret_cast<const char*>(datagram + 12);
+        answer.text = std::string_view(text, strnlen(text, room));
+    }
+    return answer;
+}
+
+char restoreReply(const uint8_t* datagram, size_t size) { return size > 11 ? static_cast<char>(datagram[11]) : '\0'; }
+
+namespace {
 
 bool validParams(const UdpCommandParams& p) { return p.window && p.device; }
 

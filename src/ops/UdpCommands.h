@@ -3,6 +3,9 @@
 // configuration as a backup file and back. Each runs on a worker, reports one result and finds
 // the device again after a change.
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/FixedText.h"
 #include "net/DeviceRecord.h"
@@ -48,5 +51,20 @@ struct RestoreChunk {
 // after it carry nothing). False, and nothing is to be sent, when the file holds a NUL byte, has
 // no line with text, or a line is longer than one chunk can carry.
 bool splitRestoreFile(const std::string& bytes, std::vector<RestoreChunk>& chunks);
+
+// A backup answer ">B" as taken from the network (at least the header): the device refused (its
+// status byte is 0), the chunk state ('S' switch to the process list, 'F' final, else more
+// follows; NUL when the datagram ends before it) and the text, which ends at its NUL, at the end
+// of its 250-byte field or at the end of the datagram.
+struct BackupAnswer {
+    bool refused = false;
+    char chunkState = '\0';
+    std::string_view text;
+};
+BackupAnswer readBackupAnswer(const uint8_t* datagram, size_t size);
+
+// The reply byte of a restore answer "!R" ('F' when the device took the final chunk), NUL when
+// the datagram ends before it.
+char restoreReply(const uint8_t* datagram, size_t size);
 
 }  // namespace vst::ops

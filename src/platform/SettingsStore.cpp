@@ -120,11 +120,13 @@ bool IniSettingsStore::writeNumber(const std::string& key, const std::string& na
     const std::string wantedName = normaliseName(name);
     const std::string entry = name + "=" + kNumberPrefix + std::to_string(value);
 
+    // Every line of the value is rewritten, in every section of the key path: a hand-edited file
+    // may hold it twice, and a copy left behind would be read instead of the new value.
     std::string section;
     bool inWanted = false;
     size_t insertAt = std::string::npos;
     bool done = false;
-    for (size_t i = 0; i < lines.size() && !done; ++i) {
+    for (size_t i = 0; i < lines.size(); ++i) {
         const std::string t = trim(lines[i]);
         if (!t.empty() && t.front() == '[' && t.back() == ']') {
             section = normaliseKey(t.substr(1, t.size() - 2));

@@ -100,6 +100,9 @@ TEST(ProcessTestLines, Prefixes)
     EXPECT_FALSE(classifyProcessTestLine("error => x").error);
     EXPECT_EQ(classifyProcessTestLine("NEED => MODE=1\r\n").neededMode, 1);
     EXPECT_EQ(classifyProcessTestLine("NEED => MODE=x").neededMode, -1);
+    // Numbers past an int stay a mode other than 1, never a negative one.
+    EXPECT_EQ(classifyProcessTestLine("NEED => MODE=3000000001").neededMode, INT32_MAX);
+    EXPECT_EQ(classifyProcessTestLine("NEED => MODE=4294967297").neededMode, INT32_MAX);
     EXPECT_EQ(classifyProcessTestLine("all fine").neededMode, -1);
 }
 

@@ -169,6 +169,20 @@ TEST_F(WebSession, SysInfoDocument)
     EXPECT_FALSE(info.usbStickReady);
 }
 
+TEST_F(WebSession, ADocumentEndsAtItsClosingTagHoweverItsBytesArrive)
+{
+    const std::string answer = "HTTP/1.1 200 OK\r\n\r\n<response><gehcode>7</gehcode></response>"
+                               "<rtapp>100</rtapp><gehcode>9</gehcode></response>";
+    for (size_t slice : {size_t{1}, size_t{3}, answer.size()}) {
+        SCOPED_TRACE(slice);
+        DevInfo info;
+        session->beginReadDevInfo(&info);
+        EXPECT_EQ(session->readAnswer(answer, slice), 0);
+        EXPECT_EQ(info.code, 7u);
+        EXPECT_EQ(info.applicationValue, 0u);
+    }
+}
+
 TEST_F(WebSession, DocumentsThatDoNotEndOrDoNotFit)
 {
     platform::ManualClock clock;

@@ -43,6 +43,17 @@ TEST(IniSettings, WriteCreatesKeyAndKeepsOtherValues)
     EXPECT_EQ(fresh.readNumber("a\\", "b"), 7u);
 }
 
+TEST(IniSettings, WriteReplacesEveryCopyOfTheValue)
+{
+    TempDir dir;
+    dir.write("s.ini", "[SOFTWARE\\KW]\nLanguage=dword:0\nLanguage=text\n[other]\n[software\\kw\\]\nlanguage=dword:1\n");
+    IniSettingsStore store(dir.file("s.ini"));
+    ASSERT_TRUE(store.writeNumber("SOFTWARE\\KW", "Language", 10000));
+    EXPECT_EQ(store.readNumber("SOFTWARE\\KW", "Language"), 10000u);
+    EXPECT_EQ(dir.read("s.ini"), "[SOFTWARE\\KW]\nLanguage=dword:10000\nLanguage=dword:10000\n[other]\n"
+                                 "[software\\kw\\]\nLanguage=dword:10000\n");
+}
+
 TEST(IniSettings, UnwritableLocationFails)
 {
     TempDir dir;
