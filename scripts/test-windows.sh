@@ -24,6 +24,7 @@ else
 fi
 status=0
 (cd "$win" && ctest --output-on-failure --timeout 300) || status=1
+"$here/tests/windows/devsim-smoke.sh" "$win" "$wine" || status=1
 /usr/lib/wine/wineserver64 -k 2>/dev/null || true
 /usr/lib/wine/wineserver64 -w 2>/dev/null || true
 

@@ -1,5 +1,6 @@
 #include "devsim/Simulator.h"
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <net/if.h>
@@ -7,6 +8,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -30,7 +32,7 @@ constexpr int kReceiveBatch = 256;
 
 uint32_t now() { return platform::clock().tickCount(); }
 
-std::string errnoText(int error) { return std::strerror(error); }
+std::string errnoText(int error) { return socketErrorText(error); }
 
 std::string describeRequest(std::span<const uint8_t> bytes)
 {
@@ -57,6 +59,99 @@ Simulator::Simulator(SimulatorConfig config)
 
 Simulator::~Simulator() { stop(); }
 
+#ifdef _WIN32
+bool Simulator::start(std::string* error)
+{
+    auto fail = [&](const std::string& what) {
+        if (error) *error = what;
+        for (SocketHandle* s : {&socket_, &wakeRead_, &wakeWrite_}) {
+            if (*s != kNoSocket) closeSocket(*s);
+            *s = kNoSocket;
+        }
+        web_.close();
+        return false;
+    };
+    if (running()) {
+        if (error) *error = "the simulator is already running";
+        return false;
+    }
+    // Windows has no binding of a socket to a network card by name.
+    if (!config_.interface.empty()) return fail("--interface is not available on Windows (" + config_.interface + ")");
+    std::string startError;
+    if (!startSockets(&startError)) return fail(startError);
+
+    u_long nonBlocking = 1;
+    const DWORD on = 1;
+    socket_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (socket_ == kNoSocket) return fail("socket: " + errnoText(socketError()));
+    // No SO_REUSEADDR: on Windows it would let another program take over the port.
+    if (::ioctlsocket(socket_, FIONBIO, &nonBlocking) != 0 ||
+        ::setsockopt(socket_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0 ||
+        ::setsockopt(socket_, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) {
+        return fail("setsockopt: " + errnoText(socketError()));
+    }
+    // An ICMP "port unreachable" for an earlier answer would fail the next receive with
+    // WSAECONNRESET; the receive loop skips that error too where this control is not offered.
+    BOOL reportReset = FALSE;
+    DWORD returned = 0;
+    ::WSAIoctl(socket_, SIO_UDP_CONNRESET, &reportReset, sizeof reportReset, nullptr, 0, &returned, nullptr, nullptr);
+    const int size = config_.receiveBufferBytes;
+    ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    ::setsockopt(socket_, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(config_.port);
+    local.sin_addr.s_addr = htonl(config_.bindAddress);
+    if (::bind(socket_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+        return fail("cannot bind " + formatIpv4(config_.bindAddress) + ":" + std::to_string(config_.port) + ": " +
+                    errnoText(socketError()));
+    }
+    int length = sizeof local;
+    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length);
+    boundPort_ = ntohs(local.sin_port);
+
+    GUID receiveMessageId = WSAID_WSARECVMSG;
+    LPFN_WSARECVMSG receiveMessage = nullptr;
+    if (::WSAIoctl(socket_, SIO_GET_EXTENSION_FUNCTION_POINTER, &receiveMessageId, sizeof receiveMessageId,
+                   &receiveMessage, sizeof receiveMessage, &returned, nullptr, nullptr) != 0 ||
+        !receiveMessage) {
+        return fail("WSARecvMsg not available: " + errnoText(socketError()));
+    }
+    receiveMessage_ = reinterpret_cast<void*>(receiveMessage);
+
+    if (config_.web) {
+        std::string webError;
+        if (!web_.open(config_.bindAddress, config_.webPort, config_.interface, &webError)) return fail(webError);
+    }
+
+    // The wake-up: two loopback UDP sockets connected to each other.
+    wakeRead_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    wakeWrite_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (wakeRead_ == kNoSocket || wakeWrite_ == kNoSocket) return fail("wake socket: " + errnoText(socketError()));
+    sockaddr_in readAddress{};
+    sockaddr_in writeAddress{};
+    for (sockaddr_in* address : {&readAddress, &writeAddress}) {
+        address->sin_family = AF_INET;
+        address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    int readLength = sizeof readAddress;
+    int writeLength = sizeof writeAddress;
+    if (::bind(wakeRead_, reinterpret_cast<const sockaddr*>(&readAddress), sizeof readAddress) != 0 ||
+        ::bind(wakeWrite_, reinterpret_cast<const sockaddr*>(&writeAddress), sizeof writeAddress) != 0 ||
+        ::getsockname(wakeRead_, reinterpret_cast<sockaddr*>(&readAddress), &readLength) != 0 ||
+        ::getsockname(wakeWrite_, reinterpret_cast<sockaddr*>(&writeAddress), &writeLength) != 0 ||
+        ::connect(wakeWrite_, reinterpret_cast<const sockaddr*>(&readAddress), sizeof readAddress) != 0 ||
+        ::connect(wakeRead_, reinterpret_cast<const sockaddr*>(&writeAddress), sizeof writeAddress) != 0 ||
+        ::ioctlsocket(wakeRead_, FIONBIO, &nonBlocking) != 0 || ::ioctlsocket(wakeWrite_, FIONBIO, &nonBlocking) != 0) {
+        return fail("wake sockets: " + errnoText(socketError()));
+    }
+
+    stopRequested_ = false;
+    thread_ = std::thread(&Simulator::run, this);
+    return true;
+}
+
+#else
 bool Simulator::start(std::string* error)
 {
     auto fail = [&](const std::string& what) {
@@ -122,19 +217,24 @@ bool Simulator::start(std::string* error)
     thread_ = std::thread(&Simulator::run, this);
     return true;
 }
+#endif
 
 void Simulator::stop()
 {
     if (!running()) return;
     stopRequested_ = true;
     const char byte = 0;
+#ifdef _WIN32
+    ::send(wakeWrite_, &byte, 1, 0);
+#else
     [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite_, &byte, 1);
+#endif
     thread_.join();
     web_.close();
-    ::close(socket_);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
-    socket_ = wakeRead_ = wakeWrite_ = -1;
+    closeSocket(socket_);
+    closeSocket(wakeRead_);
+    closeSocket(wakeWrite_);
+    socket_ = wakeRead_ = wakeWrite_ = kNoSocket;
     pending_.clear();
 }
 
@@ -165,9 +265,13 @@ void Simulator::update(size_t index, const std::function<void(Device&)>& change)
         std::lock_guard lock(mutex_);
         change(fleet_.devices().at(index));
     }
-    if (wakeWrite_ >= 0) {
+    if (wakeWrite_ != kNoSocket) {
         const char byte = 0;
+#ifdef _WIN32
+        ::send(wakeWrite_, &byte, 1, 0);
+#else
         [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite_, &byte, 1);
+#endif
     }
 }
 
@@ -190,16 +294,22 @@ void Simulator::run()
 
         std::vector<pollfd> fds = {{socket_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
         web_.addPollFds(fds, start);
-        const int ready = ::poll(fds.data(), fds.size(), pollTimeout(start));
+        const int ready = pollSockets(fds.data(), fds.size(), pollTimeout(start));
         if (ready < 0) {
-            if (errno == EINTR) continue;
-            logLine("devsim: poll: " + errnoText(errno));
+            const int error = socketError();
+            if (interrupted(error)) continue;
+            logLine("devsim: poll: " + errnoText(error));
             break;
         }
         if (fds[1].revents & POLLIN) {
             char drain[64];
+#ifdef _WIN32
+            while (::recv(wakeRead_, drain, sizeof drain, 0) > 0) {
+            }
+#else
             while (::read(wakeRead_, drain, sizeof drain) > 0) {
             }
+#endif
         }
         if (fds[0].revents & POLLIN) receiveWaiting();
         web_.handlePoll(fds.data() + 2, fds.size() - 2, now());
@@ -231,6 +341,40 @@ void Simulator::receiveWaiting()
     for (int i = 0; i < kReceiveBatch && !stopRequested_; ++i) {
         uint8_t buffer[2048];
         sockaddr_in peer{};
+#ifdef _WIN32
+        WSABUF io{sizeof buffer, reinterpret_cast<char*>(buffer)};
+        alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))];
+        WSAMSG message{};
+        message.name = reinterpret_cast<sockaddr*>(&peer);
+        message.namelen = sizeof peer;
+        message.lpBuffers = &io;
+        message.dwBufferCount = 1;
+        message.Control.buf = control;
+        message.Control.len = sizeof control;
+        DWORD size = 0;
+        if (reinterpret_cast<LPFN_WSARECVMSG>(receiveMessage_)(socket_, &message, &size, nullptr, nullptr) != 0) {
+            const int error = socketError();
+            if (error == WSAEMSGSIZE) {  // truncated: nothing the devices understand
+                ++received_;
+                continue;
+            }
+            // A late "port unreachable" for an earlier answer: not this socket's fault.
+            if (interrupted(error) || error == WSAECONNRESET) continue;
+            if (!wouldBlock(error)) logLine("devsim: WSARecvMsg: " + errnoText(error));
+            return;
+        }
+        ++received_;
+        if (message.dwFlags & MSG_TRUNC) continue;
+
+        std::optional<Ipv4> destination;
+        for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c; c = WSA_CMSG_NXTHDR(&message, c)) {
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                IN_PKTINFO info;
+                std::memcpy(&info, WSA_CMSG_DATA(c), sizeof info);
+                destination = ntohl(info.ipi_addr.s_addr);
+            }
+        }
+#else
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
         iovec io{buffer, sizeof buffer};
         msghdr message{};
@@ -258,6 +402,7 @@ void Simulator::receiveWaiting()
                 destination = ntohl(info.ipi_addr.s_addr);
             }
         }
+#endif
         if (!destination) continue;
         const Ipv4 peerAddress = ntohl(peer.sin_addr.s_addr);
         const uint16_t peerPort = ntohs(peer.sin_port);
@@ -302,6 +447,56 @@ void Simulator::sendDueReplies(uint32_t at)
     }
 }
 
+#ifdef _WIN32
+void Simulator::send(Ipv4 source, Ipv4 peerAddress, uint16_t peerPort, const Bytes& bytes)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(peerPort);
+    to.sin_addr.s_addr = htonl(peerAddress);
+    WSABUF io{static_cast<ULONG>(bytes.size()), reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()))};
+    alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
+    WSAMSG message{};
+    message.name = reinterpret_cast<sockaddr*>(&to);
+    message.namelen = sizeof to;
+    message.lpBuffers = &io;
+    message.dwBufferCount = 1;
+    message.Control.buf = control;
+    message.Control.len = sizeof control;
+    WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message);
+    c->cmsg_level = IPPROTO_IP;
+    c->cmsg_type = IP_PKTINFO;
+    c->cmsg_len = WSA_CMSG_LEN(sizeof(IN_PKTINFO));
+    IN_PKTINFO info{};
+    info.ipi_addr.s_addr = htonl(source);  // the answering device's address as source
+    std::memcpy(WSA_CMSG_DATA(c), &info, sizeof info);
+
+    const auto start = std::chrono::steady_clock::now();
+    while (true) {
+        DWORD written = 0;
+        const bool ok = ::WSASendMsg(socket_, &message, 0, &written, nullptr, nullptr) == 0;
+        if (ok && written == bytes.size()) {
+            ++sent_;
+            return;
+        }
+        const int error = ok ? WSAEMSGSIZE : socketError();
+        if (interrupted(error)) continue;
+        const bool queueFull = wouldBlock(error) || error == WSAENOBUFS;
+        if (queueFull && !stopRequested_ && std::chrono::steady_clock::now() - start < kSendGiveUp) {
+            ++retries_;
+            pollfd fd{socket_, POLLOUT, 0};
+            if (error == WSAENOBUFS) ::Sleep(1);
+            else pollSockets(&fd, 1, 1);
+            continue;
+        }
+        ++failures_;
+        logLine("devsim: answer from " + formatIpv4(source) + " to " + formatIpv4(peerAddress) + ":" +
+                std::to_string(peerPort) + " not sent: " + errnoText(error));
+        return;
+    }
+}
+
+#else
 void Simulator::send(Ipv4 source, Ipv4 peerAddress, uint16_t peerPort, const Bytes& bytes)
 {
     sockaddr_in to{};
@@ -350,6 +545,7 @@ void Simulator::send(Ipv4 source, Ipv4 peerAddress, uint16_t peerPort, const Byt
         return;
     }
 }
+#endif
 
 void Simulator::logLine(const std::string& line) const
 {

@@ -99,9 +99,12 @@ private:
     std::deque<PendingReply> pending_;  // loop thread only; ordered by (dueAt, order)
     uint64_t nextOrder_ = 0;
 
-    int socket_ = -1;
-    int wakeRead_ = -1;
-    int wakeWrite_ = -1;
+    SocketHandle socket_ = kNoSocket;
+    SocketHandle wakeRead_ = kNoSocket;  // the loop's wake-up: a pipe on POSIX, a pair of loopback
+    SocketHandle wakeWrite_ = kNoSocket;  // UDP sockets on Windows (WSAPoll takes only sockets)
+#ifdef _WIN32
+    void* receiveMessage_ = nullptr;  // WSARecvMsg, which Winsock hands out only by pointer
+#endif
     uint16_t boundPort_ = 0;
     std::atomic<bool> stopRequested_{false};
     std::thread thread_;

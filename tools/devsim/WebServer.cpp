@@ -1,10 +1,12 @@
 #include "devsim/WebServer.h"
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -25,13 +27,13 @@ constexpr uint32_t kAcceptPauseMs = 100;
 
 bool isDue(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) >= 0; }
 
-std::string errnoText(int error) { return std::strerror(error); }
+std::string errnoText(int error) { return socketErrorText(error); }
 
-void closeWithReset(int fd)
+void closeWithReset(SocketHandle fd)
 {
     const linger hard{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    ::close(fd);
+    closeSocket(fd);
 }
 
 }  // namespace
@@ -44,6 +46,16 @@ bool WebServer::open(Ipv4 bindAddress, uint16_t port, const std::string& interfa
         return false;
     };
     close();
+#ifdef _WIN32
+    // Windows has no binding of a socket to a network card by name. Without SO_REUSEADDR (which
+    // there would let another program take over the port) a busy port fails the bind.
+    if (!interface.empty()) return fail("--interface is not available on Windows (" + interface + ")");
+    if (!startSockets(error)) return false;
+    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (listener_ == kNoSocket) return fail("web socket: " + errnoText(socketError()));
+    u_long nonBlocking = 1;
+    if (::ioctlsocket(listener_, FIONBIO, &nonBlocking) != 0) return fail("web ioctlsocket: " + errnoText(socketError()));
+#else
     listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (listener_ < 0) return fail("web socket: " + errnoText(errno));
     const int on = 1;
@@ -54,15 +66,16 @@ bool WebServer::open(Ipv4 bindAddress, uint16_t port, const std::string& interfa
                                            static_cast<socklen_t>(interface.size())) != 0) {
         return fail("cannot bind the web socket to interface " + interface + ": " + errnoText(errno));
     }
+#endif
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
     local.sin_addr.s_addr = htonl(bindAddress);
     if (::bind(listener_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
         return fail("cannot bind web " + formatIpv4(bindAddress) + ":" + std::to_string(port) + ": " +
-                    errnoText(errno));
+                    errnoText(socketError()));
     }
-    if (::listen(listener_, kListenBacklog) != 0) return fail("web listen: " + errnoText(errno));
+    if (::listen(listener_, kListenBacklog) != 0) return fail("web listen: " + errnoText(socketError()));
     socklen_t length = sizeof local;
     ::getsockname(listener_, reinterpret_cast<sockaddr*>(&local), &length);
     port_ = ntohs(local.sin_port);
@@ -72,11 +85,11 @@ bool WebServer::open(Ipv4 bindAddress, uint16_t port, const std::string& interfa
 void WebServer::close()
 {
     for (auto& c : connections_) {
-        if (c.fd >= 0) ::close(c.fd);
+        if (c.fd != kNoSocket) closeSocket(c.fd);
     }
     connections_.clear();
-    if (listener_ >= 0) ::close(listener_);
-    listener_ = -1;
+    if (listener_ != kNoSocket) closeSocket(listener_);
+    listener_ = kNoSocket;
     listenerPolled_ = false;
     connectionsPolled_ = 0;
     acceptPaused_ = false;
@@ -85,7 +98,7 @@ void WebServer::close()
 void WebServer::addPollFds(std::vector<pollfd>& fds, uint32_t now)
 {
     if (acceptPaused_ && isDue(now, acceptPausedUntil_)) acceptPaused_ = false;
-    listenerPolled_ = listener_ >= 0 && !acceptPaused_;
+    listenerPolled_ = listener_ != kNoSocket && !acceptPaused_;
     if (listenerPolled_) fds.push_back({listener_, POLLIN, 0});
     for (const auto& c : connections_) {
         short events = 0;
@@ -106,7 +119,7 @@ void WebServer::handlePoll(const pollfd* fds, size_t count, uint32_t now)
     for (size_t i = 0; i < connectionsPolled_ && next < count; ++i, ++next) {
         Connection& c = connections_[i];
         const short revents = fds[next].revents;
-        if (c.fd < 0 || revents == 0) continue;
+        if (c.fd == kNoSocket || revents == 0) continue;
         if (revents & (POLLERR | POLLNVAL)) {
             drop(c);
             continue;
@@ -138,7 +151,7 @@ void WebServer::handlePoll(const pollfd* fds, size_t count, uint32_t now)
 void WebServer::handleTimers(uint32_t now)
 {
     for (auto& c : connections_) {
-        if (c.fd < 0 || !isDue(now, c.deadline)) continue;
+        if (c.fd == kNoSocket || !isDue(now, c.deadline)) continue;
         switch (c.phase) {
         case Phase::Reading:
             if (c.reader.headComplete()) {
@@ -177,13 +190,24 @@ void WebServer::acceptWaiting(uint32_t now)
     for (int i = 0; i < kAcceptBatch; ++i) {
         sockaddr_in peer{};
         socklen_t peerLength = sizeof peer;
+#ifdef _WIN32
+        const SocketHandle fd = ::accept(listener_, reinterpret_cast<sockaddr*>(&peer), &peerLength);
+        u_long nonBlocking = 1;
+        if (fd != kNoSocket && ::ioctlsocket(fd, FIONBIO, &nonBlocking) != 0) {
+            logLine("devsim: web ioctlsocket: " + errnoText(socketError()));
+            closeWithReset(fd);
+            continue;
+        }
+#else
         const int fd = ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &peerLength,
                                  SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EINTR || errno == ECONNABORTED) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+#endif
+        if (fd == kNoSocket) {
+            const int error = socketError();
+            if (interrupted(error) || connectionAborted(error)) continue;
+            if (wouldBlock(error)) return;
             // Out of descriptors or memory: the waiting connections stay in the backlog a moment.
-            logLine("devsim: web accept: " + errnoText(errno));
+            logLine("devsim: web accept: " + errnoText(error));
             acceptPaused_ = true;
             acceptPausedUntil_ = now + kAcceptPauseMs;
             return;
@@ -255,8 +279,9 @@ void WebServer::readRequest(Connection& c, uint32_t now)
             }
             return;
         }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) drop(c);
+        const int error = socketError();
+        if (interrupted(error)) continue;
+        if (!wouldBlock(error)) drop(c);
         return;
     }
 }
@@ -363,7 +388,7 @@ void WebServer::writeAnswer(Connection& c, uint32_t now)
             continue;
         }
         const size_t size = c.byteWise ? 1 : c.out.size() - c.sent;
-        const ssize_t n = ::send(c.fd, c.out.data() + c.sent, size, MSG_NOSIGNAL);
+        const ssize_t n = ::send(c.fd, c.out.data() + c.sent, size, kSendNoSignal);
         if (n > 0) {
             c.sent += static_cast<size_t>(n);
             c.deadline = now + kRequestIdleMs;
@@ -374,8 +399,9 @@ void WebServer::writeAnswer(Connection& c, uint32_t now)
             }
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const int error = n < 0 ? socketError() : 0;
+        if (n < 0 && interrupted(error)) continue;
+        if (n < 0 && wouldBlock(error)) {
             c.phase = Phase::Writing;
             return;
         }
@@ -398,8 +424,9 @@ void WebServer::discardInput(Connection& c)
             c.peerClosed = true;
             return;
         }
-        if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) drop(c);
+        const int error = socketError();
+        if (interrupted(error)) continue;
+        if (!wouldBlock(error)) drop(c);
         return;
     }
 }
@@ -408,7 +435,7 @@ void WebServer::halfClose(Connection& c, uint32_t now)
 {
     // The FIN tells the peer that nothing more comes; what it still sends is read and dropped so
     // that the close does not turn into a reset.
-    ::shutdown(c.fd, SHUT_WR);
+    ::shutdown(c.fd, kShutdownWrite);
     if (c.peerClosed) return drop(c);
     c.phase = Phase::Draining;
     c.deadline = now + kLingerMs;
@@ -416,22 +443,22 @@ void WebServer::halfClose(Connection& c, uint32_t now)
 
 void WebServer::drop(Connection& c)
 {
-    if (c.fd >= 0) ::close(c.fd);
-    c.fd = -1;
+    if (c.fd != kNoSocket) closeSocket(c.fd);
+    c.fd = kNoSocket;
 }
 
 void WebServer::reset(Connection& c)
 {
-    if (c.fd >= 0) {
+    if (c.fd != kNoSocket) {
         ++reset_;
         closeWithReset(c.fd);
     }
-    c.fd = -1;
+    c.fd = kNoSocket;
 }
 
 void WebServer::removeDropped()
 {
-    std::erase_if(connections_, [](const Connection& c) { return c.fd < 0; });
+    std::erase_if(connections_, [](const Connection& c) { return c.fd == kNoSocket; });
 }
 
 std::string WebServer::peerText(const Connection& c) const

@@ -5,8 +5,6 @@
 // (the accepted socket's local address). One request per connection: read it by Content-Length,
 // answer, half-close, and close once the peer has closed or after a short linger. Every wait is
 // a deadline of the loop measured on the platform tick counter, like the UDP side's.
-#include <poll.h>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -17,6 +15,7 @@
 
 #include "devsim/Fleet.h"
 #include "devsim/Http.h"
+#include "devsim/Sockets.h"
 #include "devsim/Web.h"
 
 namespace vst::devsim {
@@ -57,7 +56,7 @@ public:
     bool open(Ipv4 bindAddress, uint16_t port, const std::string& interface, std::string* error);
     // Closes the listening socket and every connection.
     void close();
-    bool isOpen() const { return listener_ >= 0; }
+    bool isOpen() const { return listener_ != kNoSocket; }
     uint16_t port() const { return port_; }
 
     // Appends the listening socket and every connection to a poll set; handlePoll then takes
@@ -75,7 +74,7 @@ public:
 private:
     enum class Phase { Reading, Waiting, Writing, Draining, Holding };
     struct Connection {
-        int fd = -1;
+        SocketHandle fd = kNoSocket;
         Ipv4 local = 0;
         Ipv4 peer = 0;
         uint16_t peerPort = 0;
@@ -111,7 +110,7 @@ private:
     void logLine(const std::string& line) const;
 
     Hooks hooks_;
-    int listener_ = -1;
+    SocketHandle listener_ = kNoSocket;
     uint16_t port_ = 0;
     std::vector<Connection> connections_;
     bool listenerPolled_ = false;

@@ -1,6 +1,10 @@
 // vestrolan-devsim: a fleet of simulated devices on the UDP device port and the web port.
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <pthread.h>
 #include <signal.h>
+#endif
 
 #include <cstdio>
 #include <iostream>
@@ -11,6 +15,24 @@
 #include "devsim/Simulator.h"
 
 using namespace vst::devsim;
+
+#ifdef _WIN32
+namespace {
+
+HANDLE stopRequested = nullptr;  // set by Ctrl+C, Ctrl+Break, closing the console, log-off, shutdown
+HANDLE stopped = nullptr;        // set once the simulator has stopped
+
+BOOL WINAPI onConsoleControl(DWORD)
+{
+    ::SetEvent(stopRequested);
+    // Windows ends the process when the handler returns for a close, log-off or shutdown; give
+    // the simulator the moment it needs to stop.
+    ::WaitForSingleObject(stopped, 5000);
+    return TRUE;
+}
+
+}  // namespace
+#endif
 
 int main(int argc, char** argv)
 {
@@ -34,6 +56,15 @@ int main(int argc, char** argv)
         return 0;
     }
 
+#ifdef _WIN32
+    stopRequested = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    stopped = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!stopRequested || !stopped || !::SetConsoleCtrlHandler(onConsoleControl, TRUE)) {
+        std::cerr << "vestrolan-devsim: cannot install the console control handler (error " << ::GetLastError()
+                  << ")\n";
+        return 1;
+    }
+#else
     // The signals are taken by sigwait below; block them before the loop thread starts so that it
     // inherits the mask and never gets them.
     sigset_t signals;
@@ -41,6 +72,7 @@ int main(int argc, char** argv)
     sigaddset(&signals, SIGTERM);
     sigaddset(&signals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+#endif
 
     SimulatorConfig config;
     const size_t count = devices->size();
@@ -63,8 +95,14 @@ int main(int argc, char** argv)
     }
     std::cout << "ready" << std::endl;
 
+#ifdef _WIN32
+    ::WaitForSingleObject(stopRequested, INFINITE);
+    simulator.stop();
+    ::SetEvent(stopped);
+#else
     int received = 0;
     sigwait(&signals, &received);
     simulator.stop();
+#endif
     return 0;
 }
