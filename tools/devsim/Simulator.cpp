@@ -118,6 +118,13 @@ bool Simulator::start(std::string* error)
         return fail("WSARecvMsg not available: " + errnoText(socketError()));
     }
     receiveMessage_ = reinterpret_cast<void*>(receiveMessage);
+    // Bound to one address, every answer leaves from it anyway.
+    sourceHonoured_ = true;
+    sourceHonoured_ = config_.bindAddress != 0 || sourceHonouredBySystem();
+    if (!sourceHonoured_) {
+        logLine("devsim: this system ignores the source address of WSASendMsg (IN_PKTINFO): only answers "
+                "it sends from their device's own address go out, the others are logged as not sent");
+    }
 
     if (config_.web) {
         std::string webError;
@@ -448,6 +455,66 @@ void Simulator::sendDueReplies(uint32_t at)
 }
 
 #ifdef _WIN32
+// Sends a datagram from 127.0.0.2 through the simulator's socket to a probe socket on 127.0.0.1
+// and looks at the sender address that arrives: true when the IN_PKTINFO source was used.
+bool Simulator::sourceHonouredBySystem()
+{
+    const SocketHandle probe = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (probe == kNoSocket) return false;
+    sockaddr_in probeAddress{};
+    probeAddress.sin_family = AF_INET;
+    probeAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof probeAddress;
+    bool honoured = false;
+    if (::bind(probe, reinterpret_cast<const sockaddr*>(&probeAddress), sizeof probeAddress) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&probeAddress), &length) == 0) {
+        const Ipv4 source = 0x7F000002;  // 127.0.0.2, a loopback address other than the usual one
+        const Bytes datagram = {'p', 'r', 'o', 'b', 'e'};
+        // The probe is no answer of a device: the counters stay as they were.
+        const uint64_t sent = sent_, retries = retries_, failures = failures_;
+        send(source, ntohl(probeAddress.sin_addr.s_addr), ntohs(probeAddress.sin_port), datagram);
+        pollfd fd{probe, POLLIN, 0};
+        if (pollSockets(&fd, 1, 2000) > 0) {
+            char buffer[16];
+            sockaddr_in from{};
+            int fromLength = sizeof from;
+            if (::recvfrom(probe, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &fromLength) > 0) {
+                honoured = ntohl(from.sin_addr.s_addr) == source;
+            }
+        }
+        sent_ = sent;
+        retries_ = retries;
+        failures_ = failures;
+    }
+    closeSocket(probe);
+    return honoured;
+}
+
+std::optional<Ipv4> Simulator::systemSource(Ipv4 peerAddress, uint16_t peerPort, int* error) const
+{
+    // A UDP socket connected to the peer has the source address the system picks for it.
+    const SocketHandle route = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (route == kNoSocket) {
+        *error = socketError();
+        return std::nullopt;
+    }
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(peerPort);
+    to.sin_addr.s_addr = htonl(peerAddress);
+    sockaddr_in local{};
+    int length = sizeof local;
+    std::optional<Ipv4> source;
+    if (::connect(route, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 &&
+        ::getsockname(route, reinterpret_cast<sockaddr*>(&local), &length) == 0) {
+        source = ntohl(local.sin_addr.s_addr);
+    } else {
+        *error = socketError();
+    }
+    closeSocket(route);
+    return source;
+}
+
 void Simulator::send(Ipv4 source, Ipv4 peerAddress, uint16_t peerPort, const Bytes& bytes)
 {
     sockaddr_in to{};
@@ -470,6 +537,20 @@ void Simulator::send(Ipv4 source, Ipv4 peerAddress, uint16_t peerPort, const Byt
     IN_PKTINFO info{};
     info.ipi_addr.s_addr = htonl(source);  // the answering device's address as source
     std::memcpy(WSA_CMSG_DATA(c), &info, sizeof info);
+    if (!sourceHonoured_) {
+        // Only an answer that the system sends from its device's address anyway may go out.
+        int error = 0;
+        const auto chosen = systemSource(peerAddress, peerPort, &error);
+        if (!chosen || *chosen != source) {
+            ++failures_;
+            logLine("devsim: answer from " + formatIpv4(source) + " to " + formatIpv4(peerAddress) + ":" +
+                    std::to_string(peerPort) + " not sent: " +
+                    (chosen ? "this system would send it from " + formatIpv4(*chosen) +
+                                  " (it ignores the source address of WSASendMsg)"
+                            : "no route: " + errnoText(error)));
+            return;
+        }
+    }
 
     const auto start = std::chrono::steady_clock::now();
     while (true) {

@@ -104,6 +104,12 @@ private:
     SocketHandle wakeWrite_ = kNoSocket;  // UDP sockets on Windows (WSAPoll takes only sockets)
 #ifdef _WIN32
     void* receiveMessage_ = nullptr;  // WSARecvMsg, which Winsock hands out only by pointer
+    // False where WSASendMsg ignores the IN_PKTINFO source (Wine, which also turns a UDP bind to
+    // one address into a bind to all): then only answers whose device address is the one the
+    // system picks for the peer are sent, the others are logged as failures.
+    bool sourceHonoured_ = true;
+    bool sourceHonouredBySystem();
+    std::optional<Ipv4> systemSource(Ipv4 peerAddress, uint16_t peerPort, int* error) const;
 #endif
     uint16_t boundPort_ = 0;
     std::atomic<bool> stopRequested_{false};
