@@ -27,32 +27,42 @@ if(TARGET vestrolan-manager)
   endforeach()
 
   # Every DLL the program and the plugins load, found the way the Windows loader finds them among
-  # Qt's DLLs and the compiler's runtime; what Windows itself provides is resolved against Wine's
-  # copies of the system DLLs and left out. A DLL found nowhere stops the packing.
+  # Qt's DLLs and the compiler's runtime. In the cross build what Windows itself provides is
+  # resolved against Wine's copies of the system DLLs and left out; a DLL found nowhere stops the
+  # packing.
   get_target_property(vst_qt_core_location Qt6::Core IMPORTED_LOCATION_RELEASE)
   if(NOT vst_qt_core_location)
     get_target_property(vst_qt_core_location Qt6::Core IMPORTED_LOCATION)
   endif()
-  get_filename_component(vst_qt_bin ${vst_qt_core_location} DIRECTORY)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
-                  OUTPUT_VARIABLE vst_cxx_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
-  get_filename_component(vst_cxx_runtime_dir ${vst_cxx_runtime} DIRECTORY)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
-                  OUTPUT_VARIABLE vst_pthread_runtime OUTPUT_STRIP_TRAILING_WHITESPACE)
-  get_filename_component(vst_pthread_runtime_dir ${vst_pthread_runtime} DIRECTORY)
-  set(VST_WINE_SYSTEM_DLLS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows
-      CACHE PATH "Wine's Windows system DLLs, to tell the system's DLLs from the ones the zip must carry")
-  install(CODE "
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
-    set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${CMAKE_OBJDUMP})
+  get_filename_component(vst_qt_bin_dir ${vst_qt_core_location} DIRECTORY)
+  set(vst_dll_dirs ${vst_qt_bin_dir})
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    foreach(runtime IN ITEMS libstdc++-6.dll libwinpthread-1.dll)
+      execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
+                      OUTPUT_VARIABLE location OUTPUT_STRIP_TRAILING_WHITESPACE)
+      get_filename_component(location ${location} DIRECTORY)
+      list(APPEND vst_dll_dirs ${location})
+    endforeach()
+  endif()
+  set(vst_dependency_tool "")
+  set(vst_system_dlls "(^|/)[Ss]ystem32/")
+  if(CMAKE_CROSSCOMPILING)
+    set(VST_WINE_SYSTEM_DLLS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+        CACHE PATH "Wine's Windows system DLLs, to tell the system's DLLs from the ones the zip carries")
+    list(APPEND vst_dll_dirs ${VST_WINE_SYSTEM_DLLS})
+    set(vst_system_dlls "^${VST_WINE_SYSTEM_DLLS}/")
+    set(vst_dependency_tool "
+      set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+      set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+      set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND \"${CMAKE_OBJDUMP}\")")
+  endif()
+  install(CODE "${vst_dependency_tool}
     file(GET_RUNTIME_DEPENDENCIES
       EXECUTABLES \"$<TARGET_FILE:vestrolan-manager>\"
       MODULES ${vst_qt_plugins}
-      DIRECTORIES \"${vst_qt_bin}\" \"${vst_cxx_runtime_dir}\" \"${vst_pthread_runtime_dir}\"
-                  \"${VST_WINE_SYSTEM_DLLS}\"
+      DIRECTORIES ${vst_dll_dirs}
       PRE_EXCLUDE_REGEXES \"^api-ms-\" \"^ext-ms-\"
-      POST_EXCLUDE_REGEXES \"^${VST_WINE_SYSTEM_DLLS}/\"
+      POST_EXCLUDE_REGEXES \"${vst_system_dlls}\"
       RESOLVED_DEPENDENCIES_VAR resolved
       UNRESOLVED_DEPENDENCIES_VAR unresolved)
     if(unresolved)
@@ -63,7 +73,9 @@ if(TARGET vestrolan-manager)
 
   # Qt's own texts (the buttons of message boxes and file dialogs) in German, and a qt.conf that
   # makes the program's folder Qt's prefix, so they are found in translations\ beside it.
-  find_file(VST_QT_GERMAN qtbase_de.qm PATHS /usr/share/qt6/translations NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+  # (The cross build takes them from the host Qt of the same version.)
+  find_file(VST_QT_GERMAN qtbase_de.qm PATHS "${vst_qt_bin_dir}/../translations" /usr/share/qt6/translations
+            NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
   if(VST_QT_GERMAN)
     install(FILES ${VST_QT_GERMAN} DESTINATION translations)
   endif()
