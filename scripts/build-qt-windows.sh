@@ -159,7 +159,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
-mv "$work/toolchain.cmake.new" "$work/toolchain.cmake"
+# Replaced only when it changes: a newer toolchain file makes ninja run the configure step again.
+if cmp -s "$work/toolchain.cmake.new" "$work/toolchain.cmake"; then
+  rm "$work/toolchain.cmake.new"
+else
+  mv "$work/toolchain.cmake.new" "$work/toolchain.cmake"
+fi
 
 build="$work/build"
 if [ ! -f "$build/build.ninja" ] || [ "$(cat "$build/.vestrolan-stamp" 2>/dev/null)" != "$stamp_text" ]; then
