@@ -123,11 +123,11 @@ keys() { focus; for k in "$@"; do xdotool key --clearmodifiers "$k"; sleep 0.3; 
 export_list() {
   local file=$1
   keys alt Down Return
-  sleep 1
+  sleep 2
   xdotool key --clearmodifiers ctrl+a
   xdotool type --delay 20 "Z:${file//\//\\}"
   xdotool key --clearmodifiers Return
-  for _ in $(seq 50); do [ -s "$file" ] && break; sleep 0.1; done
+  for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
 }
 
 # The search, started as the operator does: the window opens with the search button focused.
