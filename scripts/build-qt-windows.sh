@@ -107,8 +107,8 @@ apt_options=(
   -o Dir::Cache="$apt_dir/cache"
 )
 src="$work/src/qtbase"
-# A source patched at another patch level is fetched afresh.
-if [ ! -f "$work/src/.fetched" ] ||
+# A source of another version, or patched at another patch level, is fetched afresh.
+if [ "$(cat "$work/src/.fetched" 2>/dev/null)" != "$host_version" ] ||
    { [ -f "$work/src/.patched" ] && [ "$(cat "$work/src/.patched")" != "$patch_level" ]; }; then
   rm -rf "$apt_dir" "$work/src"
   mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$work/src/dl"
@@ -127,7 +127,7 @@ EOF
   [ -n "$extracted" ] || die "apt-get source left no qt6-base folder (log: $work/log/apt-source.log)"
   mv "$extracted" "$src"
   rm -rf "$work/src/dl"
-  touch "$work/src/.fetched"
+  echo "$host_version" >"$work/src/.fetched"
 fi
 
 # ---- the bundled libraries the Windows build needs (there are no system ones to fall back on) ----
