@@ -10,6 +10,7 @@
 #include "app/SerialLog.h"
 #include "ops/InputChecks.h"
 #include "ops/LogWindow.h"
+#include "ops/Refind.h"
 #include "ops/Reporting.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -77,6 +78,15 @@ struct Steps {
     bool cpuPassed = false;
     bool processPassed = false;
 
+    // After an operation that may have found the device again, which replaces the record it was
+    // given whatever its outcome: the device's record as listed now (nullptr when it is gone), so
+    // that no later step, the SD-card cleanup included, touches the old one.
+    bool retake(bool ok, const net::Mac& mac)
+    {
+        device = listedDevice(window, mac);
+        return ok && device;
+    }
+
     bool configurationIntoDevice(const std::string& path)
     {
         UdpCommandParams p;
@@ -86,10 +96,8 @@ struct Steps {
         p.filePath.assign(path);
         p.log = log;
         p.devicePort = devicePort;
-        if (!restoreConfiguration(p)) return false;
-        // The restore may have replaced the record in the device list.
-        if (net::DeviceRecord* current = window.currentDevice()) device = current;
-        return true;
+        const net::Mac mac = device->mac;
+        return retake(restoreConfiguration(p), mac);
     }
 
     bool configurationFromDevice(const std::string& path)
@@ -143,9 +151,9 @@ struct Steps {
         device->serialNumber = serial;
         auto p = params<SerialParams>();
         p.devicePort = devicePort;
-        if (!setSerialNumber(p)) return false;
-        if (net::DeviceRecord* current = window.currentDevice()) device = current;
-        return true;
+        const net::Mac mac = device->mac;
+        // Also a device found again with another number (35220) has a new record by now.
+        return retake(setSerialNumber(p), mac);
     }
 
     void result(app::TextId text, WorkflowOutcome& outcome)

@@ -265,3 +265,25 @@ TEST_F(CliRecordWorkflows, RepairFailuresAndRefusals)
     EXPECT_EQ(simulator->device(0).webState.requests, requests);
     EXPECT_FALSE(exists("SNR_00001001/REP_R9"));
 }
+
+// A device that answers its new serial number with success but keeps none (35220): the re-find
+// replaced its record, the repair start ends there without tests, and the SD-card cleanup still
+// reaches the device through its current record.
+TEST_F(CliRecordWorkflows, RepairStartOnDeviceThatKeepsItsOwnNumber)
+{
+    start([](devsim::Device& d) {
+        d.serialNumber = devsim::kNoSerialNumber;
+        d.web.serialKept = true;
+    });
+    Run r = cli("--config keep --serial 4712 repair-start 02:00:00:00:00:01 R-5");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find(line(35413)), std::string::npos);
+    EXPECT_EQ(r.out.find(line(35414)), std::string::npos);
+    const std::string log = read("SNR_00004712/REP_R-5/Reparatur.log");
+    EXPECT_NE(log.find(en(35220)), std::string::npos) << log;
+    EXPECT_EQ(log.find(en(35313)), std::string::npos) << "no tests after a failed serial number";
+    EXPECT_NE(log.find(en(35315)), std::string::npos);
+    EXPECT_FALSE(simulator->device(0).webState.deleteRequests.empty()) << "the cleanup reached the device";
+    EXPECT_EQ(simulator->device(0).serialNumber, devsim::kNoSerialNumber);
+}
