@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/Format.h"
@@ -206,6 +207,26 @@ void showNumber(const ProductionSettings& settings, app::TextId label, const std
     if (settings.showNumber) settings.showNumber(app::loadText(label) + " " + number);
 }
 
+// A number the serial-number dialog entered in the log during a start: every way out of the start
+// gives it back ("#SNR NOT FOUND"), unless the worker took it over.
+class EnteredSerialNumber {
+public:
+    explicit EnteredSerialNumber(StarterHost& host) : host_(host) {}
+    ~EnteredSerialNumber()
+    {
+        if (serial_) host_.serialNumberNotSet(*serial_);
+    }
+    EnteredSerialNumber(const EnteredSerialNumber&) = delete;
+    EnteredSerialNumber& operator=(const EnteredSerialNumber&) = delete;
+
+    void entered(uint32_t serial) { serial_ = serial; }
+    void handedToWorker() { serial_.reset(); }
+
+private:
+    StarterHost& host_;
+    std::optional<uint32_t> serial_;
+};
+
 // The repair number from the dialog, checked as a folder name; nullopt after a refusal or cancel.
 std::optional<std::string> askRepairNumber(StarterHost& host, app::TextId folderText, StartOutcome& outcome)
 {
@@ -295,6 +316,10 @@ void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome&
     if (ok && b.newSerialNumber != 0) {
         s.report.logHeading(app::loadText(35308), 60);
         ok = s.serialNumber(b.newSerialNumber);
+    } else if (b.newSerialNumber != 0) {
+        // The start ended before the number was sent: its assigned line gets its answer, so the
+        // number is free for the next try.
+        logSerialNumberNotSet(window, b.newSerialNumber);
     }
     if (ok) {
         s.report.logHeading(app::loadText(35313), 70);
@@ -412,16 +437,18 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     if (!number) return refused;
 
     uint32_t newSerial = 0;
+    EnteredSerialNumber entered(host);
     if (!isProductionSerial(device->serialNumber)) {
         // The dialog sets the number in the record; the record keeps its old one until the worker
         // sends the new number, so a start that ends here leaves the list as it was.
         const uint32_t oldSerial = device->serialNumber;
         const bool oldModified = device->serialModified;
-        const bool entered = host.enterSerialNumber();
+        const bool accepted = host.enterSerialNumber();
         newSerial = device->serialNumber;
         device->serialNumber = oldSerial;
         device->serialModified = oldModified;
-        if (!entered) return StartOutcome::Cancelled;
+        if (!accepted) return StartOutcome::Cancelled;
+        entered.entered(newSerial);
         if (!isProductionSerial(newSerial)) return refuse(host, 35221, app::kMbIconExclamation);
     }
     const uint32_t serial = newSerial != 0 ? newSerial : device->serialNumber;
@@ -446,6 +473,8 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     block.newSerialNumber = newSerial;
     block.repairNumber.assign(*number);
     if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
+    // From here the worker answers the number's line: with the set-serial step, or on its way out.
+    entered.handedToWorker();
     host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairStart(window, block, *outcome); },
                        WorkerEnd::Finished);
     return StartOutcome::Started;

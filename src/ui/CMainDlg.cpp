@@ -1056,6 +1056,8 @@ bool CMainDlg::enterSerialNumber()
 
 bool CMainDlg::releaseSerialNumber(uint32_t serial) { return serialLog().assignSerialNumber(serial, prompt_); }
 
+void CMainDlg::serialNumberNotSet(uint32_t serial) { serialLog().logSerialConfirmation(serial, false); }
+
 std::optional<std::string> CMainDlg::askConfiguration(const std::string& configuration, bool editable)
 {
     return prompt_.runConfigurationAssistant(configuration, editable);
