@@ -332,7 +332,7 @@ private:
             const std::string& file = args_.positional[2];
             if (file.size() >= params->filePath.kCapacity) return usage("the file path is too long");
             params->filePath.assign(file);
-            operation = command == "backup" ? ops::backupConfiguration : ops::restoreConfiguration;
+            operation = command == "backup" ? ops::serviceBackup : ops::restoreConfiguration;
         }
 
         if (!search()) return 1;

@@ -858,7 +858,7 @@ void CMainDlg::editAndSend(bool (UiPrompt::*edit)(net::DeviceRecord&), bool net:
 
 void CMainDlg::backup()
 {
-    transferFile(FileDialogRequest::Kind::Save, app::TextId{35224}, ops::backupConfiguration);
+    transferFile(FileDialogRequest::Kind::Save, app::TextId{35224}, ops::serviceBackup);
 }
 
 void CMainDlg::restore()

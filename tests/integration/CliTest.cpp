@@ -107,6 +107,8 @@ TEST_F(Cli, RenameAndBackupRestoreInEnglish)
     EXPECT_EQ(r.out, "The name of the device was set successfully!\n");
     EXPECT_EQ(simulator->device(0).name, "Halle");
 
+    // A backup saves only a configuration: the device gets one.
+    simulator->update(0, [](devsim::Device& d) { d.configuration.userLines = {"[User]"}; });
     r = cli("--lang en --card 0 backup 02:00:00:00:00:01 " + dir.file("dev.bak"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "The backup of the device was created successfully!\n");
@@ -304,4 +306,19 @@ TEST_F(Cli, SearchAsCsvPrintsTheListExport)
     EXPECT_EQ(r.out,
               "\xEF\xBB\xBFname;IP address;MAC address;serial number;app ver.;btl ver.;Card;Product kind\r\n"
               "Kessel \xC3\xA4;192.168.0.101;02:00:00:00:00:01;00001001;1.05;1.02;0;0\r\n");
+}
+
+// A device without a configuration gives no backup: 37403, exit 1, no file written, and an earlier
+// file of that name stays as it was.
+TEST_F(Cli, BackupOfAnEmptyConfigurationSavesNothing)
+{
+    twoDevices();
+    dir.write("dev.bak", "earlier backup\n");
+    for (const std::string& file : {dir.file("dev.bak"), dir.file("new.bak")}) {
+        const Run r = cli("--lang en --card 0 backup 02:00:00:00:00:01 " + file);
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_EQ(r.out, "The device sent an empty configuration. Nothing was saved!\n") << file;
+    }
+    EXPECT_EQ(dir.read("dev.bak"), "earlier backup\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "new.bak"));
 }
