@@ -229,6 +229,16 @@ private:
         return 1;
     }
 
+    // A device whose search answer marks it protected gets nothing without --password: an empty
+    // password would only come back as "wrong password". True (37401 printed) when refused.
+    bool refusedWithoutPassword(const net::DeviceRecord& device, const std::string& macAsGiven)
+    {
+        constexpr app::TextId kPasswordNeeded = 37401;
+        if (args_.has("--password") || !device.passwordRequired) return false;
+        failWith(app::formatText(loadText(kPasswordNeeded), macAsGiven.c_str()));
+        return true;
+    }
+
     bool chooseLanguage()
     {
         const std::string lang = args_.value("--lang");
@@ -332,7 +342,7 @@ private:
             const std::string& file = args_.positional[2];
             if (file.size() >= params->filePath.kCapacity) return usage("the file path is too long");
             params->filePath.assign(file);
-            operation = command == "backup" ? ops::backupConfiguration : ops::restoreConfiguration;
+            operation = command == "backup" ? ops::serviceBackup : ops::restoreConfiguration;
         }
 
         if (!search()) return 1;
@@ -342,6 +352,7 @@ private:
         if (row < 0) return failWith(loadText(35204));
         net::DeviceRecord* device = channel_.devices().at(row);
         channel_.devices().setCurrent(device);
+        if (refusedWithoutPassword(*device, args_.positional[1])) return 1;
 
         if (command == "setnet") {
             net::editNetworkSettings(*device, dhcpModeOf(), net::toNetworkOrder(network.address),
@@ -422,6 +433,7 @@ private:
             if (auto refusal = ops::checkSerialInput(args_.positional[2], serial)) return failWith(loadText(*refusal));
         }
         std::vector<net::Mac> macs;
+        std::vector<std::string> givenMacs;
         if (command == "update") {
             float version = 0;
             const std::string& file = args_.positional[2];
@@ -430,7 +442,7 @@ private:
                 std::fprintf(err_, "vestrolan-cli: note: %s is not named like a firmware file (VestrolanVnnn.hex)\n",
                              platform::cp1252ToUtf8(file).c_str());
             }
-            if (!parseMacList(args_.positional[1], macs)) return 1;
+            if (!parseMacList(args_.positional[1], macs, &givenMacs)) return 1;
             // A broken file reaches no device: it is refused before the search.
             app::FirmwareFault fault;
             switch (app::checkFirmwareFile(file, &fault)) {
@@ -438,10 +450,12 @@ private:
             case app::FirmwareFileCheck::CannotOpen: return failWith(loadText(35211));
             case app::FirmwareFileCheck::Faulty: return failWith(app::firmwareFaultText(fault));
             }
-            if (macs.size() > 1) return updateSeveral(macs, file);
+            if (macs.size() > 1) return updateSeveral(macs, givenMacs, file);
         }
         net::DeviceRecord* device = findDevice(args_.positional[1]);
         if (!device) return 1;
+        // Before the serial number's line goes into the log: a refusal leaves no unanswered line.
+        if (refusedWithoutPassword(*device, args_.positional[1])) return 1;
 
         bool ok = false;
         if (command == "update") {
@@ -807,8 +821,9 @@ private:
         p.log = log;
     }
 
-    // "MAC,MAC,...": every part a MAC address; false (with the usage shown) otherwise.
-    bool parseMacList(const std::string& text, std::vector<net::Mac>& macs)
+    // "MAC,MAC,...": every part a MAC address (`given` gets each part as written); false (with the
+    // usage shown) otherwise.
+    bool parseMacList(const std::string& text, std::vector<net::Mac>& macs, std::vector<std::string>* given = nullptr)
     {
         size_t start = 0;
         while (true) {
@@ -820,6 +835,7 @@ private:
                 return false;
             }
             macs.push_back(mac);
+            if (given) given->push_back(part);
             if (comma == std::string::npos) return true;
             start = comma + 1;
         }
@@ -827,9 +843,18 @@ private:
 
     // The update of several devices: one search, then each device in the order given. Prints one
     // line per device (its MAC as the search prints it, a TAB, its last result) and the summary.
-    int updateSeveral(const std::vector<net::Mac>& macs, const std::string& file)
+    int updateSeveral(const std::vector<net::Mac>& macs, const std::vector<std::string>& given, const std::string& file)
     {
         if (!search()) return 1;
+        // Every protected device of the served kind is named before any device gets anything.
+        bool refused = false;
+        for (size_t i = 0; i < macs.size(); ++i) {
+            net::DeviceRecord probe;
+            probe.mac = macs[i];
+            const net::DeviceRecord* device = channel_.devices().at(channel_.devices().rowOf(probe));
+            if (device && device->productKind == 0 && refusedWithoutPassword(*device, given[i])) refused = true;
+        }
+        if (refused) return 1;
         auto params = std::make_unique<ops::BulkUpdateParams>();
         params->window = &channel_;
         params->firmwarePath.assign(file);

@@ -325,6 +325,12 @@ void ConsoleChannel::startWorkflow(std::function<void(ops::WorkerChannel&)> body
     ops::startWorkflowThread(*this, std::move(body), end).join();
 }
 
+void ConsoleChannel::serialNumberNotSet(uint32_t serial)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    serialLog().logSerialConfirmation(serial, false);
+}
+
 bool ConsoleChannel::releaseSerialNumber(uint32_t serial)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);

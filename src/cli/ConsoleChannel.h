@@ -106,6 +106,7 @@ public:
         return askConfiguration(configuration, editable);
     }
     std::optional<std::string> repairNumber() override { return repairNumber_; }
+    void serialNumberNotSet(uint32_t serial) override;
     void setRepairNumber(std::optional<std::string> number) { repairNumber_ = std::move(number); }
     // Runs the workflow on a worker thread and waits for its end.
     void startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end) override;

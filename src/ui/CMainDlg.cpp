@@ -858,7 +858,7 @@ void CMainDlg::editAndSend(bool (UiPrompt::*edit)(net::DeviceRecord&), bool net:
 
 void CMainDlg::backup()
 {
-    transferFile(FileDialogRequest::Kind::Save, app::TextId{35224}, ops::backupConfiguration);
+    transferFile(FileDialogRequest::Kind::Save, app::TextId{35224}, ops::serviceBackup);
 }
 
 void CMainDlg::restore()
@@ -1055,6 +1055,8 @@ bool CMainDlg::enterSerialNumber()
 }
 
 bool CMainDlg::releaseSerialNumber(uint32_t serial) { return serialLog().assignSerialNumber(serial, prompt_); }
+
+void CMainDlg::serialNumberNotSet(uint32_t serial) { serialLog().logSerialConfirmation(serial, false); }
 
 std::optional<std::string> CMainDlg::askConfiguration(const std::string& configuration, bool editable)
 {
