@@ -11,6 +11,7 @@ namespace vst::app {
 inline constexpr const char* kStationKey = "SOFTWARE\\KW\\Vestrolan-Manager\\";
 inline constexpr const char* kLanguageValue = "Language";
 inline constexpr const char* kMakerKey = "SOFTWARE\\KW\\";
+inline constexpr const char* kProgrammerTimeoutValue = "ProgrammerTimeout";
 inline constexpr const char* kMakerLanguageValue = "VodirurudorazSprache";
 inline constexpr const char* kInstallLanguageKey = "SYSTEM\\CurrentControlSet\\Control\\Nls\\Language";
 inline constexpr const char* kInstallLanguageValue = "InstallLanguage";

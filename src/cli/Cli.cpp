@@ -77,7 +77,7 @@ constexpr const char* kUsage =
     "  endtest MAC                   final test of a numbered device (--snr DIR, --ssid S)\n"
     "  repair-start MAC REPNO        start a repair (--snr DIR, --ssid S)\n"
     "  repair-end MAC REPNO          end a repair (--snr DIR, --ssid S)\n"
-    "  program --card N --fw DIR --ipe DIR --target A [--i2c] [--ssid S]\n"
+    "  program --card N --fw DIR --ipe DIR --target A [--i2c] [--ssid S] [--programmer-timeout S]\n"
     "                                initial programming of a blank board with the programmer tool\n"
     "  stock --card N --snr DIR --fw DIR --target A   stock update of the device at A\n"
     "  endurance --card N --snr DIR --fw DIR --target A --type production|repair --number NO\n"
@@ -109,6 +109,8 @@ constexpr const char* kUsage =
     "  --serial N          the serial-number dialog's answer\n"
     "  --fw DIR            firmware folder (program, stock: its newest firmware file is used)\n"
     "  --ipe DIR           folder of the programmer tool ipecmd.exe (program)\n"
+    "  --programmer-timeout S  stop a programmer tool run after S seconds, 60 to 86400 (program;\n"
+    "                      default: the setting ProgrammerTimeout, else 600)\n"
     "  --version           print the version and end\n";
 
 const std::set<std::string> kValueOptions = {"--fw", "--ipe",
@@ -116,7 +118,7 @@ const std::set<std::string> kValueOptions = {"--fw", "--ipe",
                                              "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
                                              "--release-password", "--config", "--calibrate", "--serial",
                                              "--ssid", "--type", "--number", "--count", "--serials",
-                                             "--passes"};
+                                             "--passes", "--programmer-timeout"};
 // Options that may be given several times.
 const std::set<std::string> kListOptions = {"--answer", "--on-notice"};
 const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--csv", "--i2c",
@@ -622,6 +624,17 @@ private:
         start.serialNumberPath = settings.serialNumberPath;
         start.testI2c = args_.has("--i2c");
         start.ssid = ssid;
+        // The programmer's time limit: the option, else the stored setting, else 600 s.
+        uint32_t timeout = app::storedProgrammerTimeout(platform::machineSettings());
+        if (args_.has("--programmer-timeout")) {
+            const std::string text = args_.value("--programmer-timeout");
+            const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
+            const unsigned long seconds = digits ? std::stoul(text) : 0;
+            if (seconds < app::kMinProgrammerTimeoutSeconds || seconds > app::kMaxProgrammerTimeoutSeconds) {
+                return usage("--programmer-timeout takes a number of seconds from 60 to 86400");
+            }
+            timeout = static_cast<uint32_t>(seconds);
+        }
         start.password = args_.has("--password") ? args_.value("--password") : kServicePassword;
         // The workflow's search runs while the busy flag is set, as after the window's button.
         start.beforeStart = [this] { channel_.setBusy(true); };
@@ -650,6 +663,7 @@ private:
     {
         app::AppSettings settings = app::CApp::instance().settings();
         settings.serialNumberPath = args_.value("--snr");
+        start.programmerTimeoutSeconds = timeout;
         app::CApp::instance().setSettings(settings);
         if (settings.serialNumberPath.empty() ||
             !platform::canOpenForReading(platform::joinPath(settings.serialNumberPath, app::kSerialLogName))) {

@@ -629,6 +629,7 @@ void CMainDlg::initialProgramming()
     start.testI2c = theApp().i2cTest();
     start.ssid = ops::kDeviceWlanName;
     ops::startInitialProgramming(*this, start);
+    start.programmerTimeoutSeconds = theApp().settings().programmerTimeoutSeconds;
 }
 
 // "Dauerlauf starten": the dialog, then the starter shared with the console.
