@@ -110,11 +110,16 @@ std::vector<std::string> ConsoleChannel::messages() const
     return messages_;
 }
 
-// "[ID] text" on the error stream: the id an operator gives --answer or --on-notice.
-static std::string idLine(app::TextId id, const std::string& text)
+namespace {
+
+// "[ID] text", the line on the error stream that tells the id an operator gives --answer or
+// --on-notice ("?" for a text of no id).
+std::string idLine(app::TextId id, const std::string& text)
 {
-    return "[" + (id ? std::to_string(id) : std::string("?")) + "] " + platform::cp1252ToUtf8(text) + "\n";
+    return "[" + (id ? std::to_string(id) : std::string("?")) + "] " + platform::cp1252ToUtf8(text);
 }
+
+}  // namespace
 
 int ConsoleChannel::showMessage(const ops::TextWithValue& message)
 {
@@ -123,7 +128,7 @@ int ConsoleChannel::showMessage(const ops::TextWithValue& message)
     const app::TextId id = app::findTextId(message.text);
     if ((message.value & 0xF) == app::kMbYesNo) return answerQuestion(id, message.text);
     print(out_, platform::cp1252ToUtf8(message.text) + "\n");
-    print(err_, idLine(id, message.text));
+    print(err_, idLine(id, message.text) + "\n");
     runNoticeHook(message.text);
     return app::kIdOk;
 }
@@ -146,8 +151,7 @@ int ConsoleChannel::answerQuestion(app::TextId textId, const std::string& text)
         yes = given->second;
         why = "--answer " + std::to_string(given->first);
     }
-    const std::string line = idLine(textId, text);
-    print(err_, line.substr(0, line.size() - 1) + "\n  -> " + (yes ? "yes" : "no") + " (" + why + ")\n");
+    print(err_, idLine(textId, text) + "\n  -> " + (yes ? "yes" : "no") + " (" + why + ")\n");
     return yes ? app::kIdYes : app::kIdNo;
 }
 
@@ -221,11 +225,13 @@ void ConsoleChannel::searchStep(const std::string* text, const int* position)
     if (text && text->empty()) own = 100;
     int sum = 0;
     for (const auto& entry : searchPositions_) sum += entry.second;
-    const int mean = std::max(stepPosition_, sum / static_cast<int>(std::max(searchWorkers_, searchPositions_.size())));
+    // The workers' mean, never below what is shown already.
+    const int workers = static_cast<int>(std::max(searchWorkers_, searchPositions_.size()));
+    const int shown = std::max(stepPosition_, sum / workers);
     const bool newText = text && !text->empty() && *text != stepText_;
-    if (!newText && mean == stepPosition_) return;
+    if (!newText && shown == stepPosition_) return;
     if (newText) stepText_ = *text;
-    stepPosition_ = mean;
+    stepPosition_ = shown;
     progressLine(stepPosition_, stepText_);
 }
 
