@@ -224,11 +224,15 @@ void ConsoleChannel::searchStep(const std::string* text, const int* position)
     if (position) own = std::max(own, std::clamp(*position, 0, 100));
     if (text && text->empty()) own = 100;
     int sum = 0;
-    for (const auto& entry : searchPositions_) sum += entry.second;
-    // The workers' mean, never below what is shown already.
+    int furthest = 0;
+    for (const auto& entry : searchPositions_) {
+        sum += entry.second;
+        furthest = std::max(furthest, entry.second);
+    }
+    // The workers' mean, never below what is shown already; the text is the furthest worker's.
     const int workers = static_cast<int>(std::max(searchWorkers_, searchPositions_.size()));
     const int shown = std::max(stepPosition_, sum / workers);
-    const bool newText = text && !text->empty() && *text != stepText_;
+    const bool newText = text && !text->empty() && *text != stepText_ && own >= furthest;
     if (!newText && shown == stepPosition_) return;
     if (newText) stepText_ = *text;
     stepPosition_ = shown;

@@ -2,6 +2,7 @@
 // elsewhere.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
@@ -249,14 +250,22 @@ TEST(Console, SearchProgressOverSeveralCardsNeverGoesBack)
     channel.endSearchProgress();
     channel.endProgress();
 
+    // Neither the percentage nor the scope named goes back.
+    const std::vector<std::string> scopes = {"Starte Suche", "Suche im gleichen Subnetz", "Suche im kompletten Netz",
+                                             "Beende Suche"};
     std::istringstream lines(err.bytes());
     int last = -1;
+    size_t lastScope = 0;
     int count = 0;
     for (std::string line; std::getline(lines, line); ++count) {
         ASSERT_EQ(line.rfind("[", 0), 0u) << line;
         const int percent = std::stoi(line.substr(1, 3));
         EXPECT_GE(percent, last) << err.bytes();
         last = percent;
+        const size_t scope = std::find(scopes.begin(), scopes.end(), line.substr(7)) - scopes.begin();
+        ASSERT_LT(scope, scopes.size()) << line;
+        EXPECT_GE(scope, lastScope) << err.bytes();
+        lastScope = scope;
     }
     EXPECT_EQ(last, 100) << err.bytes();
     EXPECT_GT(count, 4);
