@@ -165,11 +165,11 @@ int usageError(std::FILE* err, const std::string& why)
 // another --lang value (the stored choice is used for the message then).
 bool chooseLanguage(const std::optional<std::string>& lang)
 {
-    int32_t offset = app::determineLanguage(platform::machineSettings());
-    if (lang && *lang == "de") offset = app::kGermanOffset;
-    if (lang && *lang == "en") offset = app::kEnglishOffset;
-    app::CApp::instance().setTextIdOffset(offset);
-    return !lang || *lang == "de" || *lang == "en";
+    const bool given = lang && (*lang == "de" || *lang == "en");
+    app::CApp::instance().setTextIdOffset(!given ? app::determineLanguage(platform::machineSettings())
+                                          : *lang == "en" ? app::kEnglishOffset
+                                                          : app::kGermanOffset);
+    return given || !lang;
 }
 
 struct Arguments {
@@ -623,8 +623,10 @@ private:
         if (args_.positional.size() != 1) return usage(command + " takes no arguments");
         if (command == "program" && !args_.has("--ipe")) return usage("program needs --ipe DIR");
         // The programmer's time limit: the option, else the stored setting, else 600 s.
-        uint32_t timeout = app::storedProgrammerTimeout(platform::machineSettings());
-        if (args_.has("--programmer-timeout")) {
+        uint32_t timeout = 0;
+        if (!args_.has("--programmer-timeout")) {
+            timeout = app::storedProgrammerTimeout(platform::machineSettings());
+        } else {
             const std::string text = args_.value("--programmer-timeout");
             const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
             const unsigned long seconds = digits ? std::stoul(text) : 0;
