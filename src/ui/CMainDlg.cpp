@@ -23,6 +23,7 @@
 
 #include "app/CApp.h"
 #include "app/FirmwareCheck.h"
+#include "app/Format.h"
 #include "app/Records.h"
 #include "ops/BulkUpdate.h"
 #include "ops/DeviceListCsv.h"
@@ -628,6 +629,7 @@ void CMainDlg::initialProgramming()
     start.programmerFolder = theApp().programmerPath();
     start.testI2c = theApp().i2cTest();
     start.ssid = ops::kDeviceWlanName;
+    start.programmerTimeoutSeconds = theApp().settings().programmerTimeoutSeconds;
     ops::startInitialProgramming(*this, start);
 }
 
@@ -949,7 +951,14 @@ void CMainDlg::onListDoubleClicked(int row, int column)
 
 void CMainDlg::onLanguage()
 {
-    if (prompt_.chooseLanguage()) applyTexts();
+    const LanguageChoice choice = prompt_.chooseLanguage();
+    if (!choice.changed) return;
+    applyTexts();
+    // The operator's own choice that will be gone at the next start is no silent matter.
+    if (choice.storeFailure) {
+        prompt_.messageBox(app::formatText(app::loadText(37404), choice.storeFailure->c_str()),
+                           app::kMbIconExclamation);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
