@@ -9,6 +9,9 @@ install(FILES ${PROJECT_SOURCE_DIR}/res/windows/README.txt DESTINATION .)
 
 if(TARGET vestrolan-manager)
   install(TARGETS vestrolan-manager RUNTIME DESTINATION .)
+  # Qt's imported targets (the plugins among them) are visible only in the folder that found Qt:
+  # find it here too.
+  find_package(Qt6 REQUIRED COMPONENTS Widgets)
   # Qt finds its plugins in these folders beside the program: the platform plugin and the style.
   set(vst_qt_plugins "")
   foreach(plugin IN ITEMS Qt6::QWindowsIntegrationPlugin Qt6::QWindowsVistaStylePlugin)
@@ -51,6 +54,21 @@ if(TARGET vestrolan-manager)
         CACHE PATH "Wine's Windows system DLLs, to tell the system's DLLs from the ones the zip carries")
     list(APPEND vst_dll_dirs ${VST_WINE_SYSTEM_DLLS})
     set(vst_system_dlls "^${VST_WINE_SYSTEM_DLLS}/")
+    # The Windows loader ignores the case of DLL names, and the dependency search compares them in
+    # lower case, but this file system does not: Qt's Qt6Core.dll is found through a lower-case
+    # link to it, and the zip gets the file under its own name.
+    set(vst_dll_names ${CMAKE_CURRENT_BINARY_DIR}/dll-names)
+    file(REMOVE_RECURSE ${vst_dll_names})
+    file(MAKE_DIRECTORY ${vst_dll_names})
+    file(GLOB vst_qt_dlls ${vst_qt_bin_dir}/*.dll)
+    foreach(dll IN LISTS vst_qt_dlls)
+      get_filename_component(name ${dll} NAME)
+      string(TOLOWER ${name} lower)
+      if(NOT name STREQUAL lower)
+        file(CREATE_LINK ${dll} ${vst_dll_names}/${lower} SYMBOLIC)
+      endif()
+    endforeach()
+    list(PREPEND vst_dll_dirs ${vst_dll_names})
     set(vst_dependency_tool "
       set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
       set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
@@ -68,7 +86,17 @@ if(TARGET vestrolan-manager)
     if(unresolved)
       message(FATAL_ERROR \"vestrolan-manager needs DLLs found nowhere: \${unresolved}\")
     endif()
-    file(INSTALL \${resolved} DESTINATION \"\${CMAKE_INSTALL_PREFIX}\")
+    set(files \"\")
+    foreach(dll IN LISTS resolved)
+      file(REAL_PATH \${dll} dll)
+      list(APPEND files \${dll})
+    endforeach()
+    file(INSTALL \${files} DESTINATION \"\${CMAKE_INSTALL_PREFIX}\")
+    # Without their debugging sections (the compiler's runtime carries 20 MB of them).
+    foreach(dll IN LISTS files)
+      get_filename_component(name \${dll} NAME)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-debug \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${name}\")
+    endforeach()
   ")
 
   # Qt's own texts (the buttons of message boxes and file dialogs) in German, and a qt.conf that

@@ -108,7 +108,7 @@ key='HKLM\SOFTWARE\KW\Vestrolan-Manager'
 
 VESTROLAN_TIME_SCALE=10 "$wine" "$app/vestrolan-manager.exe" >"$work/station.out" 2>&1 &
 station=$!
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Vestrolan-Manager' 2>/dev/null | head -n 1)
+window=$(timeout 180 xdotool search --sync --onlyvisible --name '^Vestrolan-Manager' 2>/dev/null | head -n 1)
 if [ -z "$window" ]; then
   echo "window round FAILED: the station's window did not appear"
   cat "$work/station.out" | head -20
@@ -124,7 +124,8 @@ export_list() {
   local file=$1
   keys alt Down Return
   sleep 2
-  xdotool key --clearmodifiers ctrl+a
+  # The proposed name cleared (Wine's edit field has no Ctrl+A).
+  xdotool key --clearmodifiers End shift+Home Delete
   xdotool type --delay 20 "Z:${file//\//\\}"
   xdotool key --clearmodifiers Return
   for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
