@@ -10,6 +10,12 @@ set(CMAKE_CXX_COMPILER ${VST_MINGW_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER ${VST_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${VST_MINGW_PREFIX})
+# Qt for Windows (scripts/build-qt-windows.sh), when the build is given one: its packages are found
+# there, and Debian's host Qt (QT_HOST_PATH) runs moc, rcc and uic for it.
+if(VESTROLAN_QT_WINDOWS)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${VESTROLAN_QT_WINDOWS})
+  list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VESTROLAN_QT_WINDOWS)
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

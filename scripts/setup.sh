@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev googletest
   iproute2 util-linux procps
-  xvfb xauth
+  xvfb xauth xdotool
   fonts-dejavu-core qt6-translations-l10n
   locales
   dpkg-dev file lintian

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows programs, runs their unit tests under Wine and then the console round
-# (the Windows console against the Linux simulator in the test bed, compared with the Linux console).
+# Cross-builds the Windows programs and their zip, runs the unit tests under Wine, the console round
+# (the Windows console against the Linux simulator in the test bed, compared with the Linux console)
+# and, when the build has the window, the window round (tests/windows/window-round.sh).
 # Usage: scripts/test-windows.sh [windows-build-dir] [linux-build-dir]
 # The Linux build (default: build) must exist already: scripts/test.sh makes it.
 set -euo pipefail
@@ -35,7 +36,16 @@ else
   status=1
 fi
 
-# The zip of the console tools.
-(cd "$win" && cpack -G ZIP >/dev/null) || status=1
-ls "$win"/vestrolan-console-*-win64.zip
+# The station window, when this build has it (Qt for Windows from scripts/build-qt-windows.sh; the
+# Qt build is too long for every run).
+if grep -q '^VESTROLAN_BUILD_UI:BOOL=ON' "$win/CMakeCache.txt" && [ -f "$win/src/ui/vestrolan-manager.exe" ]; then
+  if [ -x "$linux/src/ui/vestrolan-screenshots" ] && [ -x "$linux/tools/devsim/vestrolan-devsim" ]; then
+    VST_WINE="$wine" "$here/tests/integration/testbed.sh" "$here/tests/windows/window-round.sh" "$win" "$linux" || status=1
+  else
+    echo "window round FAILED: no Linux build with the window in $linux (run scripts/test.sh first)"
+    status=1
+  fi
+else
+  echo "window round SKIPPED: no Qt for Windows (scripts/build-qt-windows.sh builds it)"
+fi
 exit $status

@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QDir>
+#include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
@@ -121,8 +122,11 @@ public:
         widget.show();
         QApplication::processEvents();
         const QString file = QDir(folder_).filePath(name + QStringLiteral(".png"));
-        const bool ok = withTitleBar(widget).save(file);
-        std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.toLocal8Bit().constData());
+        const QPixmap contents = widget.grab();
+        // A window whose picture is one colour was not drawn (a platform that renders nothing).
+        const bool drawn = !isOneColour(contents.toImage());
+        const bool ok = drawn && withTitleBar(widget, contents).save(file);
+        std::printf("%s %s%s\n", ok ? "wrote" : "FAILED", file.toLocal8Bit().constData(), drawn ? "" : " (blank)");
         widget.hide();
         failures_ += ok ? 0 : 1;
         return ok;
@@ -130,11 +134,22 @@ public:
     int failures() const { return failures_; }
 
 private:
+    static bool isOneColour(const QImage& image)
+    {
+        if (image.isNull()) return true;
+        const QRgb first = image.pixel(0, 0);
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.pixel(x, y) != first) return false;
+            }
+        }
+        return true;
+    }
+
     // The window's contents under a plain title bar that shows its title, since the platform's own
     // frame is not part of a widget's picture.
-    static QPixmap withTitleBar(QWidget& widget)
+    static QPixmap withTitleBar(const QWidget& widget, const QPixmap& contents)
     {
-        const QPixmap contents = widget.grab();
         QFont font = widget.font();
         font.setBold(true);
         const int titleHeight = QFontMetrics(font).height() + 10;

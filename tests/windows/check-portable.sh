@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The window is built for Windows only with a Qt kit on Windows, so nothing checks it there: this
-# test fails when src/ui (or any other code outside src/platform) includes a POSIX header or calls
-# a POSIX-only function. The platform layer is the one place for such calls.
+# The window is cross-built for Windows only where Qt for Windows exists (scripts/build-qt-windows.sh),
+# so this check runs everywhere: it fails when src/ui (or any other code outside src/platform)
+# includes a POSIX header or calls a POSIX-only function. The platform layer is the one place for
+# such calls.
 set -u
 src=${1:?usage: check-portable.sh SOURCE-DIR}
 found=$(grep -rnE --include='*.cpp' --include='*.h' \
