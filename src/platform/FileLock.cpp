@@ -1,6 +1,7 @@
 #include "platform/FileLock.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -68,7 +69,7 @@ FileRegionLock::Result FileRegionLock::failed(Result result, int nativeError, bo
 FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
 {
     release();
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         return failed(Result::CannotOpen, error, error == ENOENT);
@@ -97,7 +98,22 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
 
 bool FileRegionLock::append(std::string_view bytes)
 {
-    return fd_ >= 0 && writeAll(fd_, bytes);
+    if (fd_ < 0) return false;
+    // A log that ends inside a line (a writer killed or a power cut half-way) gets an LF first,
+    // in the same write, so the torn line cannot swallow the new one.
+    std::string joined;
+    struct stat st {};
+    char last = '\n';
+    if (::fstat(fd_, &st) == 0 && st.st_size > 0 && ::pread(fd_, &last, 1, st.st_size - 1) == 1 && last != '\n') {
+        joined = "\n";
+        joined += bytes;
+        bytes = joined;
+    }
+    if (!writeAll(fd_, bytes)) return false;
+    while (::fsync(fd_) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
 }
 
 void FileRegionLock::release()

@@ -67,9 +67,9 @@ FileRegionLock::Result FileRegionLock::failed(Result result, int nativeError, bo
 FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
 {
     release();
-    // Append access (and no other write access): every write lands at the end of the file, whoever
-    // else appends. Read access because the byte-range lock needs read or write rights.
-    const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
+    // Write access, because FlushFileBuffers needs it; append() writes at the end of the file in
+    // one step all the same. Read access for the byte-range lock and the look at the last byte.
+    const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -102,18 +102,38 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
 bool FileRegionLock::append(std::string_view bytes)
 {
     if (fd_ == kNoFile) return false;
+    const HANDLE h = static_cast<HANDLE>(fd_);
+    // A log that ends inside a line (a writer killed or a power cut half-way) gets an LF first,
+    // in the same write, so the torn line cannot swallow the new one.
+    std::string joined;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(h, &size) && size.QuadPart > 0) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>((size.QuadPart - 1) & 0xFFFFFFFF);
+        at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+        char last = '\n';
+        DWORD n = 0;
+        if (ReadFile(h, &last, 1, &n, &at) && n == 1 && last != '\n') {
+            joined = "\n";
+            joined += bytes;
+            bytes = joined;
+        }
+    }
     size_t written = 0;
     while (written < bytes.size()) {
         const size_t rest = bytes.size() - written;
+        // The offset 0xFFFFFFFF:0xFFFFFFFF writes at the end of the file, whoever else appends.
+        OVERLAPPED end{};
+        end.Offset = 0xFFFFFFFF;
+        end.OffsetHigh = 0xFFFFFFFF;
         DWORD n = 0;
-        if (!WriteFile(static_cast<HANDLE>(fd_), bytes.data() + written,
-                       static_cast<DWORD>(rest > (1u << 30) ? (1u << 30) : rest), &n, nullptr) ||
+        if (!WriteFile(h, bytes.data() + written, static_cast<DWORD>(rest > (1u << 30) ? (1u << 30) : rest), &n, &end) ||
             n == 0) {
             return false;
         }
         written += n;
     }
-    return true;
+    return FlushFileBuffers(h) != 0;
 }
 
 void FileRegionLock::release()
