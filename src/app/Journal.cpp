@@ -6,6 +6,8 @@
 
 #include "app/Format.h"
 #include "app/Json.h"
+#include "app/Version.h"
+#include "platform/Host.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 #include "platform/TimeZone.h"
@@ -331,6 +333,25 @@ std::string journalLine(const JournalRecord& r)
     key(out, "text_record");
     optionalText(out, r.textRecord);
     out += "}\n";
+    return out;
+}
+
+JournalRecord::Station thisStation(std::string program, std::string cardAddress)
+{
+    return {platform::hostName(), std::move(program), programVersionText(), std::move(cardAddress)};
+}
+
+std::optional<std::string> relativeRecordPath(std::string_view root, std::string_view path)
+{
+    while (!root.empty() && platform::isPathSeparator(root.back())) root.remove_suffix(1);
+    if (root.empty() || path.size() <= root.size() + 1 || path.substr(0, root.size()) != root ||
+        !platform::isPathSeparator(path[root.size()])) {
+        return std::nullopt;
+    }
+    std::string out(path.substr(root.size() + 1));
+    for (char& c : out) {
+        if (platform::isPathSeparator(c)) c = '/';
+    }
     return out;
 }
 

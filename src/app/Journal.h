@@ -114,6 +114,13 @@ int64_t daysFromCivil(const CivilDate& date);
 // The local date a journal moment falls on.
 CivilDate localDateOf(int64_t utcMs, int32_t utcOffsetMin);
 
+// This station as a journal names it: its host name, the program ("vestrolan-manager" or
+// "vestrolan-cli"), the program's version ("1.05") and the card's address.
+JournalRecord::Station thisStation(std::string program, std::string cardAddress);
+// A text record's path relative to the records root with '/' between folders
+// ("SNR_00004711/REP_7/Reparatur.log"); nullopt when the path does not lie below the root.
+std::optional<std::string> relativeRecordPath(std::string_view root, std::string_view path);
+
 // {root}/_Records/{host}/{YYYY-MM}.jsonl, the host as fileNameHost makes it, the month of `at` in
 // local time.
 std::string journalPath(std::string_view root, std::string_view host, const JournalInstant& at);

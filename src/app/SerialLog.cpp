@@ -191,7 +191,7 @@ bool SerialLog::logSerialConfirmation(uint32_t serial, bool confirmed) const
     if (appendSerialLogLine(text)) return true;
     // Only a lock held past its time-out ends up here with the log in place; the line goes in
     // all the same, as one write that appenders on this system never split.
-    return enabled() && platform::appendLines(platform::osPath(path()), line(text), false);
+    return enabled() && platform::appendExistingFile(platform::osPath(path()), line(text));
 }
 
 SerialUse SerialLog::findSerialUse(uint32_t serial) const

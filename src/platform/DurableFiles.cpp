@@ -4,6 +4,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/FileLock.h"
 #include "platform/FileSystem.h"
 #include "platform/Host.h"
 
@@ -108,6 +109,23 @@ void removeLeftoversOnce(const std::filesystem::path& folder)
         if (!done.insert(folder).second) return;
     }
     removeLeftoverTemporaryFiles(folder);
+}
+
+bool appendLines(const std::filesystem::path& file, std::string_view lines, bool createMissing)
+{
+    std::error_code ec;
+    // A new file is created (and its folder flushed) first, so that it can be locked.
+    if (createMissing && !std::filesystem::exists(file, ec) && !appendFile(file, {})) return false;
+    FileRegionLock lock;
+    switch (lock.acquire(file, kAppendLockTimeoutMs)) {
+    case FileRegionLock::Result::Locked: return lock.cutTornLine() && lock.append(lines);
+    // Without locks a torn line is not cut (another station may be writing it right now): the new
+    // lines start on a line of their own.
+    case FileRegionLock::Result::Unlockable: return lock.append(lines);
+    case FileRegionLock::Result::Busy:
+    case FileRegionLock::Result::CannotOpen: return false;
+    }
+    return false;
 }
 
 }  // namespace vst::platform

@@ -68,11 +68,10 @@ bool syncDescriptor(int fd)
 }
 
 // Opens the file for appending; `created` tells whether this call created it.
-// (Read access too when the end of the file is to be looked at.)
-int openForAppend(const std::filesystem::path& file, bool createMissing, bool readToo, bool& created)
+int openForAppend(const std::filesystem::path& file, bool createMissing, bool& created)
 {
     created = false;
-    const int access = (readToo ? O_RDWR : O_WRONLY) | O_APPEND | O_CLOEXEC;
+    const int access = O_WRONLY | O_APPEND | O_CLOEXEC;
     int fd = ::open(file.c_str(), access);
     if (fd >= 0 || errno != ENOENT || !createMissing) return fd;
     fd = ::open(file.c_str(), access | O_CREAT | O_EXCL, 0666);
@@ -85,24 +84,11 @@ int openForAppend(const std::filesystem::path& file, bool createMissing, bool re
 }
 
 // One write of the bytes, then the file (and the folder of a file this call created) to disk.
-bool appendDurably(const std::filesystem::path& file, std::string_view bytes, bool createMissing, bool wholeLines)
+bool appendDurably(const std::filesystem::path& file, std::string_view bytes, bool createMissing)
 {
     bool created = false;
-    const int fd = openForAppend(file, createMissing, wholeLines, created);
+    const int fd = openForAppend(file, createMissing, created);
     if (fd < 0) return false;
-    std::string joined;
-    if (wholeLines) {
-        // A file that does not end with LF holds a torn line: the new lines start on a line of
-        // their own.
-        struct stat st {};
-        char last = '\n';
-        if (::fstat(fd, &st) == 0 && st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') {
-            joined.reserve(bytes.size() + 1);
-            joined += '\n';
-            joined += bytes;
-            bytes = joined;
-        }
-    }
     bool ok = writeAll(fd, bytes) && syncDescriptor(fd);
     int error = errno;
     if (::close(fd) != 0 && ok) {
@@ -208,19 +194,11 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
     return writer.open(file) && writer.write(bytes) && writer.commit();
 }
 
-bool appendFile(const std::filesystem::path& file, std::string_view bytes)
-{
-    return appendDurably(file, bytes, true, false);
-}
+bool appendFile(const std::filesystem::path& file, std::string_view bytes) { return appendDurably(file, bytes, true); }
 
 bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes)
 {
-    return appendDurably(file, bytes, false, false);
-}
-
-bool appendLines(const std::filesystem::path& file, std::string_view lines, bool createMissing)
-{
-    return appendDurably(file, lines, createMissing, true);
+    return appendDurably(file, bytes, false);
 }
 
 std::optional<std::string> readFileBytes(const std::filesystem::path& file)

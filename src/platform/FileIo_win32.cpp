@@ -46,26 +46,12 @@ bool writeAll(HANDLE h, std::string_view bytes)
 
 // One write at the end of the file (the offset 0xFFFFFFFF:0xFFFFFFFF means "the end", in one step
 // whoever else appends), then FlushFileBuffers, which needs write access rather than append access
-// alone. With `wholeLines` an LF goes first when the file does not end with one (a torn line).
-bool appendTo(const std::filesystem::path& file, std::string_view bytes, DWORD disposition, bool wholeLines)
+// alone.
+bool appendTo(const std::filesystem::path& file, std::string_view bytes, DWORD disposition)
 {
-    const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr, disposition,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    std::string joined;
-    LARGE_INTEGER size{};
-    if (wholeLines && GetFileSizeEx(h, &size) && size.QuadPart > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>((size.QuadPart - 1) & 0xFFFFFFFF);
-        at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
-        char last = '\n';
-        DWORD n = 0;
-        if (ReadFile(h, &last, 1, &n, &at) && n == 1 && last != '\n') {
-            joined = "\n";
-            joined += bytes;
-            bytes = joined;
-        }
-    }
     bool ok = true;
     size_t written = 0;
     while (ok && written < bytes.size()) {
@@ -202,17 +188,12 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
 
 bool appendFile(const std::filesystem::path& file, std::string_view bytes)
 {
-    return appendTo(file, bytes, OPEN_ALWAYS, false);
+    return appendTo(file, bytes, OPEN_ALWAYS);
 }
 
 bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes)
 {
-    return appendTo(file, bytes, OPEN_EXISTING, false);
-}
-
-bool appendLines(const std::filesystem::path& file, std::string_view lines, bool createMissing)
-{
-    return appendTo(file, lines, createMissing ? OPEN_ALWAYS : OPEN_EXISTING, true);
+    return appendTo(file, bytes, OPEN_EXISTING);
 }
 
 // A move with MOVEFILE_WRITE_THROUGH and FlushFileBuffers of a new file already put the folder's

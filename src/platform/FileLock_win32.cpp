@@ -83,6 +83,7 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
         if (error == ERROR_NOT_SUPPORTED) {
             // The file system keeps no byte-range locks: appended to all the same, without the lock.
             fd_ = h;
+            checkLastLine();
             return failed(Result::Unlockable, static_cast<int>(error), false);
         }
         if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
@@ -96,28 +97,66 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
         clock().sleep(kRetryMs);
     }
     fd_ = h;
+    checkLastLine();
     return Result::Locked;
+}
+
+void FileRegionLock::checkLastLine()
+{
+    const HANDLE h = static_cast<HANDLE>(fd_);
+    lineEndFirst_ = false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size) || size.QuadPart <= 0) return;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((size.QuadPart - 1) & 0xFFFFFFFF);
+    at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+    char last = '\n';
+    DWORD n = 0;
+    lineEndFirst_ = ReadFile(h, &last, 1, &n, &at) && n == 1 && last != '\n';
+}
+
+bool FileRegionLock::cutTornLine()
+{
+    if (fd_ == kNoFile) return false;
+    if (!lineEndFirst_) return true;
+    const HANDLE h = static_cast<HANDLE>(fd_);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size)) return false;
+    // The end of the last whole line, read backwards in blocks.
+    int64_t end = size.QuadPart;
+    int64_t keep = 0;
+    char buffer[65536];
+    while (end > 0) {
+        const int64_t start = end > int64_t(sizeof buffer) ? end - int64_t(sizeof buffer) : 0;
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(start & 0xFFFFFFFF);
+        at.OffsetHigh = static_cast<DWORD>(start >> 32);
+        DWORD n = 0;
+        if (!ReadFile(h, buffer, static_cast<DWORD>(end - start), &n, &at) || int64_t(n) != end - start) return false;
+        int64_t i = n;
+        while (i > 0 && buffer[i - 1] != '\n') --i;
+        if (i > 0) {
+            keep = start + i;
+            break;
+        }
+        end = start;
+    }
+    FILE_END_OF_FILE_INFO eof{};
+    eof.EndOfFile.QuadPart = keep;
+    if (!SetFileInformationByHandle(h, FileEndOfFileInfo, &eof, sizeof eof) || !FlushFileBuffers(h)) return false;
+    lineEndFirst_ = false;
+    return true;
 }
 
 bool FileRegionLock::append(std::string_view bytes)
 {
     if (fd_ == kNoFile) return false;
     const HANDLE h = static_cast<HANDLE>(fd_);
-    // A log that ends inside a line (a writer killed or a power cut half-way) gets an LF first,
-    // in the same write, so the torn line cannot swallow the new one.
     std::string joined;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(h, &size) && size.QuadPart > 0) {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>((size.QuadPart - 1) & 0xFFFFFFFF);
-        at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
-        char last = '\n';
-        DWORD n = 0;
-        if (ReadFile(h, &last, 1, &n, &at) && n == 1 && last != '\n') {
-            joined = "\n";
-            joined += bytes;
-            bytes = joined;
-        }
+    if (lineEndFirst_ && !bytes.empty()) {
+        joined = "\n";
+        joined += bytes;
+        bytes = joined;
     }
     size_t written = 0;
     while (written < bytes.size()) {
@@ -133,6 +172,7 @@ bool FileRegionLock::append(std::string_view bytes)
         }
         written += n;
     }
+    lineEndFirst_ = false;
     return FlushFileBuffers(h) != 0;
 }
 
@@ -141,6 +181,7 @@ void FileRegionLock::release()
     // Closing the handle ends the lock with it.
     if (fd_ != kNoFile) CloseHandle(static_cast<HANDLE>(fd_));
     fd_ = kNoFile;
+    lineEndFirst_ = false;
     missing_ = false;
     errorText_.clear();
 }

@@ -99,10 +99,13 @@ bool appendFile(const std::filesystem::path& file, std::string_view bytes);
 // stays missing.
 bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes);
 
-// Appends whole lines (the bytes end with LF) in one write, flushed to disk. When the file does
-// not end with LF (a line torn by a power cut or a killed writer), an LF goes first in the same
-// write, so the torn line cannot swallow the first new one. Creates a missing file only when
-// `createMissing` is set (its folder must exist).
+// Appends whole lines (the bytes end with LF) in one write, flushed to disk, under the file's lock
+// (FileRegionLock). A last line torn by a writer that died half-way (killed, a power cut) is cut
+// off first: it was never reported written, and the file keeps whole lines only. On a file system
+// without locks the torn line stays and the new lines start on a line of their own. Creates a
+// missing file only when `createMissing` is set (its folder must exist). False also when another
+// holder keeps the lock for kAppendLockTimeoutMs.
+inline constexpr uint32_t kAppendLockTimeoutMs = 10000;
 bool appendLines(const std::filesystem::path& file, std::string_view lines, bool createMissing);
 
 // Flushes a folder's entries (a rename or a new file in it) to disk. File systems that cannot

@@ -5,6 +5,7 @@
 #include "app/Journal.h"
 #include "app/Json.h"
 #include "app/Texts.h"
+#include "app/Version.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
 
@@ -206,6 +207,17 @@ TEST(Journal, TimesDatesAndPath)
               "R" + sep + "_Records" + sep + "pr_f_platz-1_a" + sep + "2027-01.jsonl");
     EXPECT_EQ(journalPath("R", "h", {newYearsEve, -300}), "R" + sep + "_Records" + sep + "h" + sep + "2026-12.jsonl");
 
+    EXPECT_EQ(relativeRecordPath("R" + sep, "R" + sep + "SNR_00004711" + sep + "REP_7" + sep + "Reparatur.log"),
+              "SNR_00004711/REP_7/Reparatur.log");
+    EXPECT_EQ(relativeRecordPath("R", "R" + sep + "_Dauerlauf" + sep + "CHRG_1" + sep + "Dauerlauf.log"),
+              "_Dauerlauf/CHRG_1/Dauerlauf.log");
+    EXPECT_FALSE(relativeRecordPath("R", "RX" + sep + "Endtest.log"));
+    EXPECT_FALSE(relativeRecordPath("R", "R" + sep));
+    EXPECT_FALSE(relativeRecordPath("", sep + "Endtest.log"));
+    const auto station = thisStation("vestrolan-cli", "192.168.0.1");
+    EXPECT_EQ(station.version, programVersionText());
+    EXPECT_EQ(station.program, "vestrolan-cli");
+
     const std::string a = randomUuid(), b = randomUuid();
     EXPECT_NE(a, b);
     ASSERT_EQ(a.size(), 36u);
@@ -283,8 +295,9 @@ TEST(Journal, BuilderTurnsPhasesIntoARecord)
     EXPECT_EQ(r.outcome, RunOutcome::Passed);
 }
 
-// The station's own journal: folders made on first use, one line per run, a torn last line
-// (a power cut) never swallows the next run's line, no root means no journal and no failure.
+// The station's own journal: folders made on first use, one line per run, a torn last line (a
+// writer that died half-way) is cut before the next run's line, no root means no journal and no
+// failure.
 TEST(Journal, AppendWritesWholeLinesIntoTheHostsMonthlyFile)
 {
     test::TempDir dir;
@@ -298,7 +311,7 @@ TEST(Journal, AppendWritesWholeLinesIntoTheHostsMonthlyFile)
     EXPECT_EQ(dir.read(file), journalLine(r));
     ASSERT_TRUE(platform::appendFile(dir.path() / file, "{\"schema\":\"vestr"));
     ASSERT_TRUE(appendJournalRecord(dir.str(), r).ok);
-    EXPECT_EQ(dir.read(file), journalLine(r) + "{\"schema\":\"vestr\n" + journalLine(r));
+    EXPECT_EQ(dir.read(file), journalLine(r) + journalLine(r));
 
     // A records root that is missing: the path and the system's reason in text 37500.
     const auto failed = appendJournalRecord(dir.file("missing"), r);

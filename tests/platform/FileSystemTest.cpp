@@ -1,5 +1,7 @@
 #include "platform/FileSystem.h"
+#include "platform/FileLock.h"
 #include "platform/Host.h"
+#include "platform/ManualClock.h"
 
 #include <gtest/gtest.h>
 
@@ -169,9 +171,10 @@ TEST(DurableFiles, ReplaceRemovesOnlyOwnDeadLeftovers)
     EXPECT_TRUE(std::filesystem::exists(dir.path() / unowned));
 }
 
-// Whole lines: a file torn inside a line gets an LF before the new lines; a missing file is
-// created only when asked; the plain appends add the bytes as they are.
-TEST(DurableFiles, AppendLinesNeverJoinsATornLine)
+// Whole lines: a last line torn by a writer that died half-way is cut off before the new lines
+// (however long it is, and also when the file holds nothing else); a missing file is created only
+// when asked; the plain appends add the bytes as they are.
+TEST(DurableFiles, AppendLinesCutsATornLastLine)
 {
     TempDir dir;
     const auto file = dir.path() / "journal.jsonl";
@@ -182,10 +185,51 @@ TEST(DurableFiles, AppendLinesNeverJoinsATornLine)
     EXPECT_EQ(dir.read("journal.jsonl"), "a\nb\n");
     ASSERT_TRUE(appendFile(file, "{\"torn"));
     ASSERT_TRUE(appendLines(file, "c\n", false));
-    EXPECT_EQ(dir.read("journal.jsonl"), "a\nb\n{\"torn\nc\n");
+    EXPECT_EQ(dir.read("journal.jsonl"), "a\nb\nc\n");
+    ASSERT_TRUE(appendFile(file, std::string(200000, 'x')));
+    ASSERT_TRUE(appendLines(file, "d\n", false));
+    EXPECT_EQ(dir.read("journal.jsonl"), "a\nb\nc\nd\n");
+    dir.write("only-torn.jsonl", std::string(70000, 'y'));
+    ASSERT_TRUE(appendLines(dir.path() / "only-torn.jsonl", "e\n", false));
+    EXPECT_EQ(dir.read("only-torn.jsonl"), "e\n");
+
     ASSERT_TRUE(appendExistingFile(file, "x"));
     EXPECT_FALSE(appendExistingFile(dir.path() / "missing", "x"));
-    EXPECT_EQ(dir.read("journal.jsonl"), "a\nb\n{\"torn\nc\nx");
+    EXPECT_EQ(dir.read("journal.jsonl"), "a\nb\nc\nd\nx");
     EXPECT_TRUE(syncFolder(dir.path()));
     EXPECT_FALSE(appendLines(dir.path() / "no" / "such.jsonl", "a\n", true));
+}
+
+// Another holder of the lock: the append waits, and fails (nothing written) when the lock is kept
+// past the time-out.
+TEST(DurableFiles, AppendLinesWaitsForTheLock)
+{
+    TempDir dir;
+    const auto file = dir.path() / "journal.jsonl";
+    dir.write("journal.jsonl", "a\n");
+    vst::platform::ManualClock clock;
+    vst::platform::ScopedClock scoped(clock);
+    FileRegionLock holder;
+    ASSERT_EQ(holder.acquire(file, 1000), FileRegionLock::Result::Locked);
+    EXPECT_FALSE(appendLines(file, "b\n", false));
+    holder.release();
+    EXPECT_TRUE(appendLines(file, "b\n", false));
+    EXPECT_EQ(dir.read("journal.jsonl"), "a\nb\n");
+}
+
+// Under the log's lock: a log torn inside a line when the lock is taken gets an LF before the
+// first new bytes; the holder's own appends are never split (two writes make one line).
+TEST(DurableFiles, LockedAppendAfterATornLineStartsOnItsOwnLine)
+{
+    TempDir dir;
+    dir.write("SNR.LOG", "09.12.2026 15:41:08 KT 0000");
+    for (const char* expected : {"09.12.2026 15:41:08 KT 0000\nA begin end\n",
+                                 "09.12.2026 15:41:08 KT 0000\nA begin end\nA begin end\n"}) {
+        FileRegionLock lock;
+        ASSERT_EQ(lock.acquire(dir.path() / "SNR.LOG", 1000), FileRegionLock::Result::Locked);
+        ASSERT_TRUE(lock.append("A begin "));
+        ASSERT_TRUE(lock.append("end\n"));
+        lock.release();
+        EXPECT_EQ(dir.read("SNR.LOG"), expected);
+    }
 }
