@@ -192,9 +192,9 @@ struct YieldCounter::State {
     Entry entry;  // reused from line to line
 };
 
-YieldCounter::YieldCounter(ReportFilter filter) : filter_(std::move(filter)), state_(new State) {}
+YieldCounter::YieldCounter(ReportFilter filter) : filter_(std::move(filter)), state_(std::make_unique<State>()) {}
 
-YieldCounter::~YieldCounter() { delete state_; }
+YieldCounter::~YieldCounter() = default;
 
 void YieldCounter::addLine(std::string_view line)
 {

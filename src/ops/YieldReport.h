@@ -5,6 +5,7 @@
 // foreign text) are counted and skipped, never fatal. Output as text, JSON or a self-contained
 // HTML page.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,7 +70,7 @@ public:
 private:
     struct State;
     ReportFilter filter_;
-    State* state_;
+    std::unique_ptr<State> state_;
     int unreadable_ = 0;
 };
 
