@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core qt6-translations-l10n
   locales
   dpkg-dev file lintian
+  libxml2-utils
   g++-mingw-w64-x86-64-posix wine64
 )
 missing=()

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/ConfigCommand.h"
+#include "cli/ReportCommand.h"
 
 #include <algorithm>
 #include <array>
@@ -940,17 +941,18 @@ std::vector<std::string> acceptedOptions()
     options.insert(options.end(), kListOptions.begin(), kListOptions.end());
     options.insert(options.end(), kFlagOptions.begin(), kFlagOptions.end());
     for (const char* own : {"--help", "-h", "--version"}) options.push_back(own);
+    for (const auto& own : reportCommandOptions()) options.push_back(own);
     return options;
 }
 
-std::string helpText() { return kUsage; }
+std::string helpText() { return kUsage + reportCommandHelp(); }
 
 int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::FILE* err)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
         if (word == "--help" || word == "-h") {
-            std::fputs(kUsage, out);
+            std::fputs(helpText().c_str(), out);
             return 0;
         }
         if (word == "--version") {
@@ -965,6 +967,15 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
             }
             if (!chooseLanguage(lang)) return usageError(err, "--lang takes de or en");
             return runConfigCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
+        }
+        if (word == "report") {
+            std::vector<std::string> rest(argv + 1, argv + i);
+            rest.insert(rest.end(), argv + i + 1, argv + argc);
+            const auto lang = std::find(rest.begin(), rest.end(), "--lang");
+            if (!chooseLanguage(lang != rest.end() && lang + 1 != rest.end() ? std::optional(*(lang + 1)) : std::nullopt)) {
+                return usageError(err, "--lang takes de or en");
+            }
+            return runReportCommand(rest, out, err);
         }
         if (kValueOptions.count(word) || kListOptions.count(word)) ++i;
         else if (word.rfind("--", 0) != 0) break;

@@ -59,7 +59,65 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
+bool syncDescriptor(int fd)
+{
+    while (::fsync(fd) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+// Opens the file for appending; `created` tells whether this call created it.
+int openForAppend(const std::filesystem::path& file, bool createMissing, bool& created)
+{
+    created = false;
+    const int access = O_WRONLY | O_APPEND | O_CLOEXEC;
+    int fd = ::open(file.c_str(), access);
+    if (fd >= 0 || errno != ENOENT || !createMissing) return fd;
+    fd = ::open(file.c_str(), access | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+        created = true;
+        return fd;
+    }
+    // Another writer created it in between.
+    return errno == EEXIST ? ::open(file.c_str(), access) : -1;
+}
+
+// One write of the bytes, then the file (and the folder of a file this call created) to disk.
+bool appendDurably(const std::filesystem::path& file, std::string_view bytes, bool createMissing)
+{
+    bool created = false;
+    const int fd = openForAppend(file, createMissing, created);
+    if (fd < 0) return false;
+    bool ok = writeAll(fd, bytes) && syncDescriptor(fd);
+    int error = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && created && !syncFolder(file.has_parent_path() ? file.parent_path() : ".")) {
+        ok = false;
+        error = errno;
+    }
+    errno = error;
+    return ok;
+}
+
 }  // namespace
+
+bool syncFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = syncDescriptor(fd);
+    // Some file systems (network shares among them) cannot flush a folder; their server keeps
+    // the rename itself.
+    if (!ok && (errno == EINVAL || errno == ENOTSUP || errno == EOPNOTSUPP)) ok = true;
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return ok;
+}
 
 ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
 
@@ -69,8 +127,9 @@ bool ReplacingFileWriter::open(const std::filesystem::path& target)
     target_ = target;
     failed_ = false;
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    removeLeftoversOnce(folder);
     // A short name of its own: the target's name plus a suffix could pass the file-name limit.
-    temporary_ = (folder / ".vst-XXXXXX.tmp").string();
+    temporary_ = (folder / (temporaryFilePrefix() + "XXXXXX.tmp")).string();
     fd_ = ::mkostemps(temporary_.data(), 4, O_CLOEXEC);
     if (fd_ < 0) {
         temporary_.clear();
@@ -101,13 +160,17 @@ bool ReplacingFileWriter::commit()
         ::umask(mask);
         ::fchmod(fd_, 0666 & ~mask);
     }
-    bool ok = ::fsync(fd_) == 0;
+    bool ok = syncDescriptor(fd_);
     if (::close(fd_) != 0) ok = false;
     fd_ = -1;
+    bool renamed = false;
     if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) ok = false;
+    else renamed = ok;
+    // The rename is on disk only once the folder is.
+    if (renamed && !syncFolder(target_.has_parent_path() ? target_.parent_path() : ".")) ok = false;
     // The clean-up keeps the error of the step that failed for the caller.
     const int error = errno;
-    if (!ok) ::unlink(temporary_.c_str());
+    if (!renamed) ::unlink(temporary_.c_str());
     errno = error;
     temporary_.clear();
     return ok;
@@ -131,22 +194,11 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
     return writer.open(file) && writer.write(bytes) && writer.commit();
 }
 
-bool appendFile(const std::filesystem::path& file, std::string_view bytes)
-{
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes);
-    if (::close(fd) != 0) ok = false;
-    return ok;
-}
+bool appendFile(const std::filesystem::path& file, std::string_view bytes) { return appendDurably(file, bytes, true); }
 
 bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes)
 {
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = writeAll(fd, bytes);
-    if (::close(fd) != 0) ok = false;
-    return ok;
+    return appendDurably(file, bytes, false);
 }
 
 std::optional<std::string> readFileBytes(const std::filesystem::path& file)

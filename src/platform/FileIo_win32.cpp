@@ -44,14 +44,31 @@ bool writeAll(HANDLE h, std::string_view bytes)
     return true;
 }
 
+// One write at the end of the file (the offset 0xFFFFFFFF:0xFFFFFFFF means "the end", in one step
+// whoever else appends), then FlushFileBuffers, which needs write access rather than append access
+// alone.
 bool appendTo(const std::filesystem::path& file, std::string_view bytes, DWORD disposition)
 {
-    // Append access alone: every write lands at the end of the file, whoever else appends.
-    const HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, kShareAll, nullptr, disposition,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                 nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
-    const bool ok = writeAll(h, bytes);
-    return CloseHandle(h) && ok;
+    bool ok = true;
+    size_t written = 0;
+    while (ok && written < bytes.size()) {
+        const size_t rest = bytes.size() - written;
+        const DWORD chunk = static_cast<DWORD>(rest > (1u << 30) ? (1u << 30) : rest);
+        OVERLAPPED end{};
+        end.Offset = 0xFFFFFFFF;
+        end.OffsetHigh = 0xFFFFFFFF;
+        DWORD n = 0;
+        ok = WriteFile(h, bytes.data() + written, chunk, &n, &end) && n != 0;
+        written += n;
+    }
+    if (ok) ok = FlushFileBuffers(h) != 0;
+    const DWORD error = GetLastError();
+    if (!CloseHandle(h)) ok = false;
+    else SetLastError(error);
+    return ok;
 }
 
 }  // namespace
@@ -89,12 +106,14 @@ bool ReplacingFileWriter::open(const std::filesystem::path& target)
     target_ = target;
     failed_ = false;
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    removeLeftoversOnce(folder);
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device seed;
     std::mt19937 pick(seed() ^ GetCurrentProcessId() ^ GetTickCount());
+    const std::wstring prefix = wideFrom(CP_UTF8, temporaryFilePrefix());
     for (int attempt = 0; attempt < 100; ++attempt) {
         // A short name of its own: the target's name plus a suffix could pass the file-name limit.
-        std::wstring name = L".vst-";
+        std::wstring name = prefix;
         for (int i = 0; i < 6; ++i) name += static_cast<wchar_t>(kLetters[pick() % 36]);
         name += L".tmp";
         const std::filesystem::path candidate = folder / name;
@@ -117,8 +136,8 @@ bool ReplacingFileWriter::write(std::string_view bytes)
     return !failed_;
 }
 
-// ReplaceFile keeps the old file's attributes and security; where it cannot work (no old file, a
-// share that does not support it) the move that replaces is the same single step.
+// The data on disk first, then one move that replaces the target and returns only once the
+// move itself is on disk (MOVEFILE_WRITE_THROUGH).
 bool ReplacingFileWriter::commit()
 {
     if (fd_ == kNoFile || failed_) {
@@ -129,13 +148,10 @@ bool ReplacingFileWriter::commit()
     if (!CloseHandle(static_cast<HANDLE>(fd_))) ok = false;
     fd_ = kNoFile;
     const std::wstring temporary = wideFrom(CP_UTF8, temporary_);
-    if (ok) {
-        const bool targetExists = GetFileAttributesW(target_.c_str()) != INVALID_FILE_ATTRIBUTES;
-        ok = (targetExists && ReplaceFileW(target_.c_str(), temporary.c_str(), nullptr,
-                                           REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) ||
-             MoveFileExW(temporary.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    }
+    if (ok) ok = MoveFileExW(temporary.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    const DWORD error = GetLastError();
     if (!ok) DeleteFileW(temporary.c_str());
+    SetLastError(error);
     temporary_.clear();
     return ok;
 }
@@ -179,6 +195,10 @@ bool appendExistingFile(const std::filesystem::path& file, std::string_view byte
 {
     return appendTo(file, bytes, OPEN_EXISTING);
 }
+
+// A move with MOVEFILE_WRITE_THROUGH and FlushFileBuffers of a new file already put the folder's
+// entry on disk; Windows offers no flush of a folder besides.
+bool syncFolder(const std::filesystem::path&) { return true; }
 
 std::optional<std::string> readFileBytes(const std::filesystem::path& file)
 {

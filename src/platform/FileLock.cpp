@@ -1,10 +1,12 @@
 #include "platform/FileLock.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <system_error>
 
 #include "platform/Clock.h"
@@ -68,7 +70,7 @@ FileRegionLock::Result FileRegionLock::failed(Result result, int nativeError, bo
 FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
 {
     release();
-    const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
         return failed(Result::CannotOpen, error, error == ENOENT);
@@ -79,6 +81,7 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
         if (locksUnsupported(error)) {
             // Appended to all the same, without the lock.
             fd_ = fd;
+            checkLastLine();
             return failed(Result::Unlockable, error, false);
         }
         if (error != EAGAIN && error != EACCES && error != EINTR) {
@@ -92,12 +95,61 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
         clock().sleep(kRetryMs);
     }
     fd_ = fd;
+    checkLastLine();
     return Result::Locked;
+}
+
+void FileRegionLock::checkLastLine()
+{
+    struct stat st {};
+    char last = '\n';
+    lineEndFirst_ = ::fstat(fd_, &st) == 0 && st.st_size > 0 && ::pread(fd_, &last, 1, st.st_size - 1) == 1 && last != '\n';
+}
+
+bool FileRegionLock::cutTornLine()
+{
+    if (fd_ < 0) return false;
+    if (!lineEndFirst_) return true;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return false;
+    // The end of the last whole line, read backwards in blocks.
+    off_t end = st.st_size;
+    off_t keep = 0;
+    char buffer[65536];
+    while (end > 0) {
+        const off_t start = end > off_t(sizeof buffer) ? end - off_t(sizeof buffer) : 0;
+        const ssize_t n = ::pread(fd_, buffer, static_cast<size_t>(end - start), start);
+        if (n != end - start) return false;
+        const char* lf = static_cast<const char*>(::memrchr(buffer, '\n', static_cast<size_t>(n)));
+        if (lf) {
+            keep = start + (lf - buffer) + 1;
+            break;
+        }
+        end = start;
+    }
+    if (::ftruncate(fd_, keep) != 0) return false;
+    while (::fsync(fd_) != 0) {
+        if (errno != EINTR) return false;
+    }
+    lineEndFirst_ = false;
+    return true;
 }
 
 bool FileRegionLock::append(std::string_view bytes)
 {
-    return fd_ >= 0 && writeAll(fd_, bytes);
+    if (fd_ < 0) return false;
+    std::string joined;
+    if (lineEndFirst_ && !bytes.empty()) {
+        joined = "\n";
+        joined += bytes;
+        bytes = joined;
+    }
+    if (!writeAll(fd_, bytes)) return false;
+    lineEndFirst_ = false;
+    while (::fsync(fd_) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
 }
 
 void FileRegionLock::release()
@@ -105,6 +157,7 @@ void FileRegionLock::release()
     // Closing the descriptor ends the lock with it.
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    lineEndFirst_ = false;
     missing_ = false;
     errorText_.clear();
 }

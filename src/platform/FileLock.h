@@ -37,9 +37,16 @@ public:
     // Opens the existing file for appending (it is never created) and takes the lock, trying again
     // until `timeoutMs` have passed on the station's clock.
     Result acquire(const std::filesystem::path& file, uint32_t timeoutMs);
-    // Appends the bytes at the end of the file in one write; false unless the lock is held and
-    // every byte was written.
+    // Appends the bytes at the end of the file in one write and flushes the file to disk; false
+    // unless the lock is held and every byte was written. When the file ended inside a line as the
+    // lock was taken (a writer killed or a power cut half-way), the first append starts with an LF,
+    // so the torn line cannot swallow the new one.
     bool append(std::string_view bytes);
+    // Cuts a torn last line (the file ended inside a line as the lock was taken) back to the end
+    // of the last whole line, flushed to disk. Only under the lock: no other holder can be in the
+    // middle of a write then, so the torn bytes are those of a writer that died before its write
+    // was done (and before it could report it). True when nothing had to be cut or the cut worked.
+    bool cutTornLine();
     // Gives the lock up and closes the file.
     void release();
     bool held() const { return fd_ != kNoFile; }
@@ -58,7 +65,11 @@ private:
     // The outcome of a failed open or lock with its system error code.
     Result failed(Result result, int nativeError, bool missing);
 
+    // Looks at the file's last byte once the file is open (sets lineEndFirst_).
+    void checkLastLine();
+
     NativeFile fd_ = kNoFile;
+    bool lineEndFirst_ = false;
     bool missing_ = false;
     std::string errorText_;
 };

@@ -67,9 +67,9 @@ FileRegionLock::Result FileRegionLock::failed(Result result, int nativeError, bo
 FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
 {
     release();
-    // Append access (and no other write access): every write lands at the end of the file, whoever
-    // else appends. Read access because the byte-range lock needs read or write rights.
-    const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | FILE_APPEND_DATA | SYNCHRONIZE,
+    // Write access, because FlushFileBuffers needs it; append() writes at the end of the file in
+    // one step all the same. Read access for the byte-range lock and the look at the last byte.
+    const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -83,6 +83,7 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
         if (error == ERROR_NOT_SUPPORTED) {
             // The file system keeps no byte-range locks: appended to all the same, without the lock.
             fd_ = h;
+            checkLastLine();
             return failed(Result::Unlockable, static_cast<int>(error), false);
         }
         if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
@@ -96,24 +97,83 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
         clock().sleep(kRetryMs);
     }
     fd_ = h;
+    checkLastLine();
     return Result::Locked;
+}
+
+void FileRegionLock::checkLastLine()
+{
+    const HANDLE h = static_cast<HANDLE>(fd_);
+    lineEndFirst_ = false;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size) || size.QuadPart <= 0) return;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>((size.QuadPart - 1) & 0xFFFFFFFF);
+    at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+    char last = '\n';
+    DWORD n = 0;
+    lineEndFirst_ = ReadFile(h, &last, 1, &n, &at) && n == 1 && last != '\n';
+}
+
+bool FileRegionLock::cutTornLine()
+{
+    if (fd_ == kNoFile) return false;
+    if (!lineEndFirst_) return true;
+    const HANDLE h = static_cast<HANDLE>(fd_);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(h, &size)) return false;
+    // The end of the last whole line, read backwards in blocks.
+    int64_t end = size.QuadPart;
+    int64_t keep = 0;
+    char buffer[65536];
+    while (end > 0) {
+        const int64_t start = end > int64_t(sizeof buffer) ? end - int64_t(sizeof buffer) : 0;
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(start & 0xFFFFFFFF);
+        at.OffsetHigh = static_cast<DWORD>(start >> 32);
+        DWORD n = 0;
+        if (!ReadFile(h, buffer, static_cast<DWORD>(end - start), &n, &at) || int64_t(n) != end - start) return false;
+        int64_t i = n;
+        while (i > 0 && buffer[i - 1] != '\n') --i;
+        if (i > 0) {
+            keep = start + i;
+            break;
+        }
+        end = start;
+    }
+    FILE_END_OF_FILE_INFO eof{};
+    eof.EndOfFile.QuadPart = keep;
+    if (!SetFileInformationByHandle(h, FileEndOfFileInfo, &eof, sizeof eof) || !FlushFileBuffers(h)) return false;
+    lineEndFirst_ = false;
+    return true;
 }
 
 bool FileRegionLock::append(std::string_view bytes)
 {
     if (fd_ == kNoFile) return false;
+    const HANDLE h = static_cast<HANDLE>(fd_);
+    std::string joined;
+    if (lineEndFirst_ && !bytes.empty()) {
+        joined = "\n";
+        joined += bytes;
+        bytes = joined;
+    }
     size_t written = 0;
     while (written < bytes.size()) {
         const size_t rest = bytes.size() - written;
+        // The offset 0xFFFFFFFF:0xFFFFFFFF writes at the end of the file, whoever else appends.
+        OVERLAPPED end{};
+        end.Offset = 0xFFFFFFFF;
+        end.OffsetHigh = 0xFFFFFFFF;
         DWORD n = 0;
-        if (!WriteFile(static_cast<HANDLE>(fd_), bytes.data() + written,
-                       static_cast<DWORD>(rest > (1u << 30) ? (1u << 30) : rest), &n, nullptr) ||
+        if (!WriteFile(h, bytes.data() + written, static_cast<DWORD>(rest > (1u << 30) ? (1u << 30) : rest), &n, &end) ||
             n == 0) {
             return false;
         }
         written += n;
     }
-    return true;
+    lineEndFirst_ = false;
+    return FlushFileBuffers(h) != 0;
 }
 
 void FileRegionLock::release()
@@ -121,6 +181,7 @@ void FileRegionLock::release()
     // Closing the handle ends the lock with it.
     if (fd_ != kNoFile) CloseHandle(static_cast<HANDLE>(fd_));
     fd_ = kNoFile;
+    lineEndFirst_ = false;
     missing_ = false;
     errorText_.clear();
 }

@@ -1,6 +1,6 @@
 // Kills a process that writes records, a configuration file, a backup and the settings file and
-// appends to SNR.LOG at random moments, and checks after every kill that each file is either the
-// old or the new one, whole, and that the log holds only whole lines.
+// appends to SNR.LOG and the journal at random moments, and checks after every kill that each file
+// is either the old or the new one, whole, and that the log and the journal hold only whole lines.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -13,7 +13,10 @@
 #include <thread>
 
 #include "CrashWriterContent.h"
+#include "app/Journal.h"
+#include "app/Json.h"
 #include "platform/FileSystem.h"
+#include "platform/Host.h"
 #include "platform/SettingsStore.h"
 #include "support/TempDir.h"
 
@@ -70,6 +73,24 @@ std::string checkLog(const std::string& log)
     return "";
 }
 
+// Every journal line is a whole JSON object. A write cut short by the kill (a line across a page
+// boundary can be) may leave its unfinished line at the very end, without a line end: `torn`
+// says so, and the next append cuts it off.
+std::string checkJournal(const std::string& journal, bool& torn)
+{
+    const size_t lastEnd = journal.rfind('\n');
+    const size_t whole = lastEnd == std::string::npos ? 0 : lastEnd + 1;
+    torn = whole < journal.size();
+    size_t pos = 0;
+    while (pos < whole) {
+        const size_t lf = journal.find('\n', pos);
+        const std::string line = journal.substr(pos, lf - pos);
+        if (!vst::app::json::objectMembers(line)) return "the journal holds a broken line: " + line;
+        pos = lf + 1;
+    }
+    return "";
+}
+
 }  // namespace
 
 TEST(CrashSafety, KilledWriterLeavesOldOrNewFilesAndWholeLogLines)
@@ -85,6 +106,13 @@ TEST(CrashSafety, KilledWriterLeavesOldOrNewFilesAndWholeLogLines)
         ASSERT_TRUE(vst::platform::replaceFile(dir.path() / name, vst::test::crashWriterContent(kind, 1)));
     }
     ASSERT_TRUE(vst::platform::IniSettingsStore(settingsFile).writeNumber(vst::test::kCrashSettingsKey, "Round", 1));
+
+    // Another station's leftover in the shared folder: no writer of this host may remove it.
+    const std::string foreign = ".vst-" + vst::platform::fileNameHost(vst::platform::hostName()) + "-other-" +
+                                std::to_string(::getpid()) + "-abcdef.tmp";
+    dir.write(foreign, "another station's half-written file");
+    int interrupted = 0;
+    int tornJournal = 0;
 
     constexpr int kKills = 1000;
     std::mt19937 random(20240506);
@@ -102,6 +130,15 @@ TEST(CrashSafety, KilledWriterLeavesOldOrNewFilesAndWholeLogLines)
         ASSERT_EQ(::waitpid(w.pid, &status, 0), w.pid);
         ::close(w.ready);
         ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself: " << status;
+        // A kill inside a replacement leaves the writer's temporary file behind (until the next
+        // writer of this host removes it): proof that the kills hit the writes, not only the gaps.
+        for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+            const auto owner = vst::platform::temporaryFileOwner(e.path().filename().string());
+            if (owner && owner->pid == static_cast<uint32_t>(w.pid)) {
+                ++interrupted;
+                break;
+            }
+        }
 
         for (const auto& [name, kind] : {std::pair<std::string, std::string>{"Endtest.log", "record"},
                                          {"config-processlist.bak", "config"},
@@ -112,16 +149,33 @@ TEST(CrashSafety, KilledWriterLeavesOldOrNewFilesAndWholeLogLines)
         ASSERT_EQ(settings.readNumber("SOFTWARE\\KW\\Other", "Keep"), 7u) << "after kill " << kill;
         ASSERT_TRUE(settings.readNumber(vst::test::kCrashSettingsKey, "Round").has_value()) << "after kill " << kill;
         ASSERT_EQ(checkLog(dir.read("SNR.LOG")), "") << "after kill " << kill;
+        bool torn = false;
+        ASSERT_EQ(checkJournal(dir.read("_Records/crash/2026-03.jsonl"), torn), "") << "after kill " << kill;
+        if (torn) ++tornJournal;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    // Every kill inside a replacement leaves its temporary file behind: proof that the kills hit
-    // the writes, not only the gaps between them.
-    int interrupted = 0;
+    // The leftovers of the killed writers are this host's and their processes are gone: the next
+    // write removes them all; the other station's file stays.
+    vst::platform::removeLeftoverTemporaryFiles(dir.path());
+    int left = 0;
     for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
-        if (e.path().filename().string().rfind(".vst-", 0) == 0) ++interrupted;
+        if (e.path().filename().string().rfind(".vst-", 0) == 0) ++left;
     }
+    EXPECT_EQ(left, 1);
+    EXPECT_EQ(dir.read(foreign), "another station's half-written file");
     const std::string log = dir.read("SNR.LOG");
-    std::printf("%d kills in %.1f s, %d inside a replacement, %zu log lines\n", kKills, seconds, interrupted,
-                static_cast<size_t>(std::count(log.begin(), log.end(), '\n')));
+    // One more run's line: whatever the last kill left, the journal is whole lines only.
+    vst::app::JournalRecord last;
+    last.station.host = "crash";
+    last.startedMs = 1772978709250;
+    ASSERT_TRUE(vst::app::appendJournalRecord(dir.str(), last).ok);
+    const std::string journal = dir.read("_Records/crash/2026-03.jsonl");
+    bool torn = true;
+    EXPECT_EQ(checkJournal(journal, torn), "");
+    EXPECT_FALSE(torn);
+    std::printf("%d kills in %.1f s, %d inside a replacement, %zu log lines, %zu journal lines, %d kills left a torn "
+                "journal line\n",
+                kKills, seconds, interrupted, static_cast<size_t>(std::count(log.begin(), log.end(), '\n')),
+                static_cast<size_t>(std::count(journal.begin(), journal.end(), '\n')), tornJournal);
     EXPECT_GT(interrupted, kKills / 10);
 }
