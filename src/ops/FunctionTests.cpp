@@ -259,7 +259,7 @@ private:
                 state_ = State::Verdict;
                 return;
             }
-            if (now() - since_ <= kWlanAttachWaitMs) return;
+            if (!waitedLongerThan(since_, kWlanAttachWaitMs)) return;
             wlanCard_ = wlan_.card();
             if (!wlanCard_) wlanCard_ = wlan_.findCardAgain();
             if (!wlanCard_) {
@@ -465,7 +465,7 @@ private:
             break;
         }
         case State::Wait:
-            if (now() - stepEnded_ > kCalibrationStepWaitMs) nextItem();
+            if (waitedLongerThan(stepEnded_, kCalibrationStepWaitMs)) nextItem();
             break;
         case State::Logout: {
             const int r = session_.pollLogout();

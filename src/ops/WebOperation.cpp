@@ -1,5 +1,7 @@
 #include "ops/WebOperation.h"
 
+#include <algorithm>
+
 #include "platform/Clock.h"
 
 namespace vst::ops {
@@ -83,6 +85,15 @@ void WebOperation::beginLogout(int32_t position)
 {
     announce(35113, position);
     session_.beginLogout();
+}
+
+bool WebOperation::waitedLongerThan(uint32_t since, uint32_t limit)
+{
+    const uint32_t waited = platform::clock().tickCount() - since;
+    if (waited > limit) return true;
+    // The loop's own pause follows this sleep.
+    platform::clock().sleep(std::min<uint32_t>(limit - waited, kIdleWaitSliceMs));
+    return false;
 }
 
 bool WebOperation::openEndpoint(uint16_t devicePort)

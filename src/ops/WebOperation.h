@@ -16,6 +16,9 @@
 
 namespace vst::ops {
 
+// The longest single sleep of a fixed wait.
+inline constexpr uint32_t kIdleWaitSliceMs = 100;
+
 // The texts of the shared endpoint results.
 app::TextId loginFailureText(int result);   // 1 wrong password, 2 too many users, 3 invalid, else 35205
 app::TextId logoutFailureText(int result);  // 1 not logged in, 2 invalid, else 35205
@@ -50,6 +53,10 @@ protected:
     // The endpoint for a later search, bound on the device's card for its address.
     bool openEndpoint(uint16_t devicePort);
     bool running() const { return running_; }
+    // A fixed wait in which nothing is expected from the device: true once more than `limit` ms
+    // have passed since `since`; until then it sleeps towards that moment in slices of at most
+    // kIdleWaitSliceMs instead of coming back every millisecond.
+    bool waitedLongerThan(uint32_t since, uint32_t limit);
 
     Reporter report_;
     net::DeviceRecord& device_;
