@@ -9,7 +9,7 @@ packages=(
   xvfb xauth
   fonts-dejavu-core qt6-translations-l10n
   locales
-  dpkg-dev file
+  dpkg-dev file lintian
   g++-mingw-w64-x86-64-posix wine64
 )
 missing=()

@@ -22,6 +22,14 @@ struct AppSettings {
     std::string programmerPath;                         // IPE
     bool i2cTest = false;                               // I2C
     bool noSerialLog = false;                           // NOSNRLOG
+    // Not from the command line: the stored setting "ProgrammerTimeout" (read at start-up) or the
+    // console's --programmer-timeout. A programmer tool run is stopped after this many seconds.
+    uint32_t programmerTimeoutSeconds = 600;
 };
+
+// The programmer's time limit: the default and the range a stored or given value must lie in.
+inline constexpr uint32_t kDefaultProgrammerTimeoutSeconds = 600;
+inline constexpr uint32_t kMinProgrammerTimeoutSeconds = 60;
+inline constexpr uint32_t kMaxProgrammerTimeoutSeconds = 86400;
 
 }  // namespace vst::app

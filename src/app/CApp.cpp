@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Language.h"
+#include "platform/SettingsStore.h"
 
 namespace vst::app {
 
@@ -14,6 +15,15 @@ std::optional<TextId> modeSettingsRefusal(const AppSettings& s)
     if (stockOrEndurance && s.firmwarePath.empty()) return TextId{35003};
     if (s.operatingMode != OperatingMode::Service && s.serialNumberPath.empty()) return TextId{35004};
     return std::nullopt;
+}
+
+uint32_t storedProgrammerTimeout(platform::SettingsStore& store)
+{
+    const auto stored = store.readNumber(kStationKey, kProgrammerTimeoutValue);
+    if (!stored || *stored < kMinProgrammerTimeoutSeconds || *stored > kMaxProgrammerTimeoutSeconds) {
+        return kDefaultProgrammerTimeoutSeconds;
+    }
+    return *stored;
 }
 
 CApp& CApp::instance()
@@ -32,6 +42,7 @@ StartupResult CApp::initInstance(StartupHost& host, std::string_view commandLine
 
     AppSettings parsed;
     parseCommandLine(commandLine, parsed);
+    parsed.programmerTimeoutSeconds = storedProgrammerTimeout(settingsStore);
     if (!parsed.internalMode) {
         parsed.operatingMode = OperatingMode::Service;
     } else if (auto refusal = modeSettingsRefusal(parsed)) {

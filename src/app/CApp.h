@@ -41,6 +41,10 @@ enum class StartupResult {
     Refused,           // a start-up check failed and its message was shown
 };
 
+// The stored value "ProgrammerTimeout" under the station's key, in seconds; a missing value or one
+// outside kMinProgrammerTimeoutSeconds..kMaxProgrammerTimeoutSeconds gives the default.
+uint32_t storedProgrammerTimeout(platform::SettingsStore& store);
+
 // The first refusal the mode settings earn (35001..35004), or nullopt when they are consistent.
 std::optional<TextId> modeSettingsRefusal(const AppSettings& settings);
 

@@ -23,11 +23,13 @@ int32_t determineLanguage(platform::SettingsStore& store)
     return kGermanOffset;
 }
 
-void chooseLanguage(bool english, platform::SettingsStore& store)
+bool chooseLanguage(bool english, platform::SettingsStore& store, std::string* failure)
 {
     const int32_t offset = english ? kEnglishOffset : kGermanOffset;
     CApp::instance().setTextIdOffset(offset);
-    (void)store.writeNumber(kStationKey, kLanguageValue, static_cast<uint32_t>(offset));
+    if (store.writeNumber(kStationKey, kLanguageValue, static_cast<uint32_t>(offset))) return true;
+    if (failure) *failure = store.writeFailure();
+    return false;
 }
 
 }  // namespace vst::app

@@ -1,6 +1,7 @@
 #pragma once
 // The text language: chosen at start-up from the settings store, changed by the language dialog.
 #include <cstdint>
+#include <string>
 
 namespace vst::platform {
 class SettingsStore;
@@ -10,6 +11,7 @@ namespace vst::app {
 
 inline constexpr const char* kStationKey = "SOFTWARE\\KW\\Vestrolan-Manager\\";
 inline constexpr const char* kLanguageValue = "Language";
+inline constexpr const char* kProgrammerTimeoutValue = "ProgrammerTimeout";
 inline constexpr const char* kMakerKey = "SOFTWARE\\KW\\";
 inline constexpr const char* kMakerLanguageValue = "VodirurudorazSprache";
 inline constexpr const char* kInstallLanguageKey = "SYSTEM\\CurrentControlSet\\Control\\Nls\\Language";
@@ -22,7 +24,9 @@ inline constexpr const char* kInstallLanguageValue = "InstallLanguage";
 int32_t determineLanguage(platform::SettingsStore& store);
 
 // The language dialog's OK: the offset changes at once for every text loaded afterwards, and the
-// choice is stored for the next start. A failure to store it is ignored.
-void chooseLanguage(bool english, platform::SettingsStore& store);
+// choice is stored for the next start. False when it could not be stored (the language still
+// changes for this run); `failure` then gets the store's reason (Windows-1252), which the
+// window tells the operator (37404): a choice lost without a word would pass for a stored one.
+bool chooseLanguage(bool english, platform::SettingsStore& store, std::string* failure = nullptr);
 
 }  // namespace vst::app

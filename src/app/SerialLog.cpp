@@ -167,10 +167,14 @@ bool SerialLog::appendSerialLogLine(std::string_view text) const
 {
     if (!enabled()) return false;
     platform::FileRegionLock lock;
-    if (lock.acquire(platform::osPath(path()), kSerialLogLockTimeoutMs) != platform::FileRegionLock::Result::Locked) {
-        return false;
+    switch (lock.acquire(platform::osPath(path()), kSerialLogLockTimeoutMs)) {
+    case platform::FileRegionLock::Result::Locked:
+    // A log on a file system without locks is appended to without one, as older stations do.
+    case platform::FileRegionLock::Result::Unlockable: return lock.append(line(text));
+    case platform::FileRegionLock::Result::Busy:
+    case platform::FileRegionLock::Result::CannotOpen: return false;
     }
-    return lock.append(line(text));
+    return false;
 }
 
 bool SerialLog::logSerialAssigned(uint32_t serial) const
@@ -253,6 +257,12 @@ SerialUse findSerialUseIn(std::FILE* in, uint32_t serial)
 
 void SerialLog::refuse(TextId text, OperatorPrompt& prompt) { prompt.messageBox(loadText(text), kMbIconExclamation); }
 
+void SerialLog::cannotLock(const platform::FileRegionLock& lock, OperatorPrompt& prompt) const
+{
+    prompt.messageBox(formatText(loadText(kCannotLockText), path().c_str(), lock.errorText().c_str()),
+                      kMbIconExclamation);
+}
+
 bool SerialLog::askRelease(const std::string& use, OperatorPrompt& prompt) const
 {
     appendSerialLogLine(use);
@@ -290,12 +300,23 @@ bool SerialLog::assignSerialNumber(uint32_t serial, OperatorPrompt& prompt) cons
     char number[16];
     std::snprintf(number, sizeof number, "%08u", serial);
     bool released = false;
+    bool warned = false;
     while (true) {
         platform::FileRegionLock lock;
         switch (lock.acquire(platform::osPath(path()), kSerialLogLockTimeoutMs)) {
         case platform::FileRegionLock::Result::Locked: break;
+        case platform::FileRegionLock::Result::Unlockable:
+            // The file system offers no locks: the operator is warned once, and the number is
+            // looked up and appended without the lock, as stations without it do.
+            if (!warned) cannotLock(lock, prompt);
+            warned = true;
+            break;
         case platform::FileRegionLock::Result::Busy: refuse(37201, prompt); return false;
-        case platform::FileRegionLock::Result::CannotOpen: refuse(30040, prompt); return false;
+        case platform::FileRegionLock::Result::CannotOpen:
+            // Only a missing log is one: any other failure names the log and the system's reason.
+            if (lock.missing()) refuse(30040, prompt);
+            else cannotLock(lock, prompt);
+            return false;
         }
         const SerialUse use = findSerialUse(serial);
         if (!use.readable) {

@@ -17,6 +17,13 @@
 namespace vst::app {
 
 class OperatorPrompt;
+}  // namespace vst::app
+
+namespace vst::platform {
+class FileRegionLock;
+}  // namespace vst::platform
+
+namespace vst::app {
 
 inline constexpr uint32_t kMaxSerialNumber = 99999999;
 inline constexpr const char* kSerialReleasePassword = "40317";
@@ -31,6 +38,8 @@ std::string trimOperatorSign(std::string_view sign);
 bool isValidOperatorSign(std::string_view sign);
 // Text 37200.
 inline constexpr TextId kInvalidSignText = 37200;
+// Text 37400: the log (its path) cannot be locked, with the system's reason.
+inline constexpr TextId kCannotLockText = 37400;
 
 // The outcome of a look-up: readable, and if so the 36000 message naming the first use (empty
 // when the number is free).
@@ -70,13 +79,16 @@ public:
 
     // Whether the number may be given to a device. A used number needs the operator's wish and
     // the release password; every step of that dialogue is logged. A log that cannot be read
-    // refuses with 30040, a lock that stays busy with 37201 (both shown through the prompt).
+    // refuses with 30040 (shown through the prompt).
     bool releaseSerialNumber(uint32_t serial, OperatorPrompt& prompt) const;
 
     // The release check and the assigned line as one step: the look-up and the append happen
     // under one hold of the lock, so two stations never both take a free number. When the number
     // is in use the lock is given up for the questions, and taken again for a second look-up
     // before the line is appended. Without a log: true, nothing written.
+    // Refusals, shown through the prompt: a missing log 30040, a lock that stays busy 37201, a
+    // log that cannot be opened for writing or locked for another reason 37400. A log on a file
+    // system without locks gets the warning 37400 and is used without the lock.
     bool assignSerialNumber(uint32_t serial, OperatorPrompt& prompt) const;
 
     // The look-up reads the log in blocks of this size.
@@ -88,6 +100,8 @@ private:
     bool askRelease(const std::string& use, OperatorPrompt& prompt) const;
     // Shows why the log refused (30040 or 37201).
     static void refuse(TextId text, OperatorPrompt& prompt);
+    // Shows 37400 with the log's path and the lock's error text.
+    void cannotLock(const platform::FileRegionLock& lock, OperatorPrompt& prompt) const;
 
     std::string root_;
     bool noSerialLog_;

@@ -182,4 +182,29 @@ bool textMatches(TextId id, std::string_view text, std::vector<std::string>* val
     return !format.empty() && matchesTemplate(format, text, values);
 }
 
+TextId findTextId(std::string_view text)
+{
+    auto wholeMatch = [](std::string_view part) -> TextId {
+        TextId best = 0;
+        size_t bestLength = 0;
+        for (const auto& [id, ignored] : textTable()) {
+            if (id < 30000 || id >= 40000) continue;  // German ids; the current language's text is used
+            const std::string format = loadText(static_cast<TextId>(id));
+            if (format.empty() || format.size() <= bestLength) continue;
+            if (matchesTemplate(format, part)) {
+                best = static_cast<TextId>(id);
+                bestLength = format.size();
+            }
+        }
+        return best;
+    };
+    if (text.empty()) return 0;
+    if (const TextId id = wholeMatch(text)) return id;
+    for (size_t at = 1; at < text.size(); ++at) {
+        if (text[at - 1] != ' ' && text[at - 1] != '\n') continue;
+        if (const TextId id = wholeMatch(text.substr(at))) return id;
+    }
+    return 0;
+}
+
 }  // namespace vst::app

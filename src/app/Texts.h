@@ -24,6 +24,11 @@ const std::map<unsigned, std::string>& textTable();
 // Whether `text` is the text of `id` in the current language with its printf placeholders filled
 // in. The filled-in parts go to `values`, in order. Lets a script recognise a message by its id.
 bool textMatches(TextId id, std::string_view text, std::vector<std::string>* values = nullptr);
+// The German id of a message's text: the text of the current language whose template the whole
+// message matches (of several, the longest template), else the text that matches the message's
+// end after a blank or a line break (a message put together from a lead-in and a text, such as the
+// release question). 0 when no text matches.
+TextId findTextId(std::string_view text);
 // The same for a given printf-style template.
 bool matchesTemplate(std::string_view format, std::string_view text, std::vector<std::string>* values = nullptr);
 

@@ -61,44 +61,55 @@ constexpr const char* kUsage =
     "usage: vestrolan-cli [options] COMMAND [arguments]\n"
     "commands:\n"
     "  cards                         list the network cards\n"
-    "  search [--csv]                search devices and list them (--csv: as the window's list export)\n"
+    "  search                        search devices and list them\n"
     "  setnet MAC --dhcp off|client|server --ip A --mask M --gateway G --dns1 D --dns2 D\n"
-    "  rename MAC NAME\n"
-    "  backup MAC FILE\n"
-    "  restore MAC FILE\n"
+    "                                send new network settings\n"
+    "  rename MAC NAME               give the device a new name\n"
+    "  backup MAC FILE               save the device's configuration into FILE\n"
+    "  restore MAC FILE              load the configuration file FILE into the device\n"
     "  update MAC[,MAC...] FILE      load a firmware file (VestrolanVnnn.hex) into one or more devices\n"
     "  serial MAC NUMBER             give the device a serial number\n"
     "  clock MAC                     set the device clock from this PC\n"
     "  config ...                    compose or translate a device configuration (config --help)\n"
-    "  cputest MAC [--ssid S] [--i2c]   CPU function test (--ssid \"\" skips the WLAN part)\n"
-    "  proctest MAC [--skip-follow-up]  process-list function test\n"
-    "  calibrate MAC [--calibrate P,S,U,I]  calibrate the energy sensors\n"
+    "  cputest MAC                   CPU function test\n"
+    "  proctest MAC                  process-list function test\n"
+    "  calibrate MAC                 calibrate the energy sensors\n"
     "  sdclean MAC                   delete the system files on the SD card\n"
-    "  endtest MAC                   final test of a numbered device (--snr DIR, --ssid S)\n"
-    "  repair-start MAC REPNO        start a repair (--snr DIR, --ssid S)\n"
-    "  repair-end MAC REPNO          end a repair (--snr DIR, --ssid S)\n"
-    "  program --card N --fw DIR --ipe DIR --target A [--i2c] [--ssid S]\n"
-    "                                initial programming of a blank board with the programmer tool\n"
-    "  stock --card N --snr DIR --fw DIR --target A   stock update of the device at A\n"
-    "  endurance --card N --snr DIR --fw DIR --target A --type production|repair --number NO\n"
-    "            [--count K] [--serials S1,...,SK] [--passes P]\n"
-    "                                endurance run of K devices (Ctrl+C stops it like the stop button);\n"
-    "                                device n is connected at notice 35407 (see --on-notice)\n"
-    "options:\n"
+    "  endtest MAC                   final test of a numbered device\n"
+    "  repair-start MAC REPNO        start a repair\n"
+    "  repair-end MAC REPNO          end a repair\n"
+    "  program                       initial programming of a blank board with the programmer tool\n"
+    "                                (needs --card, --fw, --ipe, --target)\n"
+    "  stock                         stock update of the device at --target\n"
+    "                                (needs --card, --snr, --fw, --target)\n"
+    "  endurance                     endurance run of --count devices from --target on (needs --card,\n"
+    "                                --snr, --fw, --target, --type, --number; Ctrl+C stops it like\n"
+    "                                the stop button)\n"
+    "options of every command:\n"
+    "  --lang de|en        language of the texts for this run\n"
     "  --card N            search on card N only (default: every card)\n"
+    "  --password P        the device password (function tests and workflows: 730 by default)\n"
+    "  --yes               answer every question with yes (otherwise: no)\n"
+    "  --help, -h          print this help and end\n"
+    "  --version           print the version and end\n"
+    "search:\n"
     "  --target A.B.C.D    search this address first\n"
     "  --directed-only     search only the --target address\n"
     "  --kind0-only        list only devices of product kind 0\n"
-    "  --password P        the device password\n"
-    "  --broadcast         send setnet, backup and restore to the subnet's broadcast address\n"
-    "  --lang de|en        language of the texts for this run\n"
-    "  --yes               answer questions with yes (otherwise they are refused)\n"
-    "  --snr DIR           serial-number folder: serial checks and writes its SNR.LOG,\n"
-    "                      which must exist; without it serial keeps no log\n"
-    "  --sign SIGN         operator sign for SNR.LOG lines, no blanks (default CLI)\n"
+    "  --csv               print the list as the window's list export\n"
+    "setnet, backup, restore:\n"
+    "  --dhcp off|client|server, --ip A, --mask M, --gateway G, --dns1 D, --dns2 D\n"
+    "                      the new network settings (setnet)\n"
+    "  --broadcast         send to the broadcast address of the device's subnet\n"
+    "serial numbers and records:\n"
+    "  --snr DIR           serial-number folder, which must hold SNR.LOG: serial checks and writes\n"
+    "                      the log (without it serial keeps no log); the workflows keep their\n"
+    "                      records there\n"
+    "  --sign SIGN         operator sign for the log and the records, no blanks (default CLI)\n"
     "  --release-password P  release password for a serial number already in use\n"
-    "function tests and workflows (password 730 unless --password is given):\n"
-    "  --answer ID=yes|no  answer to the question with text id ID (repeatable)\n"
+    "what the operator answers (function tests and workflows):\n"
+    "  --answer ID=yes|no  answer to the question with text id ID (repeatable); standard error\n"
+    "                      shows each question and notice as \"[ID] text\"\n"
 #ifdef _WIN32
     "  --on-notice ID=CMD  run CMD (cmd /c) before notice ID is confirmed (repeatable)\n"
 #else
@@ -107,16 +118,30 @@ constexpr const char* kUsage =
     "  --config FILE|keep  the configuration assistant's answer\n"
     "  --calibrate P,S,U,I the energy calibration's answer (primary, secondary, voltage, current)\n"
     "  --serial N          the serial-number dialog's answer\n"
-    "  --fw DIR            firmware folder (program, stock: its newest firmware file is used)\n"
+    "function tests and workflows:\n"
+    "  --ssid S            the device's wireless network for the CPU test (default \"Vestrolan WiFi\";\n"
+    "                      \"\" leaves the wireless part out)\n"
+    "  --i2c               the CPU test reads the I2C bus too\n"
+    "  --skip-follow-up    proctest: run mode 0 only, without its follow-up modes\n"
+    "  --fw DIR            firmware folder (program, stock, endurance: its newest firmware file)\n"
     "  --ipe DIR           folder of the programmer tool ipecmd.exe (program)\n"
-    "  --version           print the version and end\n";
+    "  --target A.B.C.D    the device's address (program, stock), the first device's (endurance)\n"
+    "  --programmer-timeout S  stop a programmer tool run after S seconds, 60 to 86400 (program;\n"
+    "                      default: the setting ProgrammerTimeout, else 600)\n"
+    "endurance:\n"
+    "  --type production|repair  the kind of run\n"
+    "  --number NO         the batch or repair number (run folder CHRG_NO or REP_NO)\n"
+    "  --count K           the number of devices, 1 to 999 (a repair run has one)\n"
+    "  --serials S1,...,SK the devices' serial numbers (default 00000100, 00000200, ...)\n"
+    "  --passes P          end the run like the stop button after P test passes\n"
+    "                      (device n is connected at notice 35407, see --on-notice)\n";
 
 const std::set<std::string> kValueOptions = {"--fw", "--ipe",
                                              "--card",  "--target",  "--password", "--lang", "--dhcp", "--ip",
                                              "--mask",  "--gateway", "--dns1",     "--dns2", "--sign", "--snr",
                                              "--release-password", "--config", "--calibrate", "--serial",
                                              "--ssid", "--type", "--number", "--count", "--serials",
-                                             "--passes"};
+                                             "--passes", "--programmer-timeout"};
 // Options that may be given several times.
 const std::set<std::string> kListOptions = {"--answer", "--on-notice"};
 const std::set<std::string> kFlagOptions = {"--directed-only", "--kind0-only", "--broadcast", "--yes", "--csv", "--i2c",
@@ -128,6 +153,24 @@ const std::set<std::string> kProductionCommands = {"program", "stock"};
 const std::set<std::string> kRecordWorkflowCommands = {"endtest", "repair-start", "repair-end"};
 // The password a device gets in production unless another is given.
 constexpr const char* kServicePassword = "730";
+
+// A usage error: its reason on one line, then where the help is (37405); exit status 1.
+int usageError(std::FILE* err, const std::string& why)
+{
+    std::fprintf(err, "vestrolan-cli: %s\n%s\n", why.c_str(), platform::cp1252ToUtf8(app::loadText(37405)).c_str());
+    return 1;
+}
+
+// The language of this run: --lang when it is "de" or "en", else the stored choice. False for
+// another --lang value (the stored choice is used for the message then).
+bool chooseLanguage(const std::optional<std::string>& lang)
+{
+    const bool given = lang && (*lang == "de" || *lang == "en");
+    app::CApp::instance().setTextIdOffset(!given ? app::determineLanguage(platform::machineSettings())
+                                          : *lang == "en" ? app::kEnglishOffset
+                                                          : app::kGermanOffset);
+    return given || !lang;
+}
 
 struct Arguments {
     std::map<std::string, std::string> values;
@@ -180,7 +223,6 @@ public:
     {
         if (args_.positional.empty()) return usage("no command given");
         const std::string& command = args_.positional[0];
-        if (!chooseLanguage()) return usage("--lang takes de or en");
         channel_.setAnswerYes(args_.has("--yes"));
 
         const int count = app::enumerateNetworkCards(&cards_);
@@ -217,11 +259,7 @@ public:
 private:
     static std::string loadText(app::TextId id) { return app::loadText(id); }
 
-    int usage(const std::string& why)
-    {
-        std::fprintf(err_, "vestrolan-cli: %s\n%s", why.c_str(), kUsage);
-        return 1;
-    }
+    int usage(const std::string& why) { return usageError(err_, why); }
 
     int failWith(const std::string& text)
     {
@@ -229,15 +267,13 @@ private:
         return 1;
     }
 
-    bool chooseLanguage()
+    // A device whose search answer marks it protected gets nothing without --password: an empty
+    // password would only come back as "wrong password". True (37401 printed) when refused.
+    bool refusedWithoutPassword(const net::DeviceRecord& device, const std::string& macAsGiven)
     {
-        const std::string lang = args_.value("--lang");
-        int32_t offset;
-        if (lang.empty()) offset = app::determineLanguage(platform::machineSettings());
-        else if (lang == "de") offset = app::kGermanOffset;
-        else if (lang == "en") offset = app::kEnglishOffset;
-        else return false;
-        app::CApp::instance().setTextIdOffset(offset);
+        constexpr app::TextId kPasswordNeeded = 37401;
+        if (args_.has("--password") || !device.passwordRequired) return false;
+        failWith(app::formatText(loadText(kPasswordNeeded), macAsGiven.c_str()));
         return true;
     }
 
@@ -298,9 +334,11 @@ private:
             job.kind0Only = args_.has("--kind0-only");
         }
         channel_.searchStarted();
+        channel_.beginSearchProgress(list->jobs().size());
         std::vector<std::thread> workers;
         for (const auto& job : list->jobs()) workers.push_back(ops::startSearchWorker(list, *job));
         for (auto& w : workers) w.join();
+        channel_.endSearchProgress();
         channel_.endProgress();
         return true;
     }
@@ -332,7 +370,7 @@ private:
             const std::string& file = args_.positional[2];
             if (file.size() >= params->filePath.kCapacity) return usage("the file path is too long");
             params->filePath.assign(file);
-            operation = command == "backup" ? ops::backupConfiguration : ops::restoreConfiguration;
+            operation = command == "backup" ? ops::serviceBackup : ops::restoreConfiguration;
         }
 
         if (!search()) return 1;
@@ -342,6 +380,7 @@ private:
         if (row < 0) return failWith(loadText(35204));
         net::DeviceRecord* device = channel_.devices().at(row);
         channel_.devices().setCurrent(device);
+        if (refusedWithoutPassword(*device, args_.positional[1])) return 1;
 
         if (command == "setnet") {
             net::editNetworkSettings(*device, dhcpModeOf(), net::toNetworkOrder(network.address),
@@ -422,6 +461,7 @@ private:
             if (auto refusal = ops::checkSerialInput(args_.positional[2], serial)) return failWith(loadText(*refusal));
         }
         std::vector<net::Mac> macs;
+        std::vector<std::string> givenMacs;
         if (command == "update") {
             float version = 0;
             const std::string& file = args_.positional[2];
@@ -430,7 +470,7 @@ private:
                 std::fprintf(err_, "vestrolan-cli: note: %s is not named like a firmware file (VestrolanVnnn.hex)\n",
                              platform::cp1252ToUtf8(file).c_str());
             }
-            if (!parseMacList(args_.positional[1], macs)) return 1;
+            if (!parseMacList(args_.positional[1], macs, &givenMacs)) return 1;
             // A broken file reaches no device: it is refused before the search.
             app::FirmwareFault fault;
             switch (app::checkFirmwareFile(file, &fault)) {
@@ -438,10 +478,12 @@ private:
             case app::FirmwareFileCheck::CannotOpen: return failWith(loadText(35211));
             case app::FirmwareFileCheck::Faulty: return failWith(app::firmwareFaultText(fault));
             }
-            if (macs.size() > 1) return updateSeveral(macs, file);
+            if (macs.size() > 1) return updateSeveral(macs, givenMacs, file);
         }
         net::DeviceRecord* device = findDevice(args_.positional[1]);
         if (!device) return 1;
+        // Before the serial number's line goes into the log: a refusal leaves no unanswered line.
+        if (refusedWithoutPassword(*device, args_.positional[1])) return 1;
 
         bool ok = false;
         if (command == "update") {
@@ -594,6 +636,19 @@ private:
     {
         if (args_.positional.size() != 1) return usage(command + " takes no arguments");
         if (command == "program" && !args_.has("--ipe")) return usage("program needs --ipe DIR");
+        // The programmer's time limit: the option, else the stored setting, else 600 s.
+        uint32_t timeout = 0;
+        if (!args_.has("--programmer-timeout")) {
+            timeout = app::storedProgrammerTimeout(platform::machineSettings());
+        } else {
+            const std::string text = args_.value("--programmer-timeout");
+            const bool digits = !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string::npos;
+            const unsigned long seconds = digits ? std::stoul(text) : 0;
+            if (seconds < app::kMinProgrammerTimeoutSeconds || seconds > app::kMaxProgrammerTimeoutSeconds) {
+                return usage("--programmer-timeout takes a number of seconds from 60 to 86400");
+            }
+            timeout = static_cast<uint32_t>(seconds);
+        }
         if (!args_.has("--fw")) return usage(command + " needs --fw DIR");
         if (!args_.has("--target")) return usage(command + " needs --target A.B.C.D");
         const auto target = ops::parseFourPartAddress(args_.value("--target"));
@@ -622,6 +677,7 @@ private:
         start.serialNumberPath = settings.serialNumberPath;
         start.testI2c = args_.has("--i2c");
         start.ssid = ssid;
+        start.programmerTimeoutSeconds = timeout;
         start.password = args_.has("--password") ? args_.value("--password") : kServicePassword;
         // The workflow's search runs while the busy flag is set, as after the window's button.
         start.beforeStart = [this] { channel_.setBusy(true); };
@@ -807,8 +863,9 @@ private:
         p.log = log;
     }
 
-    // "MAC,MAC,...": every part a MAC address; false (with the usage shown) otherwise.
-    bool parseMacList(const std::string& text, std::vector<net::Mac>& macs)
+    // "MAC,MAC,...": every part a MAC address (`given` gets each part as written); false (with the
+    // usage shown) otherwise.
+    bool parseMacList(const std::string& text, std::vector<net::Mac>& macs, std::vector<std::string>* given = nullptr)
     {
         size_t start = 0;
         while (true) {
@@ -820,6 +877,7 @@ private:
                 return false;
             }
             macs.push_back(mac);
+            if (given) given->push_back(part);
             if (comma == std::string::npos) return true;
             start = comma + 1;
         }
@@ -827,9 +885,18 @@ private:
 
     // The update of several devices: one search, then each device in the order given. Prints one
     // line per device (its MAC as the search prints it, a TAB, its last result) and the summary.
-    int updateSeveral(const std::vector<net::Mac>& macs, const std::string& file)
+    int updateSeveral(const std::vector<net::Mac>& macs, const std::vector<std::string>& given, const std::string& file)
     {
         if (!search()) return 1;
+        // Every protected device of the served kind is named before any device gets anything.
+        bool refused = false;
+        for (size_t i = 0; i < macs.size(); ++i) {
+            net::DeviceRecord probe;
+            probe.mac = macs[i];
+            const net::DeviceRecord* device = channel_.devices().at(channel_.devices().rowOf(probe));
+            if (device && device->productKind == 0 && refusedWithoutPassword(*device, given[i])) refused = true;
+        }
+        if (refused) return 1;
         auto params = std::make_unique<ops::BulkUpdateParams>();
         params->window = &channel_;
         params->firmwarePath.assign(file);
@@ -867,6 +934,17 @@ private:
 
 }  // namespace
 
+std::vector<std::string> acceptedOptions()
+{
+    std::vector<std::string> options(kValueOptions.begin(), kValueOptions.end());
+    options.insert(options.end(), kListOptions.begin(), kListOptions.end());
+    options.insert(options.end(), kFlagOptions.begin(), kFlagOptions.end());
+    for (const char* own : {"--help", "-h", "--version"}) options.push_back(own);
+    return options;
+}
+
+std::string helpText() { return kUsage; }
+
 int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::FILE* err)
 {
     for (int i = 1; i < argc; ++i) {
@@ -881,17 +959,11 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
         }
         // The configuration composer takes its own options; only the language comes from here.
         if (word == "config") {
-            app::CApp::instance().setTextIdOffset(app::determineLanguage(platform::machineSettings()));
+            std::optional<std::string> lang;
             for (int k = 1; k + 1 < i; ++k) {
-                if (std::string(argv[k]) == "--lang") {
-                    const std::string lang = argv[k + 1];
-                    if (lang != "de" && lang != "en") {
-                        std::fprintf(err, "vestrolan-cli: --lang takes de or en\n");
-                        return 1;
-                    }
-                    app::CApp::instance().setTextIdOffset(lang == "en" ? app::kEnglishOffset : app::kGermanOffset);
-                }
+                if (std::string(argv[k]) == "--lang") lang = argv[k + 1];
             }
+            if (!chooseLanguage(lang)) return usageError(err, "--lang takes de or en");
             return runConfigCommand(std::vector<std::string>(argv + i + 1, argv + argc), out, err);
         }
         if (kValueOptions.count(word) || kListOptions.count(word)) ++i;
@@ -903,10 +975,11 @@ int runCli(int argc, char** argv, ConsoleChannel& channel, std::FILE* out, std::
                      platform::kWlanDoubleVariable);
     }
     const Arguments args = parseArguments(argc, argv);
-    if (!args.error.empty()) {
-        std::fprintf(err, "vestrolan-cli: %s\n%s", args.error.c_str(), kUsage);
-        return 1;
-    }
+    // The language first, so that even a usage error names the help in it.
+    std::optional<std::string> lang;
+    if (args.values.count("--lang")) lang = args.value("--lang");
+    if (!chooseLanguage(lang)) return usageError(err, "--lang takes de or en");
+    if (!args.error.empty()) return usageError(err, args.error);
     return Session(channel, out, err, args).run();
 }
 

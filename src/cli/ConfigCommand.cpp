@@ -1,5 +1,6 @@
 #include "cli/ConfigCommand.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -10,6 +11,9 @@
 
 namespace vst::cli {
 namespace {
+
+const std::vector<std::string> kValueOptions = {"--snr", "--base", "--extension", "--sensor", "--translate"};
+const std::vector<std::string> kFlagOptions = {"--english", "--german"};
 
 constexpr const char* kConfigUsage =
     "usage: vestrolan-cli config --snr DIR --base NAME [--extension NAME]... [--sensor NAME]... [--english]\n"
@@ -45,7 +49,7 @@ ConfigArguments parse(const std::vector<std::string>& args)
             a.german = true;
             continue;
         }
-        if (word != "--snr" && word != "--base" && word != "--extension" && word != "--sensor" && word != "--translate") {
+        if (std::find(kValueOptions.begin(), kValueOptions.end(), word) == kValueOptions.end()) {
             a.error = "unexpected argument " + word;
             return a;
         }
@@ -151,6 +155,17 @@ private:
 
 }  // namespace
 
+std::vector<std::string> configCommandOptions()
+{
+    std::vector<std::string> options = kValueOptions;
+    options.insert(options.end(), kFlagOptions.begin(), kFlagOptions.end());
+    options.push_back("--help");
+    options.push_back("-h");
+    return options;
+}
+
+std::string configCommandHelp() { return kConfigUsage; }
+
 int runConfigCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err)
 {
     for (const std::string& word : args) {
@@ -161,7 +176,8 @@ int runConfigCommand(const std::vector<std::string>& args, std::FILE* out, std::
     }
     const ConfigArguments a = parse(args);
     if (!a.error.empty()) {
-        std::fprintf(err, "vestrolan-cli: %s\n%s", platform::cp1252ToUtf8(a.error).c_str(), kConfigUsage);
+        std::fprintf(err, "vestrolan-cli: config: %s\n%s\n", platform::cp1252ToUtf8(a.error).c_str(),
+                     platform::cp1252ToUtf8(app::loadText(37405)).c_str());
         return 1;
     }
     return ConfigCommand(out, err).run(a);

@@ -15,4 +15,8 @@ namespace vst::cli {
 // Returns 0 on success, 1 on failure.
 int runConfigCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
 
+// The options "config" takes, and its help text (for the check against the manual page).
+std::vector<std::string> configCommandOptions();
+std::string configCommandHelp();
+
 }  // namespace vst::cli

@@ -110,28 +110,48 @@ std::vector<std::string> ConsoleChannel::messages() const
     return messages_;
 }
 
+namespace {
+
+// "[ID] text", the line on the error stream that tells the id an operator gives --answer or
+// --on-notice ("?" for a text of no id).
+std::string idLine(app::TextId id, const std::string& text)
+{
+    return "[" + (id ? std::to_string(id) : std::string("?")) + "] " + platform::cp1252ToUtf8(text);
+}
+
+}  // namespace
+
 int ConsoleChannel::showMessage(const ops::TextWithValue& message)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     messages_.push_back(message.text);
-    if ((message.value & 0xF) == app::kMbYesNo) return answerQuestion(message.text);
+    const app::TextId id = app::findTextId(message.text);
+    if ((message.value & 0xF) == app::kMbYesNo) return answerQuestion(id, message.text);
     print(out_, platform::cp1252ToUtf8(message.text) + "\n");
+    print(err_, idLine(id, message.text) + "\n");
     runNoticeHook(message.text);
     return app::kIdOk;
 }
 
-int ConsoleChannel::answerQuestion(const std::string& text)
+int ConsoleChannel::answerQuestion(app::TextId textId, const std::string& text)
 {
     bool yes = script_.yes;
     std::string why = yes ? "--yes" : "give --yes to agree";
-    for (const auto& [id, answer] : script_.answers) {
-        if (app::textMatches(static_cast<app::TextId>(id), text)) {
-            yes = answer;
-            why = "--answer " + std::to_string(id);
+    // The answer given for exactly this text, else the one for the id the question was found to be
+    // (a question put together from a lead-in and its text).
+    auto given = script_.answers.end();
+    for (auto it = script_.answers.begin(); it != script_.answers.end(); ++it) {
+        if (app::textMatches(static_cast<app::TextId>(it->first), text)) {
+            given = it;
             break;
         }
     }
-    print(err_, platform::cp1252ToUtf8(text) + "\n  -> " + (yes ? "yes" : "no") + " (" + why + ")\n");
+    if (given == script_.answers.end() && textId) given = script_.answers.find(textId);
+    if (given != script_.answers.end()) {
+        yes = given->second;
+        why = "--answer " + std::to_string(given->first);
+    }
+    print(err_, idLine(textId, text) + "\n  -> " + (yes ? "yes" : "no") + " (" + why + ")\n");
     return yes ? app::kIdYes : app::kIdNo;
 }
 
@@ -164,7 +184,12 @@ void ConsoleChannel::runNoticeHook(const std::string& text)
     }
 }
 
-void ConsoleChannel::operationFinished() { endProgress(); }
+void ConsoleChannel::operationFinished()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    // One search worker's end is not the end of the search's bar.
+    if (!searchWorkers_) endProgress();
+}
 
 void ConsoleChannel::progressLine(int position, const std::string& text)
 {
@@ -175,6 +200,43 @@ void ConsoleChannel::progressLine(int position, const std::string& text)
     }
     std::fprintf(err_, "[%3d%%] %s\n", position, platform::cp1252ToUtf8(text).c_str());
     std::fflush(err_);
+}
+
+void ConsoleChannel::beginSearchProgress(size_t workers)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    searchWorkers_ = workers;
+    searchPositions_.clear();
+    stepText_.clear();
+    stepPosition_ = 0;
+}
+
+void ConsoleChannel::endSearchProgress()
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    searchWorkers_ = 0;
+    searchPositions_.clear();
+}
+
+void ConsoleChannel::searchStep(const std::string* text, const int* position)
+{
+    int& own = searchPositions_[std::this_thread::get_id()];
+    if (position) own = std::max(own, std::clamp(*position, 0, 100));
+    if (text && text->empty()) own = 100;
+    int sum = 0;
+    int furthest = 0;
+    for (const auto& entry : searchPositions_) {
+        sum += entry.second;
+        furthest = std::max(furthest, entry.second);
+    }
+    // The workers' mean, never below what is shown already; the text is the furthest worker's.
+    const int workers = static_cast<int>(std::max(searchWorkers_, searchPositions_.size()));
+    const int shown = std::max(stepPosition_, sum / workers);
+    const bool newText = text && !text->empty() && *text != stepText_ && own >= furthest;
+    if (!newText && shown == stepPosition_) return;
+    if (newText) stepText_ = *text;
+    stepPosition_ = shown;
+    progressLine(stepPosition_, stepText_);
 }
 
 void ConsoleChannel::setHeading(const ops::TextWithValue& heading)
@@ -188,6 +250,7 @@ void ConsoleChannel::setHeading(const ops::TextWithValue& heading)
 void ConsoleChannel::setStep(const ops::TextWithValue& step)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (searchWorkers_) return searchStep(&step.text, &step.value);
     if (step.text == stepText_ && step.value == stepPosition_) return;
     stepText_ = step.text;
     stepPosition_ = step.value;
@@ -197,6 +260,7 @@ void ConsoleChannel::setStep(const ops::TextWithValue& step)
 void ConsoleChannel::setStepPosition(int position)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (searchWorkers_) return searchStep(nullptr, &position);
     if (position == stepPosition_) return;
     stepPosition_ = position;
     progressLine(position, stepText_);
@@ -205,6 +269,7 @@ void ConsoleChannel::setStepPosition(int position)
 void ConsoleChannel::setStepText(const std::string& text)
 {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
+    if (searchWorkers_) return searchStep(&text, nullptr);
     if (text == stepText_) return;
     stepText_ = text;
     progressLine(stepPosition_, text);
@@ -323,6 +388,12 @@ app::OperatorPrompt& ConsoleChannel::prompt()
 void ConsoleChannel::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
 {
     ops::startWorkflowThread(*this, std::move(body), end).join();
+}
+
+void ConsoleChannel::serialNumberNotSet(uint32_t serial)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    serialLog().logSerialConfirmation(serial, false);
 }
 
 bool ConsoleChannel::releaseSerialNumber(uint32_t serial)

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/SerialLog.h"
@@ -48,6 +49,11 @@ public:
     void endProgress();
     // Prints text to a stream of the console above the progress bar.
     void print(std::FILE* stream, const std::string& utf8);
+    // A search of `workers` workers (one per card), each reporting the steps of its own scopes:
+    // until endSearchProgress their steps make one bar, at their mean position (a worker that has
+    // ended counts as done), which never goes back.
+    void beginSearchProgress(size_t workers);
+    void endSearchProgress();
 
     // How Yes/No questions are answered (the console cannot ask): true = Yes, false = No.
     void setAnswerYes(bool yes) { script_.yes = yes; }
@@ -106,13 +112,16 @@ public:
         return askConfiguration(configuration, editable);
     }
     std::optional<std::string> repairNumber() override { return repairNumber_; }
+    void serialNumberNotSet(uint32_t serial) override;
     void setRepairNumber(std::optional<std::string> number) { repairNumber_ = std::move(number); }
     // Runs the workflow on a worker thread and waits for its end.
     void startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end) override;
 
 private:
     void progressLine(int position, const std::string& text);
-    int answerQuestion(const std::string& text);
+    // A search worker's step (text, position or both); `text` empty: the worker has ended.
+    void searchStep(const std::string* text, const int* position);
+    int answerQuestion(app::TextId id, const std::string& text);
     app::SerialLog serialLog() const;
     void runNoticeHook(const std::string& text);
     void drawBar();
@@ -134,6 +143,8 @@ private:
     int columns_ = 80;
     bool barShown_ = false;
     std::vector<std::string> messages_;
+    size_t searchWorkers_ = 0;
+    std::map<std::thread::id, int> searchPositions_;
     std::vector<std::unique_ptr<ops::LogWindow>> logs_;
 };
 

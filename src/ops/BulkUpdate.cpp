@@ -8,6 +8,7 @@
 #include "app/Texts.h"
 #include "ops/LogWindow.h"
 #include "ops/PasswordMemory.h"
+#include "ops/Refind.h"
 #include "ops/Reporting.h"
 #include "ops/WebOperations.h"
 #include "platform/Clock.h"
@@ -16,17 +17,6 @@ namespace vst::ops {
 namespace {
 
 constexpr const char* kResultPrefix = "  - MSG: ";
-
-// The listed record of the device with that MAC, asked from the window; nullptr when not listed.
-net::DeviceRecord* listedDevice(WorkerChannel& window, const net::Mac& mac)
-{
-    const int count = window.deviceCount();
-    for (int row = 0; row < count; ++row) {
-        net::DeviceRecord* record = window.deviceAt(row);
-        if (record && record->mac == mac) return record;
-    }
-    return nullptr;
-}
 
 // The last result line an operation wrote into a piece of the log, without prefix and line end.
 std::string lastResult(const std::string& logPiece)

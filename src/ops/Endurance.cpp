@@ -14,6 +14,7 @@
 #include "ops/InputChecks.h"
 #include "ops/LogWindow.h"
 #include "ops/Production.h"
+#include "ops/Refind.h"
 #include "ops/Reporting.h"
 #include "ops/Search.h"
 #include "ops/StockUpdate.h"
@@ -236,12 +237,20 @@ private:
         window_.repaintList();
     }
 
-    // The listed record of the current device again (an operation may have replaced it), yellow.
-    void refreshRecord()
+    // Ends a step whose operation may have found the device again: that replaced the record the
+    // operation was given, whatever its outcome, so the device's record is taken from the list
+    // anew (its row, checked by MAC) before anything touches it. Success: the row turns yellow;
+    // failure: the device fails at the step and its current row turns red.
+    bool settle(bool ok, const net::Mac& mac, app::TextId stepText)
     {
-        if (net::DeviceRecord* r = window_.deviceAt(static_cast<int>(index_))) current().record = r;
-        if (current().record) current().record->rowStatus = 1;
+        current().record = listedDevice(window_, mac, static_cast<int>(index_));
+        if (!ok || !current().record) {
+            fail(stepText);
+            return true;
+        }
+        current().record->rowStatus = 1;
         window_.repaintList();
+        return true;
     }
 
     bool ask(app::TextId text) { return report_->askOperator(app::loadText(text), kQuestionStyle) == app::kIdYes; }
@@ -409,12 +418,8 @@ private:
             fail(35305);
             return true;
         }
-        if (!restoreConfiguration(u)) {
-            fail(35305);
-            return true;
-        }
-        refreshRecord();
-        return true;
+        const net::Mac mac = current().record->mac;
+        return settle(restoreConfiguration(u), mac, 35305);
     }
 
     bool setNetwork()
@@ -437,13 +442,9 @@ private:
         r.address = net::toNetworkOrder(next.address);
         r.mask = net::toNetworkOrder(next.mask);
         r.gateway = r.dns1 = r.dns2 = 0;
+        const net::Mac mac = r.mac;
         UdpCommandParams u = udpParams({});
-        if (!sendNetworkConfiguration(u)) {
-            fail(35306);
-            return true;
-        }
-        refreshRecord();
-        return true;
+        return settle(sendNetworkConfiguration(u), mac, 35306);
     }
 
     bool serialNumber()
@@ -482,14 +483,13 @@ private:
         net::DeviceRecord& r = *current().record;
         r.serialModified = true;
         r.serialNumber = t;
+        const net::Mac mac = r.mac;
         auto w = webParams<SerialParams>();
         w.devicePort = p_.devicePort;
-        if (!setSerialNumber(w)) {
-            fail(35308);
-            return true;
-        }
-        refreshRecord();
-        fileRecords(t);
+        // A device found again with another number (35220) fails, but its record was replaced.
+        const bool set = setSerialNumber(w);
+        settle(set, mac, 35308);
+        if (set && current().record) fileRecords(t);
         return true;
     }
 
@@ -523,12 +523,8 @@ private:
         auto w = webParams<UpdateParams>();
         w.devicePort = p_.devicePort;
         w.firmwarePath = p_.firmwarePath;
-        if (!updateFirmware(w)) {
-            fail(35309);
-            return true;
-        }
-        refreshRecord();
-        return true;
+        const net::Mac mac = current().record->mac;
+        return settle(updateFirmware(w), mac, 35309);
     }
 
     bool testPass()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "app/Format.h"
@@ -10,6 +11,7 @@
 #include "app/SerialLog.h"
 #include "ops/InputChecks.h"
 #include "ops/LogWindow.h"
+#include "ops/Refind.h"
 #include "ops/Reporting.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -77,6 +79,15 @@ struct Steps {
     bool cpuPassed = false;
     bool processPassed = false;
 
+    // After an operation that may have found the device again, which replaces the record it was
+    // given whatever its outcome: the device's record as listed now (nullptr when it is gone), so
+    // that no later step, the SD-card cleanup included, touches the old one.
+    bool retake(bool ok, const net::Mac& mac)
+    {
+        device = listedDevice(window, mac);
+        return ok && device;
+    }
+
     bool configurationIntoDevice(const std::string& path)
     {
         UdpCommandParams p;
@@ -86,10 +97,8 @@ struct Steps {
         p.filePath.assign(path);
         p.log = log;
         p.devicePort = devicePort;
-        if (!restoreConfiguration(p)) return false;
-        // The restore may have replaced the record in the device list.
-        if (net::DeviceRecord* current = window.currentDevice()) device = current;
-        return true;
+        const net::Mac mac = device->mac;
+        return retake(restoreConfiguration(p), mac);
     }
 
     bool configurationFromDevice(const std::string& path)
@@ -143,9 +152,9 @@ struct Steps {
         device->serialNumber = serial;
         auto p = params<SerialParams>();
         p.devicePort = devicePort;
-        if (!setSerialNumber(p)) return false;
-        if (net::DeviceRecord* current = window.currentDevice()) device = current;
-        return true;
+        const net::Mac mac = device->mac;
+        // Also a device found again with another number (35220) has a new record by now.
+        return retake(setSerialNumber(p), mac);
     }
 
     void result(app::TextId text, WorkflowOutcome& outcome)
@@ -197,6 +206,26 @@ void showNumber(const ProductionSettings& settings, app::TextId label, const std
 {
     if (settings.showNumber) settings.showNumber(app::loadText(label) + " " + number);
 }
+
+// A number the serial-number dialog entered in the log during a start: every way out of the start
+// gives it back ("#SNR NOT FOUND"), unless the worker took it over.
+class EnteredSerialNumber {
+public:
+    explicit EnteredSerialNumber(StarterHost& host) : host_(host) {}
+    ~EnteredSerialNumber()
+    {
+        if (serial_) host_.serialNumberNotSet(*serial_);
+    }
+    EnteredSerialNumber(const EnteredSerialNumber&) = delete;
+    EnteredSerialNumber& operator=(const EnteredSerialNumber&) = delete;
+
+    void entered(uint32_t serial) { serial_ = serial; }
+    void handedToWorker() { serial_.reset(); }
+
+private:
+    StarterHost& host_;
+    std::optional<uint32_t> serial_;
+};
 
 // The repair number from the dialog, checked as a folder name; nullopt after a refusal or cancel.
 std::optional<std::string> askRepairNumber(StarterHost& host, app::TextId folderText, StartOutcome& outcome)
@@ -287,6 +316,10 @@ void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome&
     if (ok && b.newSerialNumber != 0) {
         s.report.logHeading(app::loadText(35308), 60);
         ok = s.serialNumber(b.newSerialNumber);
+    } else if (b.newSerialNumber != 0) {
+        // The start ended before the number was sent: its assigned line gets its answer, so the
+        // number is free for the next try.
+        logSerialNumberNotSet(window, b.newSerialNumber);
     }
     if (ok) {
         s.report.logHeading(app::loadText(35313), 70);
@@ -404,16 +437,18 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     if (!number) return refused;
 
     uint32_t newSerial = 0;
+    EnteredSerialNumber entered(host);
     if (!isProductionSerial(device->serialNumber)) {
         // The dialog sets the number in the record; the record keeps its old one until the worker
         // sends the new number, so a start that ends here leaves the list as it was.
         const uint32_t oldSerial = device->serialNumber;
         const bool oldModified = device->serialModified;
-        const bool entered = host.enterSerialNumber();
+        const bool accepted = host.enterSerialNumber();
         newSerial = device->serialNumber;
         device->serialNumber = oldSerial;
         device->serialModified = oldModified;
-        if (!entered) return StartOutcome::Cancelled;
+        if (!accepted) return StartOutcome::Cancelled;
+        entered.entered(newSerial);
         if (!isProductionSerial(newSerial)) return refuse(host, 35221, app::kMbIconExclamation);
     }
     const uint32_t serial = newSerial != 0 ? newSerial : device->serialNumber;
@@ -438,6 +473,8 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     block.newSerialNumber = newSerial;
     block.repairNumber.assign(*number);
     if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
+    // From here the worker answers the number's line: with the set-serial step, or on its way out.
+    entered.handedToWorker();
     host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairStart(window, block, *outcome); },
                        WorkerEnd::Finished);
     return StartOutcome::Started;

@@ -41,6 +41,7 @@ StartOutcome startInitialProgramming(StarterHost& host, const ProductionStart& s
     params->password.assign(start.password);
     params->ssid.assign(start.ssid);
     params->testI2c = start.testI2c;
+    params->programmerTimeoutSeconds = start.programmerTimeoutSeconds;
     params->devicePort = start.devicePort;
     params->webPort = start.webPort;
     if (start.beforeStart) start.beforeStart();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/AppSettings.h"
 #include "net/DeviceWebSession.h"
 #include "net/UdpProtocol.h"
 #include "ops/Starter.h"
@@ -24,6 +25,7 @@ struct ProductionStart {
     std::string serialNumberPath;            // stock update: the temporary file's folder
     bool testI2c = false;
     std::string ssid;                        // initial programming: the CPU test's WLAN name
+    uint32_t programmerTimeoutSeconds = app::kDefaultProgrammerTimeoutSeconds;  // initial programming
     std::string password = "730";
     uint16_t devicePort = net::kDevicePort;
     uint16_t webPort = net::kWebPort;

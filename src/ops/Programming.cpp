@@ -80,18 +80,20 @@ ProgrammerResult ProgrammerPhraseScanner::result() const
 }
 
 ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::vector<std::string>& action,
-                               std::string* output)
+                               std::string* output, bool* timedOut)
 {
+    if (timedOut) *timedOut = false;
     platform::ChildProcessRequest request;
     request.arguments = programmerArguments(settings, action);
     request.commandLine = programmerCommandLine(settings, action);  // Windows passes this text as it is
     if (!platform::canOpenForReading(request.arguments[0])) return ProgrammerResult::NoTool;
     request.workingFolder = settings.toolFolder.str();
-    request.timeoutMs = kProgrammerTimeoutMs;
+    request.timeoutMs = settings.timeoutSeconds * 1000u;
     ProgrammerPhraseScanner scanner;
     const platform::ChildProcessResult run =
         platform::runChildProcess(request, [&](const std::string& piece) { scanner.feed(piece); }, kProgrammerOutputKeep);
     if (output) *output = run.output;
+    if (timedOut) *timedOut = run.timedOut;
     // A tool that could not be started or had to be killed tells nothing, whatever it printed.
     if (!run.started || run.timedOut) return ProgrammerResult::Unknown;
     return scanner.result();
@@ -101,15 +103,20 @@ bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings)
 {
     Reporter report(window, settings.log);
     bool ok = false;
+    bool timedOut = false;
     report.logStep(app::loadText(35124), 10);
-    ProgrammerResult result = runProgrammer(settings, {"-E"});
+    ProgrammerResult result = runProgrammer(settings, {"-E"}, nullptr, &timedOut);
     if (result == ProgrammerResult::Succeeded) {
         report.logStep(app::loadText(35125), 40);
-        result = runProgrammer(settings, {"-F" + settings.imagePath.str(), "-M"});
+        result = runProgrammer(settings, {"-F" + settings.imagePath.str(), "-M"}, nullptr, &timedOut);
         if (result == ProgrammerResult::Succeeded) {
             report.logSubMessage(app::loadText(35236), kStyleInformation, false);
             ok = true;
         }
+    }
+    if (!ok && timedOut) {
+        report.logSubMessage(app::formatText(app::loadText(37402), static_cast<int>(settings.timeoutSeconds)),
+                             kStyleExclamation, false);
     }
     if (!ok) report.logSubMessage(app::loadText(programmerResultText(result)), kStyleExclamation, false);
     window.setStep({std::string(), 0});
@@ -129,6 +136,7 @@ void runInitialProgramming(ProgrammingParams& p)
     settings.part = p.part;
     settings.imagePath = p.imagePath;
     settings.log = log;
+    settings.timeoutSeconds = p.programmerTimeoutSeconds;
     if (programBoard(window, settings)) {
         platform::clock().sleep(kBoardStartWaitMs);
         report.logHeading(app::loadText(35300), 30);

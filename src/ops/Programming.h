@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppSettings.h"
 #include "app/FixedText.h"
 #include "app/Texts.h"
 #include "net/DeviceWebSession.h"
@@ -37,8 +38,6 @@ app::TextId programmerResultText(ProgrammerResult result);
 inline constexpr const char* kProgrammerToolName = "ipecmd.exe";
 inline constexpr const char* kProgrammerType = "PK3";
 inline constexpr const char* kProgrammerPart = "32MZ2048ECG100";
-// A tool run that has not ended after this long is killed with everything it started.
-inline constexpr uint32_t kProgrammerTimeoutMs = 10 * 60 * 1000;
 // The board's start after programming.
 inline constexpr uint32_t kBoardStartWaitMs = 5000;
 // At most this much of the tool's output is kept as text; the phrases are looked for in all of it.
@@ -50,6 +49,8 @@ struct ProgrammerSettings {
     app::FixedText<20> part;
     app::FixedText<260> imagePath;
     LogWindow* log = nullptr;
+    // A tool run that has not ended after this many seconds is killed with everything it started.
+    uint32_t timeoutSeconds = app::kDefaultProgrammerTimeoutSeconds;
 };
 
 // The tool's argument list: the tool path, -OL, -TP<type>, -P<part>, then the action switches.
@@ -73,11 +74,13 @@ private:
     bool found_[4] = {false, false, false, false};
 };
 
-// Runs the tool once with the action switches (working folder: the tool folder).
+// Runs the tool once with the action switches (working folder: the tool folder). `timedOut` tells
+// whether the run was stopped at the time limit (its result is then Unknown).
 ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::vector<std::string>& action,
-                               std::string* output = nullptr);
+                               std::string* output = nullptr, bool* timedOut = nullptr);
 
-// Erase, then program; logs the steps and the outcome. True when both succeeded.
+// Erase, then program; logs the steps and the outcome (a run stopped at the time limit logs
+// 37402 before its 35241). True when both succeeded.
 bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings);
 
 // The parameter block of the initial-programming workflow.
@@ -92,6 +95,7 @@ struct ProgrammingParams {
     net::Password password;
     app::FixedText<33> ssid;
     bool testI2c = false;
+    uint32_t programmerTimeoutSeconds = app::kDefaultProgrammerTimeoutSeconds;
     uint16_t devicePort = net::kDevicePort;
     uint16_t webPort = net::kWebPort;
     bool succeeded = false;  // out: 35411 was reported

@@ -66,6 +66,18 @@ Refind::Event Refind::poll()
     return Event::Pending;
 }
 
+net::DeviceRecord* listedDevice(WorkerChannel& window, const net::Mac& mac, int row)
+{
+    if (row >= 0) {
+        if (net::DeviceRecord* r = window.deviceAt(row); r && r->mac == mac) return r;
+    }
+    const int count = window.deviceCount();
+    for (int i = 0; i < count; ++i) {
+        if (net::DeviceRecord* r = window.deviceAt(i); r && r->mac == mac) return r;
+    }
+    return nullptr;
+}
+
 RefindStep pollRefindStep(Refind& refind, Reporter& report, int32_t sentPosition)
 {
     switch (refind.poll()) {

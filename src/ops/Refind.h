@@ -41,6 +41,12 @@ private:
 
 class Reporter;
 
+// The listed record of the device with this MAC, looked for in `row` first and then in every row;
+// nullptr when the device is no longer listed. An operation that found its device again has
+// replaced the record it was given (success or failure), so a caller takes the record anew
+// after every such operation instead of keeping the old pointer.
+net::DeviceRecord* listedDevice(WorkerChannel& window, const net::Mac& mac, int row = -1);
+
 // One pass of a re-find inside an operation: moves the progress bar to `sentPosition` when the
 // request goes out. Found: the device is listed and current; Failed: `failure` names why.
 struct RefindStep {

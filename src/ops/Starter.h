@@ -27,6 +27,10 @@ public:
     virtual std::optional<std::string> repairNumber() = 0;
     // The serial-number dialog for the current device with the release check and the log line.
     virtual bool enterSerialNumber() = 0;
+    // A number that enterSerialNumber() entered in the serial-number log will not be sent after
+    // all (the start ended before its worker took it over): the log gets "#SNR NOT FOUND" for it,
+    // so the number is free for the next try.
+    virtual void serialNumberNotSet(uint32_t serial) = 0;
     // The start steps: controls off (only what the workflow names stays on), closing the window
     // disabled, then `body` runs on a worker thread with the window's channel; after it the worker
     // sends the end messages `end` names.

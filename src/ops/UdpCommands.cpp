@@ -1,5 +1,6 @@
 #include "ops/UdpCommands.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -214,9 +215,13 @@ private:
     }
 };
 
+// A byte of configuration text: anything but the line ends.
+bool isConfigurationByte(char c) { return c != '\n' && c != '\r'; }
+
 class Backup : public UdpOperation {
 public:
-    using UdpOperation::UdpOperation;
+    // emptyIsFailure: a backup without one configuration byte is refused (the service operation).
+    Backup(UdpCommandParams& p, bool emptyIsFailure) : UdpOperation(p), emptyIsFailure_(emptyIsFailure) {}
 
 private:
     enum class State { Request, Answer };
@@ -224,6 +229,8 @@ private:
     bool first_ = true;
     uint32_t chunks_ = 0;
     size_t bytes_ = 0;
+    bool emptyIsFailure_;
+    bool configuration_ = false;  // a configuration byte came from the device
     platform::ReplacingFileWriter file_;
 
     // The file is written beside its final name and put in place only when the backup is whole,
@@ -256,6 +263,9 @@ private:
                     return fail(35202);
                 }
                 file_.write(chunk.text);
+                if (!configuration_) {
+                    configuration_ = std::any_of(chunk.text.begin(), chunk.text.end(), isConfigurationByte);
+                }
                 if (chunkState == 'S') {
                     file_.write("\n");
                     report_.logStep(app::loadText(35118), 60);
@@ -263,6 +273,11 @@ private:
                 failures_ = 0;
                 first_ = false;
                 if (chunkState == 'F') {
+                    if (emptyIsFailure_ && !configuration_) {
+                        // Nothing a restore could load: no file is written, an earlier one stays.
+                        file_.abandon();
+                        return fail(kEmptyConfigurationText);
+                    }
                     if (file_.commit()) {
                         finish(35225, kStyleInformation, true);
                     } else {
@@ -422,7 +437,9 @@ bool sendNetworkConfiguration(UdpCommandParams& params)
 
 bool sendDeviceName(UdpCommandParams& params) { return validParams(params) && DeviceName(params).run(); }
 
-bool backupConfiguration(UdpCommandParams& params) { return validParams(params) && Backup(params).run(); }
+bool backupConfiguration(UdpCommandParams& params) { return validParams(params) && Backup(params, false).run(); }
+
+bool serviceBackup(UdpCommandParams& params) { return validParams(params) && Backup(params, true).run(); }
 
 bool restoreConfiguration(UdpCommandParams& params) { return validParams(params) && Restore(params).run(); }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/FixedText.h"
+#include "app/Texts.h"
 #include "net/DeviceRecord.h"
 #include "net/UdpProtocol.h"
 #include "ops/WorkerChannel.h"
@@ -37,6 +38,15 @@ bool sendNetworkConfiguration(UdpCommandParams& params);
 bool sendDeviceName(UdpCommandParams& params);
 bool backupConfiguration(UdpCommandParams& params);
 bool restoreConfiguration(UdpCommandParams& params);
+
+// Text 37403: the device sent an empty configuration, nothing was saved.
+inline constexpr app::TextId kEmptyConfigurationText = 37403;
+// The service operation "Backup" (the button and the console command): the backup above, except
+// that a device whose answers hold no configuration byte (nothing but line ends, the one the
+// station writes after the user configuration included) has given no backup. That is a failure
+// (37403): no file is written and an earlier file of that name stays. The workflows' own backups
+// take an empty configuration as it is (a blank board may have nothing to give).
+bool serviceBackup(UdpCommandParams& params);
 
 // One chunk of a restore: a line of the backup file with its mode.
 struct RestoreChunk {

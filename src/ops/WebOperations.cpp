@@ -16,6 +16,13 @@ namespace {
 
 uint32_t now() { return platform::clock().tickCount(); }
 
+// The serial-number log as a worker writes it: the station's folder and the operator's sign.
+app::SerialLog serialLogOf(WorkerChannel& window)
+{
+    const auto& app = app::CApp::instance();
+    return app::SerialLog(app.serialNumberPath(), app.noSerialLog(), window.operatorSign());
+}
+
 app::TextId uploadFailureText(int result)
 {
     switch (result) {
@@ -181,9 +188,7 @@ private:
     void finish(bool ok) override
     {
         WebOperation::finish(ok);
-        const auto& app = app::CApp::instance();
-        app::SerialLog(app.serialNumberPath(), app.noSerialLog(), report_.window().operatorSign())
-            .logSerialConfirmation(expected_, serialNumberTaken(ok, setResult_ == 0));
+        serialLogOf(report_.window()).logSerialConfirmation(expected_, serialNumberTaken(ok, setResult_ == 0));
     }
 
     void startRefind()
@@ -303,6 +308,11 @@ std::string clockFormBody(const platform::TimeZoneInfo& zone)
 bool updateFirmware(UpdateParams& p) { return p.window && p.device && FirmwareUpdate(p).run(); }
 
 bool setSerialNumber(SerialParams& p) { return p.window && p.device && SerialNumberSet(p).run(); }
+
+void logSerialNumberNotSet(WorkerChannel& window, uint32_t serial)
+{
+    serialLogOf(window).logSerialConfirmation(serial, false);
+}
 
 bool setClock(SerialParams& p) { return p.window && p.device && ClockSet(p).run(); }
 

@@ -45,6 +45,9 @@ bool updateFirmware(UpdateParams& params);
 // True when the device reported back the number that was sent. The serial-number log gets the
 // confirmation line whatever the outcome.
 bool setSerialNumber(SerialParams& params);
+// A number whose assigned line is in the serial-number log, but which a workflow ends without
+// sending: the log gets "#SNR NOT FOUND" for it, so that the number is free again.
+void logSerialNumberNotSet(WorkerChannel& window, uint32_t serial);
 // True when the device took the time and the logout succeeded.
 bool setClock(SerialParams& params);
 

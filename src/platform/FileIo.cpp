@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -104,18 +105,25 @@ bool ReplacingFileWriter::commit()
     if (::close(fd_) != 0) ok = false;
     fd_ = -1;
     if (ok && ::rename(temporary_.c_str(), target_.c_str()) != 0) ok = false;
+    // The clean-up keeps the error of the step that failed for the caller.
+    const int error = errno;
     if (!ok) ::unlink(temporary_.c_str());
+    errno = error;
     temporary_.clear();
     return ok;
 }
 
 void ReplacingFileWriter::abandon()
 {
+    const int error = errno;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     if (!temporary_.empty()) ::unlink(temporary_.c_str());
     temporary_.clear();
+    errno = error;
 }
+
+std::string lastErrorText() { return utf8ToCp1252(std::strerror(errno)); }
 
 bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
 {

@@ -148,6 +148,22 @@ void ReplacingFileWriter::abandon()
     temporary_.clear();
 }
 
+std::string lastErrorText()
+{
+    const DWORD error = GetLastError();
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'.')) {
+        text.pop_back();
+    }
+    if (text.empty()) return "error " + std::to_string(error);
+    return utf8ToCp1252(utf8From(text));
+}
+
 bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
 {
     ReplacingFileWriter writer;

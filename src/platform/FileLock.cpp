@@ -3,12 +3,18 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <system_error>
 
 #include "platform/Clock.h"
+#include "platform/CodePage.h"
 
 namespace vst::platform {
 namespace {
+
+// The error every lock attempt fails with in a test; 0: none.
+std::atomic<int> testLockError{0};
 
 // Open-file-description locks belong to the open file, not to the process: a classic POSIX
 // record lock would vanish as soon as any other descriptor of the same file is closed anywhere
@@ -17,6 +23,10 @@ namespace {
 // is the fallback.
 bool tryLock(int fd)
 {
+    if (const int error = testLockError.load()) {
+        errno = error;
+        return false;
+    }
     struct flock region {};
     region.l_type = F_WRLCK;
     region.l_whence = SEEK_SET;
@@ -41,18 +51,39 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
+// The file system (or its server) keeps no byte-range locks.
+bool locksUnsupported(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP; }
+
 }  // namespace
+
+void FileRegionLock::failLocksForTesting(std::optional<int> nativeError) { testLockError = nativeError.value_or(0); }
+
+FileRegionLock::Result FileRegionLock::failed(Result result, int nativeError, bool missing)
+{
+    missing_ = missing;
+    errorText_ = utf8ToCp1252(std::generic_category().message(nativeError));
+    return result;
+}
 
 FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
 {
     release();
     const int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0) return Result::CannotOpen;
+    if (fd < 0) {
+        const int error = errno;
+        return failed(Result::CannotOpen, error, error == ENOENT);
+    }
     const uint32_t start = clock().tickCount();
     while (!tryLock(fd)) {
-        if (errno != EAGAIN && errno != EACCES && errno != EINTR) {
+        const int error = errno;
+        if (locksUnsupported(error)) {
+            // Appended to all the same, without the lock.
+            fd_ = fd;
+            return failed(Result::Unlockable, error, false);
+        }
+        if (error != EAGAIN && error != EACCES && error != EINTR) {
             ::close(fd);
-            return Result::CannotOpen;
+            return failed(Result::CannotOpen, error, false);
         }
         if (elapsedSince(start) >= timeoutMs) {
             ::close(fd);
@@ -74,6 +105,8 @@ void FileRegionLock::release()
     // Closing the descriptor ends the lock with it.
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    missing_ = false;
+    errorText_.clear();
 }
 
 }  // namespace vst::platform

@@ -5,6 +5,8 @@
 // drops it when the holding process ends, however it ends.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/NativeHandle.h"
@@ -15,8 +17,11 @@ class FileRegionLock {
 public:
     enum class Result {
         Locked,      // the lock is held; append() writes through it
+        Unlockable,  // the file is open for appending, but its file system offers no locks (see
+                     // errorText()); append() writes without a lock, as stations without it do
         Busy,        // another holder kept it for the whole time-out
-        CannotOpen,  // the file is missing or cannot be opened for writing
+        CannotOpen,  // the file is missing (missing()), or it cannot be opened for writing or
+                     // locked for another reason (errorText())
     };
 
     // The byte every station locks (2^40), far past the end of any log.
@@ -39,8 +44,23 @@ public:
     void release();
     bool held() const { return fd_ != kNoFile; }
 
+    // After Unlockable or CannotOpen: whether the file does not exist (nor its folder), and the
+    // system's text of the error in the station's code page (empty after Locked and Busy).
+    bool missing() const { return missing_; }
+    const std::string& errorText() const { return errorText_; }
+
+    // Tests stand in for a file system without locks, or for another lock failure: while set,
+    // every attempt to take a lock fails with this system error code (errno; GetLastError() on
+    // Windows). nullopt restores the real locks.
+    static void failLocksForTesting(std::optional<int> nativeError);
+
 private:
+    // The outcome of a failed open or lock with its system error code.
+    Result failed(Result result, int nativeError, bool missing);
+
     NativeFile fd_ = kNoFile;
+    bool missing_ = false;
+    std::string errorText_;
 };
 
 }  // namespace vst::platform

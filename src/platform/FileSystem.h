@@ -95,6 +95,10 @@ bool appendFile(const std::filesystem::path& file, std::string_view bytes);
 // Appends the bytes in one write to a file that exists already; a missing file stays missing.
 bool appendExistingFile(const std::filesystem::path& file, std::string_view bytes);
 
+// The system's text for the error of the last file operation of this thread that failed (errno,
+// GetLastError on Windows), in the station's code page. Read it right after the failure.
+std::string lastErrorText();
+
 // Reads the whole file as bytes; nullopt when it cannot be opened.
 std::optional<std::string> readFileBytes(const std::filesystem::path& file);
 

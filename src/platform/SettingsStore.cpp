@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 namespace vst::platform {
@@ -95,8 +96,15 @@ std::optional<std::string> IniSettingsStore::readText(const std::string& key, co
     return raw;
 }
 
+bool IniSettingsStore::fail(const std::string& reason)
+{
+    writeFailure_ = stationPath(file_) + ": " + reason;
+    return false;
+}
+
 bool IniSettingsStore::writeNumber(const std::string& key, const std::string& name, uint32_t value)
 {
+    writeFailure_.clear();
     // Re-write the file line by line, keeping comments and the other values as they are.
     // Only a file that is absent or was read completely is rewritten: writing what a failed
     // read left would drop every other value.
@@ -105,9 +113,12 @@ bool IniSettingsStore::writeNumber(const std::string& key, const std::string& na
         std::error_code ec;
         const auto status = std::filesystem::symlink_status(file_, ec);
         if (status.type() != std::filesystem::file_type::not_found) {
-            if (ec || std::filesystem::is_directory(file_, ec)) return false;
+            if (ec) return fail(utf8ToCp1252(ec.message()));
+            if (std::filesystem::is_directory(file_, ec)) {
+                return fail(utf8ToCp1252(std::make_error_code(std::errc::is_a_directory).message()));
+            }
             auto bytes = readFileBytes(file_);
-            if (!bytes) return false;
+            if (!bytes) return fail(lastErrorText());
             std::istringstream in(*bytes);
             std::string line;
             while (std::getline(in, line)) {
@@ -155,8 +166,70 @@ bool IniSettingsStore::writeNumber(const std::string& key, const std::string& na
     std::string text;
     for (const auto& l : lines) text += l + "\n";
     std::error_code ec;
-    if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), ec);
-    return replaceFile(file_, text);
+    if (file_.has_parent_path()) {
+        std::filesystem::create_directories(file_.parent_path(), ec);
+        if (ec) return fail(utf8ToCp1252(ec.message()));
+    }
+    if (!replaceFile(file_, text)) return fail(lastErrorText());
+    return true;
+}
+
+LayeredSettingsStore::LayeredSettingsStore(std::optional<std::filesystem::path> userFile,
+                                           std::filesystem::path machineFile)
+    : machine_(std::move(machineFile))
+{
+    if (userFile) user_.emplace(std::move(*userFile));
+}
+
+std::optional<uint32_t> LayeredSettingsStore::readNumber(const std::string& key, const std::string& name)
+{
+    if (user_) {
+        if (auto value = user_->readNumber(key, name)) return value;
+    }
+    return machine_.readNumber(key, name);
+}
+
+std::optional<std::string> LayeredSettingsStore::readText(const std::string& key, const std::string& name,
+                                                          size_t maxBytes)
+{
+    if (user_) {
+        if (auto value = user_->readText(key, name, maxBytes)) return value;
+    }
+    return machine_.readText(key, name, maxBytes);
+}
+
+bool LayeredSettingsStore::writeNumber(const std::string& key, const std::string& name, uint32_t value)
+{
+    return user_ && user_->writeNumber(key, name, value);
+}
+
+std::string LayeredSettingsStore::writeFailure() const
+{
+    if (!user_) return "no folder for the user's settings ($XDG_CONFIG_HOME and $HOME are not set)";
+    return user_->writeFailure();
+}
+
+SettingsFiles settingsFiles(const std::function<const char*(const char*)>& lookup)
+{
+    auto variable = [&](const char* name) -> std::string {
+        const char* value = lookup(name);
+        return value ? value : "";
+    };
+    SettingsFiles files;
+    if (const std::string single = variable("VESTROLAN_SETTINGS"); !single.empty()) {
+        files.machine = single;
+        files.single = true;
+        return files;
+    }
+    files.machine = "/etc/vestrolan/settings.ini";
+    // A relative $XDG_CONFIG_HOME is to be ignored, as if it were not set.
+    std::filesystem::path config = variable("XDG_CONFIG_HOME");
+    if (config.empty() || !config.is_absolute()) {
+        const std::filesystem::path home = variable("HOME");
+        config = home.empty() ? std::filesystem::path() : home / ".config";
+    }
+    if (!config.empty()) files.user = config / "vestrolan" / "settings.ini";
+    return files;
 }
 
 std::optional<std::string> installLanguageForLocale(const std::string& locale)
@@ -171,14 +244,14 @@ std::optional<std::string> installLanguageForLocale(const std::string& locale)
 #ifndef _WIN32
 namespace {
 
-class MachineSettings : public IniSettingsStore {
+class MachineSettings : public LayeredSettingsStore {
 public:
-    using IniSettingsStore::IniSettingsStore;
+    using LayeredSettingsStore::LayeredSettingsStore;
 
     std::optional<std::string> readText(const std::string& key, const std::string& name,
                                         size_t maxBytes) override
     {
-        auto stored = IniSettingsStore::readText(key, name, maxBytes);
+        auto stored = LayeredSettingsStore::readText(key, name, maxBytes);
         if (stored) return stored;
         if (normaliseKey(key) == normaliseKey("SYSTEM\\CurrentControlSet\\Control\\Nls\\Language") &&
             normaliseName(name) == normaliseName("InstallLanguage")) {
@@ -191,18 +264,20 @@ public:
     }
 };
 
-std::filesystem::path machineSettingsFile()
+// The files as the environment names them when the store is first used.
+SettingsFiles filesFromEnvironment()
 {
-    const char* env = std::getenv("VESTROLAN_SETTINGS");
-    if (env && *env) return env;
-    return "/etc/vestrolan/settings.ini";
+    return settingsFiles([](const char* name) { return std::getenv(name); });
 }
 
 }  // namespace
 
 SettingsStore& machineSettings()
 {
-    static MachineSettings store(machineSettingsFile());
+    static const SettingsFiles files = filesFromEnvironment();
+    // One file for both: the same file is the user's and the machine's.
+    static MachineSettings store(files.single ? std::optional<std::filesystem::path>(files.machine) : files.user,
+                                 files.machine);
     return store;
 }
 #endif

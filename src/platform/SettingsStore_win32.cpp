@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/FileSystem.h"
 
 namespace vst::platform {
 namespace {
@@ -103,16 +104,22 @@ std::optional<std::string> RegistrySettingsStore::readText(const std::string& ke
 
 bool RegistrySettingsStore::writeNumber(const std::string& key, const std::string& name, uint32_t value)
 {
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(static_cast<HKEY>(root_), wide(fullKey(key)).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    writeFailure_.clear();
+    // The registry's calls return their error; it becomes the thread's last error for its text.
+    auto fail = [&](LSTATUS rc) {
+        SetLastError(static_cast<DWORD>(rc));
+        writeFailure_ = fullKey(key) + ": " + lastErrorText();
         return false;
-    }
+    };
+    HKEY handle = nullptr;
+    LSTATUS rc = RegCreateKeyExW(static_cast<HKEY>(root_), wide(fullKey(key)).c_str(), 0, nullptr,
+                                 REG_OPTION_NON_VOLATILE, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &handle, nullptr);
+    if (rc != ERROR_SUCCESS) return fail(rc);
     const DWORD number = value;
-    const LSTATUS rc = RegSetValueExW(handle, wide(name).c_str(), 0, REG_DWORD,
-                                      reinterpret_cast<const BYTE*>(&number), sizeof number);
+    rc = RegSetValueExW(handle, wide(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
     RegCloseKey(handle);
-    return rc == ERROR_SUCCESS;
+    if (rc != ERROR_SUCCESS) return fail(rc);
+    return true;
 }
 
 SettingsStore& machineSettings()

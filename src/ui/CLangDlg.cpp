@@ -106,7 +106,9 @@ bool CLangDlg::eventFilter(QObject* watched, QEvent* event)
 
 void CLangDlg::onOk()
 {
-    app::chooseLanguage(english_->isChecked(), settings_);
+    std::string failure;
+    storeFailure_.reset();
+    if (!app::chooseLanguage(english_->isChecked(), settings_, &failure)) storeFailure_ = failure;
     accept();
 }
 

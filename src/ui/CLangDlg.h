@@ -3,6 +3,9 @@
 // the button when clicked. OK switches the text language at once and stores the choice.
 #include <QDialog>
 
+#include <optional>
+#include <string>
+
 #include "platform/SettingsStore.h"
 
 class QLabel;
@@ -22,6 +25,8 @@ public:
     QLabel* englishPicture() const { return englishPicture_; }
     QPushButton* okButton() const { return ok_; }
     QPushButton* cancelButton() const { return cancel_; }
+    // After OK: why the choice could not be stored, or nullopt when it was.
+    const std::optional<std::string>& storeFailure() const { return storeFailure_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,6 +41,7 @@ private:
     QLabel* englishPicture_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    std::optional<std::string> storeFailure_;
 };
 
 }  // namespace vst::ui

@@ -23,6 +23,7 @@
 
 #include "app/CApp.h"
 #include "app/FirmwareCheck.h"
+#include "app/Format.h"
 #include "app/Records.h"
 #include "ops/BulkUpdate.h"
 #include "ops/DeviceListCsv.h"
@@ -628,6 +629,7 @@ void CMainDlg::initialProgramming()
     start.programmerFolder = theApp().programmerPath();
     start.testI2c = theApp().i2cTest();
     start.ssid = ops::kDeviceWlanName;
+    start.programmerTimeoutSeconds = theApp().settings().programmerTimeoutSeconds;
     ops::startInitialProgramming(*this, start);
 }
 
@@ -858,7 +860,7 @@ void CMainDlg::editAndSend(bool (UiPrompt::*edit)(net::DeviceRecord&), bool net:
 
 void CMainDlg::backup()
 {
-    transferFile(FileDialogRequest::Kind::Save, app::TextId{35224}, ops::backupConfiguration);
+    transferFile(FileDialogRequest::Kind::Save, app::TextId{35224}, ops::serviceBackup);
 }
 
 void CMainDlg::restore()
@@ -949,7 +951,14 @@ void CMainDlg::onListDoubleClicked(int row, int column)
 
 void CMainDlg::onLanguage()
 {
-    if (prompt_.chooseLanguage()) applyTexts();
+    const LanguageChoice choice = prompt_.chooseLanguage();
+    if (!choice.changed) return;
+    applyTexts();
+    // The operator's own choice that will be gone at the next start is no silent matter.
+    if (choice.storeFailure) {
+        prompt_.messageBox(app::formatText(app::loadText(37404), choice.storeFailure->c_str()),
+                           app::kMbIconExclamation);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1055,6 +1064,8 @@ bool CMainDlg::enterSerialNumber()
 }
 
 bool CMainDlg::releaseSerialNumber(uint32_t serial) { return serialLog().assignSerialNumber(serial, prompt_); }
+
+void CMainDlg::serialNumberNotSet(uint32_t serial) { serialLog().logSerialConfirmation(serial, false); }
 
 std::optional<std::string> CMainDlg::askConfiguration(const std::string& configuration, bool editable)
 {

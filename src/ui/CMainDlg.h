@@ -149,6 +149,7 @@ public:
         return askConfiguration(configuration, editable);
     }
     std::optional<std::string> repairNumber() override;
+    void serialNumberNotSet(uint32_t serial) override;
     void startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end) override;
     bool calibrate(config::CalibrationRequest& request);      // +24
     const std::string& operatorSign() const { return sign_; }  // +25

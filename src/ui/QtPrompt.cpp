@@ -155,12 +155,12 @@ bool QtPrompt::editNetworkSettings(net::DeviceRecord& record)
     return dialog.exec() == QDialog::Accepted;
 }
 
-bool QtPrompt::chooseLanguage()
+LanguageChoice QtPrompt::chooseLanguage()
 {
     CLangDlg dialog(settings_, parent_);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (dialog.exec() != QDialog::Accepted) return {};
     applyQtTranslation();
-    return true;
+    return {true, dialog.storeFailure()};
 }
 
 void QtPrompt::showAbout()

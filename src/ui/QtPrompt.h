@@ -25,7 +25,7 @@ public:
     bool editSerialNumber(net::DeviceRecord& record) override;
     bool editDeviceName(net::DeviceRecord& record) override;
     bool editNetworkSettings(net::DeviceRecord& record) override;
-    bool chooseLanguage() override;
+    LanguageChoice chooseLanguage() override;
     void showAbout() override;
     std::optional<std::string> runConfigurationAssistant(const std::string& configuration, bool editable) override;
     bool calibrateEnergySensor(config::CalibrationRequest& request) override;

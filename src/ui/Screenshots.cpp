@@ -75,7 +75,7 @@ public:
     bool editSerialNumber(net::DeviceRecord&) override { return false; }
     bool editDeviceName(net::DeviceRecord&) override { return false; }
     bool editNetworkSettings(net::DeviceRecord&) override { return false; }
-    bool chooseLanguage() override { return false; }
+    ui::LanguageChoice chooseLanguage() override { return {}; }
     void showAbout() override {}
     std::optional<std::string> runConfigurationAssistant(const std::string&, bool) override { return std::nullopt; }
     bool calibrateEnergySensor(config::CalibrationRequest&) override { return false; }

@@ -46,6 +46,12 @@ inline constexpr const char* kDeviceListFilter = "CSV (*.csv)";
 inline constexpr const char* kDeviceListExtension = "csv";
 inline constexpr const char* kDeviceListDefaultName = "Vestrolan-devices";
 
+// What the language dialog did.
+struct LanguageChoice {
+    bool changed = false;                     // OK was pressed: the text language is switched
+    std::optional<std::string> storeFailure;  // the choice was not stored: the reason (Windows-1252)
+};
+
 class UiPrompt : public app::OperatorPrompt {
 public:
     // An open or save file dialog (a save dialog asks before it overwrites a file). The chosen
@@ -71,8 +77,9 @@ public:
     virtual bool editDeviceName(net::DeviceRecord& record) = 0;       // CNameDlg
     virtual bool editNetworkSettings(net::DeviceRecord& record) = 0;  // CNetDlg
 
-    // CLangDlg: true when OK changed the language (the offset is already switched and stored).
-    virtual bool chooseLanguage() = 0;
+    // CLangDlg: whether OK changed the language (the offset is already switched) and, when the
+    // choice could not be stored, why.
+    virtual LanguageChoice chooseLanguage() = 0;
     virtual void showAbout() = 0;
 
     // The configuration assistant: the new configuration, or nullopt.

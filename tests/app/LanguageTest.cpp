@@ -102,3 +102,18 @@ TEST_F(LanguageRules, StoredValueOtherThanTheTwoOffsetsFallsThrough)
         EXPECT_EQ(determineLanguage(store), 0) << stored;
     }
 }
+
+// A choice that cannot be stored still switches the language, and the caller learns why it was
+// not stored.
+TEST_F(LanguageRules, ChoiceThatCannotBeStoredSaysWhy)
+{
+    store.failWrites = true;
+    std::string failure;
+    EXPECT_FALSE(chooseLanguage(true, store, &failure));
+    EXPECT_EQ(CApp::instance().textIdOffset(), 10000);
+    EXPECT_EQ(failure, "memory: writes refused");
+    store.failWrites = false;
+    failure.clear();
+    EXPECT_TRUE(chooseLanguage(false, store, &failure));
+    EXPECT_EQ(failure, "");
+}

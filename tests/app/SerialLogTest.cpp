@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <system_error>
 
 #include "app/CApp.h"
 #include "app/Format.h"
@@ -361,6 +363,73 @@ TEST_F(Release, LockHeldElsewhereTimesOutWith37201)
     EXPECT_EQ(dir.read("SNR.LOG"), logged({"#SNR FOUND 00000013"}));
     other.release();
     EXPECT_TRUE(log.assignSerialNumber(14, prompt));
+}
+
+namespace {
+
+// Every lock attempt of the test fails with a system error, as on a file system without locks.
+struct LockFailure {
+    explicit LockFailure(std::optional<int> error) { vst::platform::FileRegionLock::failLocksForTesting(error); }
+    ~LockFailure() { vst::platform::FileRegionLock::failLocksForTesting(std::nullopt); }
+};
+
+std::string systemText(int error) { return cp(std::generic_category().message(error).c_str()); }
+
+}  // namespace
+
+// Only a missing log is reported as missing (30040). A log that cannot be opened for writing, or
+// whose lock fails for another reason, is refused with 37400 naming the log and the system's
+// reason; on a file system without locks 37400 is a warning, and the number goes in without it.
+TEST_F(Release, LockFailuresAreToldApart)
+{
+    struct Case {
+        const char* name;
+        bool logIsFolder;   // SNR.LOG is a folder: it exists but cannot be opened for writing
+        bool logMissing;
+        std::optional<int> lockError;
+        bool assigned;
+        int reason;  // the system error 37400 names; 0: 30040
+    };
+    const Case cases[] = {
+        {"missing log", false, true, std::nullopt, false, 0},
+        {"log is a folder", true, false, std::nullopt, false, EISDIR},
+        {"no locks (ENOLCK)", false, false, ENOLCK, true, ENOLCK},
+        {"no locks (EOPNOTSUPP)", false, false, EOPNOTSUPP, true, EOPNOTSUPP},
+        {"other lock error", false, false, EIO, false, EIO},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir.path() / "SNR.LOG");
+        if (c.logIsFolder) std::filesystem::create_directory(dir.path() / "SNR.LOG");
+        else if (!c.logMissing) dir.write("SNR.LOG", before);
+        LockFailure failure(c.lockError);
+        ScriptedPrompt asked;
+        EXPECT_EQ(log.assignSerialNumber(13, asked), c.assigned);
+        ASSERT_EQ(asked.shown.size(), 1u);
+        const std::string expected =
+            c.reason == 0 ? textAt(30040) : formatText(textAt(37400), log.path().c_str(), systemText(c.reason).c_str());
+        EXPECT_EQ(asked.shown[0].text, expected);
+        EXPECT_EQ(asked.shown[0].style, kMbIconExclamation);
+        if (c.logIsFolder) EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "SNR.LOG"));
+        else if (c.logMissing) EXPECT_FALSE(std::filesystem::exists(dir.path() / "SNR.LOG"));
+        else EXPECT_EQ(dir.read("SNR.LOG"), c.assigned ? logged({"00000013"}) : before);
+    }
+}
+
+// Without locks, a used number goes through the whole release dialogue: the warning comes once,
+// every line of the dialogue and the assigned line are written without the lock.
+TEST_F(Release, LogWithoutLocksWarnsOnceThroughTheRelease)
+{
+    LockFailure failure(ENOLCK);
+    prompt.answers = {kIdOk, kIdYes};
+    prompt.passwords = {std::string("40317")};
+    EXPECT_TRUE(log.assignSerialNumber(12, prompt));
+    ASSERT_EQ(prompt.shown.size(), 2u);
+    EXPECT_EQ(prompt.shown[0].text, formatText(textAt(37400), log.path().c_str(), systemText(ENOLCK).c_str()));
+    EXPECT_EQ(dir.read("SNR.LOG"), logged({used, cp("Freigabe erwünscht"), "Passwort OK => Freigabe", "00000012"}));
+    EXPECT_TRUE(log.logSerialConfirmation(12, false));
+    EXPECT_EQ(dir.read("SNR.LOG"), logged({used, cp("Freigabe erwünscht"), "Passwort OK => Freigabe", "00000012",
+                                           "#SNR NOT FOUND 00000012"}));
 }
 
 namespace {

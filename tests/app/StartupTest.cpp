@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,4 +130,30 @@ TEST_F(Startup, SocketFailureIsReported)
     EXPECT_EQ(start(""), StartupResult::Refused);
     EXPECT_EQ(host.steps, (Steps{"construct", "controls 255", "base", "sockets", "error"}));
     EXPECT_EQ(host.errors, (std::vector<std::string>{"Fehler beim Initialisieren der Windows-Sockets!"}));
+}
+
+// The programmer's time limit comes from the stored value when it lies in 60..86400 seconds;
+// anything else (missing, out of range, a text) leaves the 600 s the station has always used.
+TEST_F(Startup, ProgrammerTimeoutFromTheStoredSetting)
+{
+    const struct {
+        std::optional<MemorySettings::Value> stored;
+        uint32_t expected;
+    } cases[] = {
+        {std::nullopt, 600},
+        {MemorySettings::Value{uint32_t{60}}, 60},
+        {MemorySettings::Value{uint32_t{86400}}, 86400},
+        {MemorySettings::Value{uint32_t{1800}}, 1800},
+        {MemorySettings::Value{uint32_t{59}}, 600},
+        {MemorySettings::Value{uint32_t{0}}, 600},
+        {MemorySettings::Value{uint32_t{86401}}, 600},
+        {MemorySettings::Value{std::string("1800")}, 600},
+    };
+    for (const auto& c : cases) {
+        store.values.clear();
+        if (c.stored) store.values[{kStationKey, kProgrammerTimeoutValue}] = *c.stored;
+        EXPECT_EQ(storedProgrammerTimeout(store), c.expected);
+        ASSERT_EQ(start("-VAZIR -PROREP -SNR=x"), StartupResult::MainWindowClosed);
+        EXPECT_EQ(CApp::instance().settings().programmerTimeoutSeconds, c.expected);
+    }
 }

@@ -111,3 +111,49 @@ TEST_F(ConsoleOperator, StarterHostRefusesOnTheOutputAndAsksThroughTheScript)
     host.startWorkflow([&](ops::WorkerChannel& window) { ran = &window == &channel; }, ops::WorkerEnd::Finished);
     EXPECT_TRUE(ran);
 }
+
+// Every question and notice gets a line "[ID] text" on the error stream, so that an operator learns
+// what to give --answer and --on-notice; a notice's text stays on the output stream as it was. A
+// question put together from a lead-in and its text (the release of a used serial number) is known
+// by its own id, and --answer takes that id.
+TEST_F(ConsoleOperator, QuestionsAndNoticesShowTheirIdOnTheErrorStream)
+{
+    cli::ScriptedOperator script;
+    script.answers[35400] = true;
+    channel.setScript(script);
+    const std::string notice = app::formatText(app::loadText(35407), 2);
+    const std::string release = app::formatText(app::loadText(36000), "00004711", "01.02.2026", "10:11:12", "MM") +
+                                " " + app::loadText(35400);
+    EXPECT_EQ(channel.showMessage({notice, app::kMbIconInformation}), app::kIdOk);
+    EXPECT_EQ(ask(30045), app::kIdNo);
+    EXPECT_EQ(channel.showMessage({release, app::kMbYesNo | app::kMbIconExclamation}), app::kIdYes);
+    EXPECT_EQ(channel.showMessage({"not a text of the table", app::kMbIconInformation}), app::kIdOk);
+    EXPECT_EQ(contents(out), platform::cp1252ToUtf8(notice) + "\nnot a text of the table\n");
+    EXPECT_EQ(contents(err), "[35407] " + platform::cp1252ToUtf8(notice) + "\n" +
+                                 "[30045] " + platform::cp1252ToUtf8(app::loadText(30045)) +
+                                 "\n  -> no (give --yes to agree)\n" +
+                                 "[35400] " + platform::cp1252ToUtf8(release) + "\n  -> yes (--answer 35400)\n" +
+                                 "[?] not a text of the table\n");
+}
+
+TEST(TextIds, MessagesAreKnownByTheirTextsInEitherLanguage)
+{
+    const struct {
+        int32_t offset;
+        std::string text;
+        app::TextId id;
+    } cases[] = {
+        {app::kGermanOffset, app::textAt(30045), 30045},
+        {app::kEnglishOffset, app::textAt(40045), 30045},
+        {app::kGermanOffset, app::formatText(app::textAt(35410), 3, 4711), 35410},
+        {app::kEnglishOffset, app::formatText(app::textAt(45407), 12), 35407},
+        {app::kGermanOffset, "Vorspann " + app::textAt(35400), 35400},
+        {app::kGermanOffset, app::textAt(40045), 0},  // the other language's text
+        {app::kGermanOffset, "", 0},
+    };
+    for (const auto& c : cases) {
+        app::CApp::instance().setTextIdOffset(c.offset);
+        EXPECT_EQ(app::findTextId(c.text), c.id) << c.text;
+    }
+    app::CApp::instance().setTextIdOffset(app::kGermanOffset);
+}

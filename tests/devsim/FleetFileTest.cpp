@@ -99,6 +99,7 @@ TEST(FleetFile, ReadsTheWebKeys)
         "calibration_answer = FAIL\n"
         "sd_files = config.ini, firmware.hex\n"
         "serial_state = -1\n"
+        "serial_kept = on\n"
         "datetime_state = -2\n"
         "update_state = -5\n"
         "faults = web-delay=100, web-long-cookie\n"
@@ -120,6 +121,7 @@ TEST(FleetFile, ReadsTheWebKeys)
     expected.calibrationItems = {"ENG;AIN1;3;1,0.5,2.0", "ENG;AIN2;4;0,1,1"};
     expected.calibrationAnswer = "FAIL";
     expected.serialState = -1;
+    expected.serialKept = true;
     expected.dateTimeState = -2;
     expected.updateState = -5;
     EXPECT_EQ(a.web, expected);
@@ -162,6 +164,7 @@ TEST(FleetFile, ErrorsNameTheLine)
         {head + "process_test.x = a\n", "line 4: bad mode number in 'process_test.x'"},
         {head + "calibration_item =\n", "line 4: calibration_item must not be empty"},
         {head + "update_state = -1.5\n", "line 4: update_state must be a whole number"},
+        {head + "serial_kept = yes\n", "line 4: serial_kept must be on or off"},
         {head + "faults = web-long-cookie=3\n", "line 4: fault 'web-long-cookie' takes a cookie length"},
     };
     for (const auto& c : cases) {

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -117,6 +119,61 @@ TEST(Program, RunsUntilSigtermAndExitsWith0)
     EXPECT_EQ(exchange(0x7F000001, webPort, loginRequest(0x7F000001, "")).location(), "/system/index.htm?state=1");
     program.signal(SIGTERM);
     EXPECT_EQ(program.wait(5000), 0);
+}
+
+// With --state the devices keep what they were told across runs: the file follows a change while
+// the simulator runs (so nothing is lost even when it is killed), the next run starts from it and
+// prints the moved addresses, and a file that is not a state file is refused and left alone.
+TEST(Program, StateFileKeepsWhatTheDevicesWereToldAcrossRuns)
+{
+    vst::test::TempDir dir;
+    dir.write("fleet.ini", "[device]\nmac = 02:00:00:00:00:07\naddress = 127.0.0.1/8\nname = Prog\nrestart_ms = 0\n");
+    const Mac mac = {0x02, 0, 0, 0, 0, 7};
+    const uint16_t port = freeLoopbackPort();
+    const std::vector<std::string> fleet = {"--fleet", dir.file("fleet.ini"), "--state", dir.file("state.ini")};
+    auto withFleet = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), fleet.begin(), fleet.end());
+        return more;
+    };
+    {
+        Program program(withFleet({"--bind", "127.0.0.1", "--port", std::to_string(port), "--no-web"}));
+        ASSERT_EQ(program.read(5000, "\n"), "ready\n");
+        LoopbackSocket station;
+        ASSERT_TRUE(station.sendTo(0x7F000001, port, setNameRequest(mac, "", "Kessel haus")));
+        ASSERT_TRUE(station.receive(2000));
+        NetworkRequest move;
+        const uint8_t address[4] = {127, 0, 0, 2};
+        std::copy(std::begin(address), std::end(address), move.address);
+        ASSERT_TRUE(station.sendTo(0x7F000001, port, setNetworkRequest(mac, "", move)));
+        ASSERT_TRUE(station.receive(2000));
+        std::string text;
+        for (int i = 0; i < 200 && text.find("address = 127.0.0.2\n") == std::string::npos; ++i) {
+            ::poll(nullptr, 0, 10);
+            text = dir.read("state.ini");
+        }
+        EXPECT_NE(text.find("name = Kessel haus\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("address = 127.0.0.2\nmask = 255.255.255.0\n"), std::string::npos) << text;
+        program.signal(SIGTERM);
+        EXPECT_EQ(program.wait(5000), 0);
+    }
+    Program cidr(withFleet({"--print-cidr"}));
+    EXPECT_EQ(cidr.read(5000), "127.0.0.2/24\n");
+    EXPECT_EQ(cidr.wait(5000), 0);
+    {
+        Program again(withFleet({"--bind", "127.0.0.2", "--port", std::to_string(port), "--no-web"}));
+        ASSERT_EQ(again.read(5000, "\n"), "ready\n");
+        LoopbackSocket station;
+        ASSERT_TRUE(station.sendTo(0x7F000002, port, searchRequest()));
+        const auto reply = station.receive(2000);
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(fieldText(reply->bytes, 23, 16), "Kessel haus");
+        again.signal(SIGTERM);
+        EXPECT_EQ(again.wait(5000), 0);
+    }
+    dir.write("broken.ini", "[device]\nmac = nonsense\n");
+    Program broken({"--fleet", dir.file("fleet.ini"), "--state", dir.file("broken.ini"), "--print-cidr"});
+    EXPECT_EQ(broken.wait(5000), 2);
+    EXPECT_EQ(dir.read("broken.ini"), "[device]\nmac = nonsense\n");
 }
 
 TEST(Program, BadArgumentsExitWith2)

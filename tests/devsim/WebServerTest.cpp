@@ -333,6 +333,18 @@ TEST_F(WebServer, SerialNumberShowsInTheSearchAnswer)
     simulator->update(0, [](Device& d) { d.web.serialState = 7; });
     EXPECT_EQ(send(kFirst, formPost(kFirst, path, "snum=777", cookie)).location(), path + "?state=7");
     EXPECT_EQ(device(0).serialNumber, 99999999u) << "a forced answer changes nothing";
+
+    // A device that claims success but keeps its number: the search answer goes on carrying it.
+    simulator->update(0, [](Device& d) {
+        d.web.serialState = kStateNormal;
+        d.web.serialKept = true;
+    });
+    EXPECT_EQ(send(kFirst, formPost(kFirst, path, "snum=4711", cookie)).location(), path + "?state=1");
+    EXPECT_EQ(send(kFirst, formPost(kFirst, path, "snum=0", cookie)).location(), path + "?state=-1");
+    EXPECT_EQ(device(0).serialNumber, 99999999u);
+    const auto kept = search(kFirst);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(getU32(*kept, 19), 99999999u);
 }
 
 TEST_F(WebServer, DateTimeFormIsStored)

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/Format.h"
+#include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "platform/CodePage.h"
 #include "support/TempDir.h"
@@ -57,7 +58,9 @@ protected:
 
     Run cli(const std::string& arguments)
     {
-        const std::string command = "VESTROLAN_TIME_SCALE=200 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+        // Protocol time 20 times faster than real time: the station's shortest waits (1000 ms for a
+        // device's answer) stay long enough for a simulator on a busy machine.
+        const std::string command = "VESTROLAN_TIME_SCALE=20 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --target 192.168.0.101 --directed-only --snr " +
                                     dir.file("snr") + " --ssid '' " + arguments + " 2>" + dir.file("stderr.txt");
         FILE* pipe = ::popen(command.c_str(), "r");
@@ -258,10 +261,82 @@ TEST_F(CliRecordWorkflows, RepairFailuresAndRefusals)
     }
     r = cli("repair-start 02:00:00:00:00:01 R12345678901234567890");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("usage"), std::string::npos);
+    EXPECT_NE(r.err.find(": vestrolan-cli --help\n"), std::string::npos);  // a usage error
     r = cli("repair-end 02:00:00:00:00:01 R9");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, line(30054));
     EXPECT_EQ(simulator->device(0).webState.requests, requests);
     EXPECT_FALSE(exists("SNR_00001001/REP_R9"));
+}
+
+// A device that answers its new serial number with success but keeps none (35220): the re-find
+// replaced its record, the repair start ends there without tests, and the SD-card cleanup still
+// reaches the device through its current record.
+TEST_F(CliRecordWorkflows, RepairStartOnDeviceThatKeepsItsOwnNumber)
+{
+    start([](devsim::Device& d) {
+        d.serialNumber = devsim::kNoSerialNumber;
+        d.web.serialKept = true;
+    });
+    Run r = cli("--config keep --serial 4712 repair-start 02:00:00:00:00:01 R-5");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find(line(35413)), std::string::npos);
+    EXPECT_EQ(r.out.find(line(35414)), std::string::npos);
+    const std::string log = read("SNR_00004712/REP_R-5/Reparatur.log");
+    EXPECT_NE(log.find(en(35220)), std::string::npos) << log;
+    EXPECT_EQ(log.find(en(35313)), std::string::npos) << "no tests after a failed serial number";
+    EXPECT_NE(log.find(en(35315)), std::string::npos);
+    EXPECT_FALSE(simulator->device(0).webState.deleteRequests.empty()) << "the cleanup reached the device";
+    EXPECT_EQ(simulator->device(0).serialNumber, devsim::kNoSerialNumber);
+}
+
+// A repair start that ends anywhere between the number's assigned line and the set-serial step
+// answers that line with "#SNR NOT FOUND": the number is free again, and the next try takes it
+// without the release question.
+TEST_F(CliRecordWorkflows, RepairStartEndedEarlyLeavesItsNumberFree)
+{
+    struct Case {
+        const char* name;
+        std::string options;
+        std::function<void()> arrange;
+        std::function<void(devsim::Device&)> device;
+    };
+    const std::vector<Case> cases = {
+        {"30049 answered No", "--config keep",
+         [&] { fs::create_directories(dir.file("snr/SNR_00004711/REP_R1")); }, {}},
+        {"device folder blocked by a file", "--config keep", [&] { dir.write("snr/SNR_00004711", "file"); }, {}},
+        {"backup fails", "--config keep", {}, [](devsim::Device& d) { d.faults.wrongPassword = true; }},
+        {"assistant cancelled", "", {}, {}},
+        // The device is still restarting when the station looks for it after the restore.
+        {"restore fails", "--config keep", {}, [](devsim::Device& d) { d.restartMs = 600000; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir.file("snr/SNR_00004711"));
+        start([&](devsim::Device& d) {
+            d.serialNumber = devsim::kNoSerialNumber;
+            if (c.device) c.device(d);
+        });
+        if (c.arrange) c.arrange();
+        Run r = cli(c.options + " --serial 4711 repair-start 02:00:00:00:00:01 R1");
+        EXPECT_EQ(r.status, 1) << r.err;
+        const std::string log = read("SNR.LOG");
+        const size_t assigned = log.rfind(" CLI 00004711\n");
+        ASSERT_NE(assigned, std::string::npos) << log;
+        // The assigned line is the last but one; the last answers it (after date, time and blank).
+        const size_t next = log.find('\n', assigned) + 1;
+        ASSERT_LT(next + 20, log.size()) << log;
+        EXPECT_EQ(log.substr(next + 20), "CLI #SNR NOT FOUND 00004711\n") << log;
+        EXPECT_FALSE(app::SerialLog(dir.file("snr"), false, "CLI").findSerialUse(4711).used()) << log;
+        EXPECT_EQ(simulator->device(0).serialNumber, devsim::kNoSerialNumber);
+        EXPECT_EQ(read("SNR_00004711/REP_R1/Reparatur.log").find(en(35308)), std::string::npos)
+            << "the start ended before the set-serial step";
+    }
+
+    fs::remove_all(dir.file("snr/SNR_00004711"));
+    start([](devsim::Device& d) { d.serialNumber = devsim::kNoSerialNumber; });
+    Run r = cli("--config keep --serial 4711 repair-start 02:00:00:00:00:01 R1");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(simulator->device(0).serialNumber, 4711u);
 }

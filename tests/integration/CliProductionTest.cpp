@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "app/Format.h"
 #include "app/Texts.h"
 #include "platform/CodePage.h"
 #include "support/FirmwareFile.h"
@@ -136,6 +137,29 @@ TEST_F(CliProduction, ProgramFailuresAndRefusals)
     r = cli("--ipe " + dir.file("nowhere") + " program");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(has(r.err, text(35240)));
+}
+
+// A programmer tool that hangs is stopped at the limit of --programmer-timeout, else at the stored
+// setting "ProgrammerTimeout"; the log names the limit before 35241 (at 50 times the speed).
+TEST_F(CliProduction, HangingProgrammerIsStoppedAtItsLimit)
+{
+    firmware("105", "1.05");
+    startSimulator({device()});
+    dir.write("ipe/ipe-standin.conf", "erase-mode = hang\n");
+    dir.write("settings.ini", "[SOFTWARE\\KW\\Vestrolan-Manager\\]\nProgrammerTimeout=dword:120\n");
+    const struct {
+        const char* option;
+        int seconds;
+    } cases[] = {{"--programmer-timeout 60", 60}, {"", 120}};
+    for (const auto& c : cases) {
+        const Run r = cli("--ipe " + dir.file("ipe") + " " + c.option + " program");
+        EXPECT_EQ(r.status, 1) << c.option;
+        const std::string limit = app::formatText(text(37402), c.seconds);
+        const size_t at = r.err.find(limit);
+        ASSERT_NE(at, std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(text(35241), at), std::string::npos) << r.err;
+        EXPECT_FALSE(has(dir.read("ipe/ipe-calls.txt"), "arg\t-M\n"));
+    }
 }
 
 TEST_F(CliProduction, StockUpdateCases)

@@ -107,6 +107,8 @@ TEST_F(Cli, RenameAndBackupRestoreInEnglish)
     EXPECT_EQ(r.out, "The name of the device was set successfully!\n");
     EXPECT_EQ(simulator->device(0).name, "Halle");
 
+    // A backup saves only a configuration: the device gets one.
+    simulator->update(0, [](devsim::Device& d) { d.configuration.userLines = {"[User]"}; });
     r = cli("--lang en --card 0 backup 02:00:00:00:00:01 " + dir.file("dev.bak"));
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "The backup of the device was created successfully!\n");
@@ -304,4 +306,75 @@ TEST_F(Cli, SearchAsCsvPrintsTheListExport)
     EXPECT_EQ(r.out,
               "\xEF\xBB\xBFname;IP address;MAC address;serial number;app ver.;btl ver.;Card;Product kind\r\n"
               "Kessel \xC3\xA4;192.168.0.101;02:00:00:00:00:01;00001001;1.05;1.02;0;0\r\n");
+}
+
+// A device without a configuration gives no backup: 37403, exit 1, no file written, and an earlier
+// file of that name stays as it was.
+TEST_F(Cli, BackupOfAnEmptyConfigurationSavesNothing)
+{
+    twoDevices();
+    dir.write("dev.bak", "earlier backup\n");
+    for (const std::string& file : {dir.file("dev.bak"), dir.file("new.bak")}) {
+        const Run r = cli("--lang en --card 0 backup 02:00:00:00:00:01 " + file);
+        EXPECT_EQ(r.status, 1) << file;
+        EXPECT_EQ(r.out, "The device sent an empty configuration. Nothing was saved!\n") << file;
+    }
+    EXPECT_EQ(dir.read("dev.bak"), "earlier backup\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "new.bak"));
+}
+
+// A protected device and no --password: 37401 naming the MAC as given, exit 1, and the device gets
+// nothing but the search (before, an empty password went out and came back as "wrong password").
+TEST_F(Cli, ProtectedDeviceWithoutPasswordGetsNothing)
+{
+    twoDevices();
+    simulator->update(0, [](devsim::Device& d) {
+        d.password = "pw";
+        d.configuration.userLines = {"[User]"};
+    });
+    dir.write("VestrolanV107.hex", test::firmwareImage("1.07", 4));
+    dir.write("new.bak", "[User]\nNeu=1\n");
+    dir.write("SNR.LOG", "");
+    const std::string firmware = dir.file("VestrolanV107.hex");
+    const std::string mac = "02-00-00-00-00-01";  // as given: with dashes
+    const std::string refusal = "Device 02-00-00-00-00-01 is protected by a password: give it with --password.\n";
+    // What a search alone brings to the devices, for comparison.
+    auto datagrams = [&] { return simulator->statistics().datagramsReceived; };
+    uint64_t before = datagrams();
+    ASSERT_EQ(cli("--lang en search").status, 0);
+    const uint64_t searchOnly = datagrams() - before;
+    const std::string commands[] = {
+        "setnet " + mac + " --dhcp off --ip 192.168.0.111 --mask 255.255.255.0 --gateway 0.0.0.0 --dns1 0.0.0.0 "
+        "--dns2 0.0.0.0",
+        "rename " + mac + " Anders",
+        "backup " + mac + " " + dir.file("dev.bak"),
+        "restore " + mac + " " + dir.file("new.bak"),
+        "update " + mac + " " + firmware,
+        "--snr " + dir.str() + " serial " + mac + " 4711",
+        "clock " + mac,
+        // Several devices: the protected one is named and none of them gets anything.
+        "update 02:00:00:00:00:07," + mac + " " + firmware,
+    };
+    for (const std::string& command : commands) {
+        SCOPED_TRACE(command);
+        before = datagrams();
+        const Run r = cli("--lang en " + command);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, refusal);
+        EXPECT_EQ(datagrams() - before, searchOnly);
+    }
+    const devsim::Device d = simulator->device(0);
+    EXPECT_EQ(d.name, "Kessel \xE4");
+    EXPECT_EQ(d.configuration.userLines, std::vector<std::string>{"[User]"});
+    EXPECT_EQ(d.serialNumber, 1001u);
+    EXPECT_EQ(devsim::formatIpv4(d.network.address), "192.168.0.101");
+    EXPECT_EQ(d.webState.requests, 0u);
+    EXPECT_EQ(simulator->device(1).webState.requests, 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "dev.bak"));
+    EXPECT_EQ(dir.read("SNR.LOG"), "") << "no number is assigned for a device that gets nothing";
+
+    // With --password the commands go through as before; the unprotected device needs none.
+    EXPECT_EQ(cli("--lang en --password pw rename " + mac + " Anders").status, 0);
+    EXPECT_EQ(simulator->device(0).name, "Anders");
+    EXPECT_EQ(cli("--lang en rename 02:00:00:00:00:07 Frei").status, 0);
 }

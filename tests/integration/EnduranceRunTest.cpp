@@ -152,3 +152,31 @@ TEST_F(EnduranceRun, StopDuringNetworkStep)
         EXPECT_EQ(window.devices().at(n - 1)->rowStatus, 1) << n;
     }
 }
+
+// A device that answers its serial number with success but keeps its own is found again with the
+// wrong number (35220): that re-find replaced its record in the list. The device fails at the
+// serial-number step, its current row turns red, its SD card is still cleaned through its current
+// record, and the other device goes on.
+TEST_F(EnduranceRun, DeviceKeepingItsOwnSerialNumberFailsRed)
+{
+    prepare(2);
+    params.passLimit = 1;
+    simulator->update(0, [](devsim::Device& d) { d.web.serialKept = true; });
+    ops::runEnduranceRun(params, outcome);
+    EXPECT_FALSE(outcome.aborted);
+    EXPECT_EQ(outcome.failed, (std::vector<bool>{true, false}));
+    EXPECT_EQ(outcome.completed, (std::vector<bool>{false, true}));
+    ASSERT_EQ(window.devices().count(), 2);
+    EXPECT_EQ(window.devices().at(0)->rowStatus, 3);
+    EXPECT_EQ(window.devices().at(1)->rowStatus, 2);
+    const std::string log = window.log.text();
+    EXPECT_NE(log.find(app::loadText(35220)), std::string::npos) << log;
+    const std::string failed = app::formatText(app::loadText(36027), 1, "", app::loadText(35308).c_str());
+    const std::string failedTail = failed.substr(failed.find("\""));
+    EXPECT_NE(outcome.summary.find(failedTail), std::string::npos) << outcome.summary;
+    EXPECT_EQ(headingTicks(step(35315, 1)).size(), 1u);
+    EXPECT_FALSE(simulator->device(0).webState.deleteRequests.empty()) << "the cleanup reached the device";
+    EXPECT_EQ(simulator->device(0).serialNumber, devsim::kNoSerialNumber);
+    EXPECT_FALSE(fs::exists(dir.file("SNR_00000100"))) << "no records for a number the device does not carry";
+    EXPECT_TRUE(fs::exists(dir.file("SNR_00000200/Charge.txt")));
+}

@@ -271,3 +271,42 @@ TEST_F(UdpCommands, BackupThatNeverEndsStopsAndKeepsTheEarlierFile)
     EXPECT_LE(simulator->statistics().datagramsReceived, 1u + net::kMaxBackupChunks + 1);
     EXPECT_GE(simulator->statistics().datagramsReceived, 1u + net::kMaxBackupChunks);
 }
+
+// The service backup takes only a backup with configuration: a device that sends none (its first
+// answer already ends the backup) gets 37403, no file, and an earlier file of that name stays.
+// The workflows' backup takes the same answers as they are.
+TEST_F(UdpCommands, ServiceBackupRefusesAnEmptyConfiguration)
+{
+    struct Case {
+        const char* name;
+        devsim::Configuration configuration;
+        bool serviceSaves;
+        std::string file;  // what a saved backup holds
+    };
+    const Case cases[] = {
+        {"nothing", {}, false, ""},
+        {"process list only", {{}, {"#PCN 1"}}, true, "\n#PCN 1\n"},
+        {"user configuration only", {{"[User]"}, {}}, true, "[User]\n"},
+    };
+    net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Leer"));
+    ASSERT_NE(device, nullptr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        simulator->update(0, [&](devsim::Device& d) { d.configuration = c.configuration; });
+        dir.write("service.bak", "earlier backup\n");
+        auto service = params(window.devices().at(0));
+        service.filePath.assign(dir.file("service.bak"));
+        EXPECT_EQ(ops::serviceBackup(service), c.serviceSaves);
+        EXPECT_EQ(result(), app::textAt(c.serviceSaves ? 35225 : 37403));
+        EXPECT_EQ(resultStyle(), c.serviceSaves ? 64 : 48);
+        EXPECT_EQ(dir.read("service.bak"), c.serviceSaves ? c.file : "earlier backup\n");
+
+        auto workflow = params(window.devices().at(0));
+        workflow.filePath.assign(dir.file("workflow.bak"));
+        EXPECT_TRUE(ops::backupConfiguration(workflow));
+        EXPECT_EQ(result(), app::textAt(35225));
+        EXPECT_EQ(dir.read("workflow.bak"), c.file);
+    }
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
+}

@@ -25,6 +25,7 @@ public:
     net::DeviceRecord* device = nullptr;
     int assistants = 0;
     int started = 0;
+    std::vector<uint32_t> notSet;  // numbers given back to the serial-number log
 
     app::OperatorPrompt& prompt() override { return operatorPrompt; }
     std::optional<std::string> configurationAssistant(const std::string&, bool) override
@@ -40,6 +41,7 @@ public:
         device->serialModified = true;
         return true;
     }
+    void serialNumberNotSet(uint32_t serial) override { notSet.push_back(serial); }
     void startWorkflow(std::function<void(ops::WorkerChannel&)>, ops::WorkerEnd) override { ++started; }
 
     std::vector<std::string> shown() const
@@ -179,6 +181,57 @@ TEST_F(ProductionStarters, RepairStartFoldersSetAsideAndSerialNumber)
     EXPECT_EQ(ops::startRepairStart(host, &device, settings), ops::StartOutcome::Refused);
     EXPECT_EQ(host.shown(), (std::vector<std::string>{text(37050), text(30904), text(30050)}));
     EXPECT_FALSE(app::directoryExists(settings.root));
+}
+
+// A number the serial-number dialog entered in the log is given back ("#SNR NOT FOUND") on every
+// way out of the start before the worker takes it over, and only then.
+TEST_F(ProductionStarters, RepairStartGivesBackAnEnteredNumberItDoesNotHandOver)
+{
+    struct Case {
+        const char* name;
+        std::optional<uint32_t> entered;  // the dialog's answer; nullopt: cancelled
+        std::function<void()> arrange;
+        ops::StartOutcome outcome;
+        std::vector<uint32_t> givenBack;
+    };
+    const std::string root = settings.root;
+    const Case cases[] = {
+        {"dialog cancelled", std::nullopt, {}, ops::StartOutcome::Cancelled, {}},
+        {"started", 77u, {}, ops::StartOutcome::Started, {}},
+        {"30049 answered No", 77u,
+         [&] {
+             std::filesystem::create_directories(app::repairFolder(root, 77, "R1"));
+             host.operatorPrompt.answers = {app::kIdNo};
+         },
+         ops::StartOutcome::Cancelled, {77}},
+        {"device folder blocked by a file", 77u, [&] { dir.write("SNR_00000077", "file"); },
+         ops::StartOutcome::Refused, {77}},
+        {"repair folder blocked by a file", 77u,
+         [&] {
+             std::filesystem::create_directories(app::deviceFolder(root, 77));
+             dir.write("SNR_00000077/REP_R1", "file");
+         },
+         ops::StartOutcome::Refused, {77}},
+        {"path too long", 77u, [&] { settings.root = root + "/" + std::string(200, 'x'); },
+         ops::StartOutcome::Refused, {77}},
+        {"number outside the range", 0u, {}, ops::StartOutcome::Refused, {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(app::deviceFolder(root, 77));
+        std::filesystem::remove_all(app::deviceFolder(root, 0));
+        settings.root = root;
+        host.operatorPrompt = {};
+        host.notSet.clear();
+        host.serial = c.entered;
+        device.serialNumber = net::kNoSerialNumber;
+        device.serialModified = false;
+        if (c.arrange) c.arrange();
+        const int startedBefore = host.started;
+        EXPECT_EQ(ops::startRepairStart(host, &device, settings), c.outcome);
+        EXPECT_EQ(host.started - startedBefore, c.outcome == ops::StartOutcome::Started ? 1 : 0);
+        EXPECT_EQ(host.notSet, c.givenBack);
+    }
 }
 
 TEST_F(ProductionStarters, RepairEndQuestions)

@@ -7,10 +7,13 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/Format.h"
+#include "ops/LogWindow.h"
 #include "ops/Programming.h"
 #include "ops/StockUpdate.h"
 #include "platform/Clock.h"
 #include "platform/ScaledClock.h"
+#include "support/RecordingChannel.h"
 #include "support/TempDir.h"
 
 using namespace vst;
@@ -106,6 +109,49 @@ TEST_F(Programmer, HangingToolIsKilledAfterItsTime)
     platform::ScaledClock fast(2000);  // ten minutes in 0.3 s
     platform::setClock(&fast);
     EXPECT_EQ(run("erase-mode = hang"), ProgrammerResult::Unknown);
+}
+
+// The limit is the one set (the stored setting or the console's option), not a fixed ten minutes;
+// the log names it before the unknown-error text, and only a run that was stopped says so.
+TEST_F(Programmer, TimeLimitIsTheOneSetAndTheLogNamesIt)
+{
+    platform::ScaledClock fast(200);  // 1 s real is 200 s: the default's 600 s are 3 s
+    platform::setClock(&fast);
+    const struct {
+        const char* conf;
+        uint32_t seconds;
+        bool stopped;
+    } cases[] = {
+        {"erase-mode = hang", 60, true},
+        {"erase-mode = hang", 600, true},
+        {"program-mode = hang", 90, true},
+        {"erase = Connection error", 86400, false},  // a tool that answers in time is not stopped
+    };
+    for (const auto& c : cases) {
+        tool.write("ipe-standin.conf", c.conf);
+        settings.timeoutSeconds = c.seconds;
+        ops::LogWindow log;
+        settings.log = &log;
+        test::RecordingChannel window;
+        const uint32_t begin = platform::clock().tickCount();
+        EXPECT_FALSE(ops::programBoard(window, settings)) << c.conf;
+        const uint32_t elapsed = platform::clock().tickCount() - begin;
+        const std::string limit = app::formatText(app::loadText(37402), static_cast<int>(c.seconds));
+        const std::string text = log.text();
+        if (c.stopped) {
+            EXPECT_GE(elapsed, c.seconds * 1000) << c.conf;
+            // Well before the next limit of the table: the 600 s default did not apply.
+            if (c.seconds < 600) {
+                EXPECT_LT(elapsed, 600u * 1000) << c.conf;
+            }
+            const size_t at = text.find(limit);
+            ASSERT_NE(at, std::string::npos) << text;
+            EXPECT_NE(text.find(app::loadText(35241), at + limit.size()), std::string::npos) << text;
+        } else {
+            EXPECT_EQ(text.find(app::loadText(37402).substr(0, 20)), std::string::npos) << text;
+            EXPECT_NE(text.find(app::loadText(35238)), std::string::npos) << text;
+        }
+    }
 }
 
 TEST_F(Programmer, MissingOrUnusableTool)

@@ -4,6 +4,7 @@
 // sockets bound to a card address.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -241,6 +242,57 @@ TEST(PlatformContract, LockHeldByAnotherProcessIsBusyUntilThatProcessEnds)
     holder.kill();
     EXPECT_EQ(lock.acquire(platform::osPath(file), 5000), platform::FileRegionLock::Result::Locked);
     EXPECT_EQ(lock.acquire(dir.path() / "missing.log", 0), platform::FileRegionLock::Result::CannotOpen);
+}
+
+// A failed lock tells a missing log (or folder) from every other failure and gives the system's
+// reason; on a file system without locks the file is still open for appending, without the lock.
+TEST(PlatformContract, LockFailuresTellMissingFromOtherErrors)
+{
+#ifdef _WIN32
+    const int noLocks = ERROR_NOT_SUPPORTED;
+    const int otherError = ERROR_ACCESS_DENIED;
+#else
+    const int noLocks = ENOLCK;
+    const int otherError = EIO;
+#endif
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "folder.log");
+    const struct {
+        std::filesystem::path file;
+        bool missing;
+    } failures[] = {
+        {dir.path() / "missing.log", true},
+        {dir.path() / "no-folder" / "SNR.LOG", true},
+        {dir.path() / "folder.log", false},
+    };
+    for (const auto& f : failures) {
+        platform::FileRegionLock lock;
+        EXPECT_EQ(lock.acquire(f.file, 0), platform::FileRegionLock::Result::CannotOpen) << f.file;
+        EXPECT_EQ(lock.missing(), f.missing) << f.file;
+        EXPECT_FALSE(lock.errorText().empty()) << f.file;
+        EXPECT_FALSE(lock.held());
+    }
+
+    dir.write("SNR.LOG", "x\n");
+    const auto file = dir.path() / "SNR.LOG";
+    platform::FileRegionLock::failLocksForTesting(noLocks);
+    platform::FileRegionLock unlocked;
+    EXPECT_EQ(unlocked.acquire(file, 0), platform::FileRegionLock::Result::Unlockable);
+    EXPECT_FALSE(unlocked.missing());
+    EXPECT_FALSE(unlocked.errorText().empty());
+    EXPECT_TRUE(unlocked.append("y\n"));
+    unlocked.release();
+    platform::FileRegionLock::failLocksForTesting(otherError);
+    platform::FileRegionLock refused;
+    EXPECT_EQ(refused.acquire(file, 0), platform::FileRegionLock::Result::CannotOpen);
+    EXPECT_FALSE(refused.missing());
+    EXPECT_FALSE(refused.errorText().empty());
+    EXPECT_FALSE(refused.append("z\n"));
+    platform::FileRegionLock::failLocksForTesting(std::nullopt);
+    EXPECT_EQ(refused.acquire(file, 0), platform::FileRegionLock::Result::Locked);
+    EXPECT_TRUE(refused.errorText().empty());
+    refused.release();
+    EXPECT_EQ(dir.read("SNR.LOG"), "x\ny\n");
 }
 
 TEST(PlatformContract, ChildProcessMergesOutputRunsInItsFolderAndReportsItsExit)

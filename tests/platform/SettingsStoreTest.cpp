@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <map>
+#include <optional>
 
 #include "support/TempDir.h"
 
@@ -106,4 +110,82 @@ TEST(IniSettings, UnreadableFileIsNotRewritten)
     IniSettingsStore fresh(dir.path() / "fresh.ini");
     EXPECT_TRUE(fresh.writeNumber("SOFTWARE\\A", "New", 1));
     EXPECT_EQ(fresh.readNumber("SOFTWARE\\A", "New"), 1u);
+}
+
+// Where the settings are on Linux: one file named by VESTROLAN_SETTINGS, else the user's file
+// below $XDG_CONFIG_HOME (or ~/.config) before the machine's.
+TEST(SettingsFiles, FromTheEnvironment)
+{
+    const std::filesystem::path machine = "/etc/vestrolan/settings.ini";
+    const struct {
+        std::map<std::string, std::string> env;
+        std::optional<std::filesystem::path> user;
+        std::filesystem::path machine;
+        bool single;
+    } cases[] = {
+        {{{"VESTROLAN_SETTINGS", "/tmp/demo/settings.ini"}, {"HOME", "/home/u"}}, std::nullopt,
+         "/tmp/demo/settings.ini", true},
+        {{{"XDG_CONFIG_HOME", "/home/u/cfg"}, {"HOME", "/home/u"}}, "/home/u/cfg/vestrolan/settings.ini", machine, false},
+        {{{"HOME", "/home/u"}}, "/home/u/.config/vestrolan/settings.ini", machine, false},
+        // An empty or relative $XDG_CONFIG_HOME counts as unset, an empty VESTROLAN_SETTINGS too.
+        {{{"XDG_CONFIG_HOME", "cfg"}, {"HOME", "/home/u"}}, "/home/u/.config/vestrolan/settings.ini", machine, false},
+        {{{"XDG_CONFIG_HOME", ""}, {"VESTROLAN_SETTINGS", ""}, {"HOME", "/home/u"}},
+         "/home/u/.config/vestrolan/settings.ini", machine, false},
+        {{}, std::nullopt, machine, false},
+    };
+    for (const auto& c : cases) {
+        const SettingsFiles files = settingsFiles([&](const char* name) -> const char* {
+            auto it = c.env.find(name);
+            return it == c.env.end() ? nullptr : it->second.c_str();
+        });
+        EXPECT_EQ(files.user, c.user) << c.machine;
+        EXPECT_EQ(files.machine, c.machine);
+        EXPECT_EQ(files.single, c.single);
+    }
+}
+
+// Each value comes from the user's file when it holds it, else from the machine's; a write goes to
+// the user's file and leaves the machine's alone.
+TEST(LayeredSettings, UserFileFirstThenTheMachinesAndWritesOnlyTheUsers)
+{
+    TempDir dir;
+    const std::string machineText = "[SOFTWARE\\KW\\Vestrolan-Manager]\nLanguage=dword:0\nProgrammerTimeout=dword:900\n"
+                                    "[SOFTWARE\\KW]\nVodirurudorazSprache=Deutsch\n";
+    dir.write("etc.ini", machineText);
+    LayeredSettingsStore store(dir.path() / "home/.config/vestrolan/settings.ini", dir.path() / "etc.ini");
+    EXPECT_EQ(store.readNumber("SOFTWARE\\KW\\Vestrolan-Manager", "Language"), 0u);
+    ASSERT_TRUE(store.writeNumber("SOFTWARE\\KW\\Vestrolan-Manager\\", "Language", 10000));
+    EXPECT_EQ(store.readNumber("SOFTWARE\\KW\\Vestrolan-Manager", "Language"), 10000u);
+    EXPECT_EQ(store.readNumber("SOFTWARE\\KW\\Vestrolan-Manager", "ProgrammerTimeout"), 900u);
+    EXPECT_EQ(store.readText("SOFTWARE\\KW", "VodirurudorazSprache", 512), "Deutsch");
+    EXPECT_EQ(dir.read("etc.ini"), machineText);
+    EXPECT_EQ(dir.read("home/.config/vestrolan/settings.ini"),
+              "[SOFTWARE\\KW\\Vestrolan-Manager\\]\nLanguage=dword:10000\n");
+}
+
+// A write that fails says where and why; without a user's file every write fails and says so.
+TEST(LayeredSettings, FailedWriteTellsWhereAndWhy)
+{
+    TempDir dir;
+    dir.write("blocker", "a file where the settings folder should be");
+    const auto file = dir.path() / "blocker" / "vestrolan" / "settings.ini";
+    LayeredSettingsStore blocked(file, dir.path() / "etc.ini");
+    EXPECT_FALSE(blocked.writeNumber("A", "B", 1));
+    const std::string why = blocked.writeFailure();
+    EXPECT_EQ(why.rfind(file.string() + ": ", 0), 0u) << why;
+    EXPECT_GT(why.size(), file.string().size() + 2) << why;
+
+    LayeredSettingsStore homeless(std::nullopt, dir.path() / "etc.ini");
+    EXPECT_FALSE(homeless.writeNumber("A", "B", 1));
+    EXPECT_NE(homeless.writeFailure().find("$HOME"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "etc.ini"));
+
+    if (::geteuid() != 0) {
+        std::filesystem::create_directories(dir.path() / "ro");
+        std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        IniSettingsStore readOnly(dir.path() / "ro" / "settings.ini");
+        EXPECT_FALSE(readOnly.writeNumber("A", "B", 1));
+        EXPECT_EQ(readOnly.writeFailure(), (dir.path() / "ro" / "settings.ini").string() + ": " + std::strerror(EACCES));
+        std::filesystem::permissions(dir.path() / "ro", std::filesystem::perms::owner_all);
+    }
 }

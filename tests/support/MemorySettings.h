@@ -38,6 +38,7 @@ public:
         values[{key, name}] = value;
         return true;
     }
+    std::string writeFailure() const override { return failWrites ? "memory: writes refused" : ""; }
 };
 
 }  // namespace vst::test

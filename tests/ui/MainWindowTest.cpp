@@ -474,6 +474,21 @@ TEST_F(MainWindow, LanguageChoiceAppliesEveryTextAtOnce)
     prompt.languageChoices.clear();  // cancelled: nothing changes
     window->menuAction(20021)->trigger();
     EXPECT_EQ(button(10021)->text(), "Final test");
+    EXPECT_TRUE(prompt.shown.empty());
+}
+
+// A choice that cannot be stored still switches the language for this run, and the operator is
+// told in the new language why it will be gone at the next start.
+TEST_F(MainWindow, LanguageChoiceThatCannotBeStoredIsReported)
+{
+    ASSERT_TRUE(open({}));
+    store.failWrites = true;
+    prompt.languageChoices = {true};
+    window->menuAction(20021)->trigger();
+    EXPECT_EQ(app::CApp::instance().textIdOffset(), app::kEnglishOffset);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, "The setting could not be saved (memory: writes refused).");
+    EXPECT_EQ(prompt.shown[0].style, app::kMbIconExclamation);
 }
 
 TEST_F(MainWindow, CloseItemsCloseTheIdleWindow)

@@ -181,13 +181,14 @@ public:
         return pressOk(dialog, dialog.okButton());
     }
 
-    bool chooseLanguage() override
+    ui::LanguageChoice chooseLanguage() override
     {
-        if (languageChoices.empty() || !settings) return false;
+        if (languageChoices.empty() || !settings) return {};
         const bool english = languageChoices.front();
         languageChoices.pop_front();
-        app::chooseLanguage(english, *settings);
-        return true;
+        std::string failure;
+        if (!app::chooseLanguage(english, *settings, &failure)) return {true, failure};
+        return {true, std::nullopt};
     }
 
     void showAbout() override { ++aboutBoxes; }

@@ -54,6 +54,7 @@ protected:
         plain.configuration.processLines = {"#PCN 1"};
         auto locked = test::simulatedDevice("192.168.0.102", 2, "Tresor");
         locked.password = "geheim";
+        locked.configuration.userLines = {"[User]", "Ort=Tresor"};  // a backup saves only a configuration
         auto meter = test::simulatedDevice("192.168.0.110", 3, "Zaehler");
         meter.kind = 1;
         meter.appVersion = 2.5;
@@ -257,6 +258,15 @@ TEST_F(ServiceRound, BackupAndRestoreThroughTheFileDialogs)
     EXPECT_EQ(lastMessage(), app::loadText(35227));
     EXPECT_EQ(simulator->device(0).configuration.userLines, (std::vector<std::string>{"[User]", "Ort=Lager"}));
     EXPECT_EQ(simulator->device(0).configuration.processLines, (std::vector<std::string>{"#PCN 2", "#PCS 3"}));
+
+    // A device that sends no configuration gives no backup: 37403, and the earlier file stays.
+    simulator->update(0, [](devsim::Device& d) { d.configuration = {}; });
+    select(1);
+    prompt.files = {records.file("config-processlist.bak")};
+    button(10014)->click();
+    ASSERT_TRUE(idle());
+    EXPECT_EQ(lastMessage(), app::loadText(37403));
+    EXPECT_EQ(records.read("config-processlist.bak"), "[User]\nOrt=Halle\n\n#PCN 1\n");
 }
 
 TEST_F(ServiceRound, FirmwareUpdateTakesTheNewestFileOfTheFirmwareFolder)

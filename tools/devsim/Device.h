@@ -155,6 +155,9 @@ struct WebSettings {
     int serialState = kStateNormal;
     int dateTimeState = kStateNormal;
     int updateState = kStateNormal;
+    // A well-formed serial-number form is answered with success, but the device keeps the number
+    // it has (and its search answers go on carrying it).
+    bool serialKept = false;
     bool operator==(const WebSettings&) const = default;
 };
 

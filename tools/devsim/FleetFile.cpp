@@ -208,6 +208,11 @@ private:
             }
             return std::string();
         }
+        if (key == "serial_kept") {
+            if (value != "on" && value != "off") return "serial_kept must be on or off";
+            web.serialKept = value == "on";
+            return std::string();
+        }
         if (key == "serial_state" || key == "datetime_state" || key == "update_state") {
             int state = 0;
             const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), state);

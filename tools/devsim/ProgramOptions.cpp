@@ -105,6 +105,10 @@ std::optional<ProgramOptions> parseProgramOptions(const std::vector<std::string>
             const auto address = text ? parseIpv4(*text) : std::nullopt;
             if (!address) return fail("--bind needs an IPv4 address");
             options.bindAddress = *address;
+        } else if (name == "--state") {
+            const auto file = value();
+            if (!file || file->empty()) return fail("--state needs a file");
+            options.stateFile = *file;
         } else if (name == "--interface") {
             const auto text = value();
             if (!text || text->empty()) return fail("--interface needs an interface name");
@@ -165,9 +169,12 @@ std::string usageText()
     return "Usage: vestrolan-devsim [--fleet FILE]... [--generate N --network A.B.C.D/P]...\n"
            "                        [--password P] [--restart-ms N] [--faults LIST]\n"
            "                        [--port N] [--web-port N | --no-web] [--bind A.B.C.D]\n"
-           "                        [--interface NAME] [--verbose] [--print-addresses | --print-cidr]\n"
+           "                        [--interface NAME] [--state FILE] [--verbose]\n"
+           "                        [--print-addresses | --print-cidr]\n"
            "Simulates data-logger devices on the UDP device port and their web servers on the web\n"
            "port. Prints \"ready\" once the sockets are bound and runs until SIGTERM or SIGINT.\n"
+           "With --state FILE the devices start as FILE keeps them (names, network settings, serial\n"
+           "numbers, firmware versions, configurations) and FILE follows every change.\n"
            "See tools/devsim/README.md.\n";
 }
 

@@ -30,6 +30,7 @@ struct ProgramOptions {
     uint16_t webPort = kWebPort;
     Ipv4 bindAddress = 0;
     std::string interface;
+    std::string stateFile;  // --state: what the devices were told, kept across runs
     bool printAddresses = false;
     bool printCidr = false;
     bool verbose = false;

@@ -266,6 +266,12 @@ std::optional<Device> Simulator::deviceByMac(const Mac& mac) const
     return std::nullopt;
 }
 
+void Simulator::visitDevices(const std::function<void(const Device&)>& visit) const
+{
+    std::lock_guard lock(mutex_);
+    for (const auto& device : fleet_.devices()) visit(device);
+}
+
 void Simulator::update(size_t index, const std::function<void(Device&)>& change)
 {
     {

@@ -69,6 +69,9 @@ public:
     // A copy of a device's current state (std::out_of_range for a bad index).
     Device device(size_t index) const;
     std::optional<Device> deviceByMac(const Mac& mac) const;
+    // Calls `visit` for every device in fleet order, all under one hold of the lock (a consistent
+    // picture without copying every device).
+    void visitDevices(const std::function<void(const Device&)>& visit) const;
     // Changes a device while the simulator runs (settings or faults).
     void update(size_t index, const std::function<void(Device&)>& change);
 

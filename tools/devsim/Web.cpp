@@ -243,6 +243,8 @@ private:
         const auto text = formField(request_.body, "snum");
         const auto number = text ? wholeNumber<int64_t>(*text) : std::nullopt;
         if (!number || *number < 1 || *number > 99999999) return redirect(kPath, -1);
+        // A device that claims to have taken the number but keeps its own.
+        if (device_.web.serialKept) return redirect(kPath, 1);
         device_.serialNumber = static_cast<uint32_t>(*number);
         event(EventKind::SerialNumberChanged);
         return redirect(kPath, 1);

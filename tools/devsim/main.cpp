@@ -13,8 +13,45 @@
 
 #include "devsim/ProgramOptions.h"
 #include "devsim/Simulator.h"
+#include "devsim/StateFile.h"
 
 using namespace vst::devsim;
+
+namespace {
+
+constexpr uint32_t kStateCheckMs = 200;
+
+// Keeps the state file in step with the devices: written when what they were told has changed.
+class StateKeeper {
+public:
+    explicit StateKeeper(std::string file) : file_(std::move(file)) {}
+
+    void save(const Simulator& simulator)
+    {
+        if (file_.empty()) return;
+        std::vector<DeviceState> states;
+        simulator.visitDevices([&](const Device& device) { states.push_back(stateOf(device)); });
+        std::string text = formatState(states);
+        if (text == written_) return;
+        std::string error;
+        if (!saveStateFile(file_, text, &error)) {
+            // Said once per failure, not every check.
+            if (!failed_) std::cerr << "vestrolan-devsim: " << error << "\n";
+            failed_ = true;
+            return;
+        }
+        failed_ = false;
+        written_ = std::move(text);
+    }
+    bool failed() const { return failed_; }
+
+private:
+    std::string file_;
+    std::string written_;
+    bool failed_ = false;
+};
+
+}  // namespace
 
 #ifdef _WIN32
 namespace {
@@ -50,6 +87,16 @@ int main(int argc, char** argv)
     if (!devices) {
         std::cerr << "vestrolan-devsim: " << error << "\n";
         return 2;
+    }
+    // The devices start as the state file keeps them; a file that is not a state file is left
+    // alone rather than overwritten.
+    if (!options->stateFile.empty()) {
+        const auto states = loadStateFile(options->stateFile, &error);
+        if (!states) {
+            std::cerr << "vestrolan-devsim: " << error << "\n";
+            return 2;
+        }
+        applyState(*devices, *states);
     }
     if (options->printAddresses || options->printCidr) {
         for (const auto& line : addressLines(*devices, options->printCidr)) std::cout << line << "\n";
@@ -95,14 +142,20 @@ int main(int argc, char** argv)
     }
     std::cout << "ready" << std::endl;
 
+    // With a state file, what the devices were told is written whenever it changed, and once more
+    // after the simulator stopped.
+    StateKeeper keeper(options->stateFile);
+    keeper.save(simulator);
 #ifdef _WIN32
-    ::WaitForSingleObject(stopRequested, INFINITE);
+    while (::WaitForSingleObject(stopRequested, kStateCheckMs) == WAIT_TIMEOUT) keeper.save(simulator);
     simulator.stop();
+    keeper.save(simulator);
     ::SetEvent(stopped);
 #else
-    int received = 0;
-    sigwait(&signals, &received);
+    const timespec interval{0, static_cast<long>(kStateCheckMs) * 1000000L};
+    while (sigtimedwait(&signals, nullptr, &interval) < 0) keeper.save(simulator);
     simulator.stop();
+    keeper.save(simulator);
 #endif
-    return 0;
+    return keeper.failed() ? 1 : 0;
 }
