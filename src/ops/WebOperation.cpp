@@ -1,7 +1,5 @@
 #include "ops/WebOperation.h"
 
-#include <algorithm>
-
 #include "platform/Clock.h"
 
 namespace vst::ops {
@@ -89,11 +87,7 @@ void WebOperation::beginLogout(int32_t position)
 
 bool WebOperation::waitedLongerThan(uint32_t since, uint32_t limit)
 {
-    const uint32_t waited = platform::clock().tickCount() - since;
-    if (waited > limit) return true;
-    // The loop's own pause follows this sleep.
-    platform::clock().sleep(std::min<uint32_t>(limit - waited, kIdleWaitSliceMs));
-    return false;
+    return platform::fixedWaitOver(since, limit + 1);
 }
 
 bool WebOperation::openEndpoint(uint16_t devicePort)

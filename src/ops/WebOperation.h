@@ -16,9 +16,6 @@
 
 namespace vst::ops {
 
-// The longest single sleep of a fixed wait.
-inline constexpr uint32_t kIdleWaitSliceMs = 100;
-
 // The texts of the shared endpoint results.
 app::TextId loginFailureText(int result);   // 1 wrong password, 2 too many users, 3 invalid, else 35205
 app::TextId logoutFailureText(int result);  // 1 not logged in, 2 invalid, else 35205
@@ -55,7 +52,7 @@ protected:
     bool running() const { return running_; }
     // A fixed wait in which nothing is expected from the device: true once more than `limit` ms
     // have passed since `since`; until then it sleeps towards that moment in slices of at most
-    // kIdleWaitSliceMs instead of coming back every millisecond.
+    // platform::kIdleWaitSliceMs instead of coming back every millisecond.
     bool waitedLongerThan(uint32_t since, uint32_t limit);
 
     Reporter report_;

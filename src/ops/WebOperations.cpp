@@ -146,6 +146,7 @@ private:
         }
         case State::Wait:
             if (waitedLongerThan(rebootAt_, kRebootWaitMs)) {
+                platform::notePrescribedWait(kRebootWaitMs);
                 announce(35114, 80);
                 refind_.emplace(endpoint_, device_, report_.window());
                 state_ = State::Refind;
