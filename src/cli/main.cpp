@@ -3,10 +3,12 @@
 // status is 0 on success and 1 on failure.
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
+#include "platform/Clock.h"
 #include "platform/Console.h"
 #include "platform/Network.h"
 #include "platform/ScaledClock.h"
@@ -36,5 +38,11 @@ int main(int argc, char** argv)
     std::vector<char*> pointers;
     for (auto& a : arguments) pointers.push_back(a.data());
     pointers.push_back(nullptr);
-    return vst::cli::runCli(static_cast<int>(arguments.size()), pointers.data(), channel, stdout, stderr);
+    const int status = vst::cli::runCli(static_cast<int>(arguments.size()), pointers.data(), channel, stdout, stderr);
+    // For the benchmarks: how much of the run the protocol's fixed waits took.
+    if (std::getenv("VESTROLAN_REPORT_WAITS")) {
+        std::fprintf(stderr, "vestrolan-cli: prescribed waits: %llu ms\n",
+                     static_cast<unsigned long long>(vst::platform::prescribedWaitTotal()));
+    }
+    return status;
 }

@@ -686,15 +686,17 @@ int DeviceWebSession::uploadBodyStep()
         return -1;
     }
     if (queued_ < fileSize_) {
-        uint8_t chunk[kUploadChunk];
-        const size_t want = static_cast<size_t>(std::min<long>(static_cast<long>(kUploadChunk), fileSize_ - queued_));
-        const size_t got = file_ ? std::fread(chunk, 1, want, file_) : 0;
-        if (got == 0) return endExchange(1);  // the file ended early or cannot be read
-        if (queueBytes(chunk, got) == got) {
+        // Chunks of at most kUploadChunk bytes, each no larger than the room the send ring has,
+        // until the ring is full: every send then carries a full ring instead of one chunk, which
+        // halves the system calls of an upload without changing a byte of it.
+        while (queued_ < fileSize_ && send_.freeSpace() > 0) {
+            uint8_t chunk[kUploadChunk];
+            const size_t want = std::min({kUploadChunk, static_cast<size_t>(fileSize_ - queued_), send_.freeSpace()});
+            const size_t got = file_ ? std::fread(chunk, 1, want, file_) : 0;
+            if (got == 0) return endExchange(1);  // the file ended early or cannot be read
+            queueBytes(chunk, got);
             queued_ += static_cast<long>(got);
             if (progress_) *progress_ = static_cast<double>(queued_) / static_cast<double>(fileSize_) * 100.0;
-        } else {
-            std::fseek(file_, -static_cast<long>(got), SEEK_CUR);  // the same bytes go on the next poll
         }
         return -1;
     }

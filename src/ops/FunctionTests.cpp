@@ -259,7 +259,8 @@ private:
                 state_ = State::Verdict;
                 return;
             }
-            if (now() - since_ <= kWlanAttachWaitMs) return;
+            if (!waitedLongerThan(since_, kWlanAttachWaitMs)) return;
+            platform::notePrescribedWait(kWlanAttachWaitMs);
             wlanCard_ = wlan_.card();
             if (!wlanCard_) wlanCard_ = wlan_.findCardAgain();
             if (!wlanCard_) {
@@ -465,7 +466,10 @@ private:
             break;
         }
         case State::Wait:
-            if (now() - stepEnded_ > kCalibrationStepWaitMs) nextItem();
+            if (waitedLongerThan(stepEnded_, kCalibrationStepWaitMs)) {
+                platform::notePrescribedWait(kCalibrationStepWaitMs);
+                nextItem();
+            }
             break;
         case State::Logout: {
             const int r = session_.pollLogout();

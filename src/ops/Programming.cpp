@@ -139,6 +139,7 @@ void runInitialProgramming(ProgrammingParams& p)
     settings.timeoutSeconds = p.programmerTimeoutSeconds;
     if (programBoard(window, settings)) {
         platform::clock().sleep(kBoardStartWaitMs);
+        platform::notePrescribedWait(kBoardStartWaitMs);
         report.logHeading(app::loadText(35300), 30);
         auto list = std::make_shared<SearchJobList>();
         SearchJob& job = list->add();

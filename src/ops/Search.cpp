@@ -91,7 +91,9 @@ private:
             if (result == net::SearchAnswerResult::NothingWaiting) break;
             if (result == net::SearchAnswerResult::RecordBuilt && record) job_.window->addDevice(std::move(record));
         }
-        return platform::clock().tickCount() - sentAt_ > kScopeTimeoutMs;
+        if (platform::clock().tickCount() - sentAt_ <= kScopeTimeoutMs) return false;
+        platform::notePrescribedWait(kScopeTimeoutMs);
+        return true;
     }
 
     void step()

@@ -165,7 +165,8 @@ private:
             }
             break;
         case State::RestartWait:
-            if (now() - sentAt_ >= kRestartWaitMs) {
+            if (platform::fixedWaitOver(sentAt_, kRestartWaitMs)) {
+                platform::notePrescribedWait(kRestartWaitMs);
                 report_.logStep(app::loadText(35114), 80);
                 startRefind(newAddressTarget(*p_.device, p_.broadcast));
                 state_ = State::Refind;
@@ -355,7 +356,8 @@ private:
             }
             break;
         case State::RestartWait:
-            if (now() - sentAt_ >= kRestartWaitMs) {
+            if (platform::fixedWaitOver(sentAt_, kRestartWaitMs)) {
+                platform::notePrescribedWait(kRestartWaitMs);
                 report_.logStep(app::loadText(35114), 80);
                 startRefind(0xFFFFFFFFu);
                 state_ = State::Refind;

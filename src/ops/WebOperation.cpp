@@ -85,6 +85,11 @@ void WebOperation::beginLogout(int32_t position)
     session_.beginLogout();
 }
 
+bool WebOperation::waitedLongerThan(uint32_t since, uint32_t limit)
+{
+    return platform::fixedWaitOver(since, limit + 1);
+}
+
 bool WebOperation::openEndpoint(uint16_t devicePort)
 {
     if (!endpoint_.open(true, device_.card, net::toHostOrder(device_.previousAddress))) return false;

@@ -50,6 +50,10 @@ protected:
     // The endpoint for a later search, bound on the device's card for its address.
     bool openEndpoint(uint16_t devicePort);
     bool running() const { return running_; }
+    // A fixed wait in which nothing is expected from the device: true once more than `limit` ms
+    // have passed since `since`; until then it sleeps towards that moment in slices of at most
+    // platform::kIdleWaitSliceMs instead of coming back every millisecond.
+    bool waitedLongerThan(uint32_t since, uint32_t limit);
 
     Reporter report_;
     net::DeviceRecord& device_;

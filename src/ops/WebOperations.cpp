@@ -145,7 +145,8 @@ private:
             break;
         }
         case State::Wait:
-            if (now() - rebootAt_ > kRebootWaitMs) {
+            if (waitedLongerThan(rebootAt_, kRebootWaitMs)) {
+                platform::notePrescribedWait(kRebootWaitMs);
                 announce(35114, 80);
                 refind_.emplace(endpoint_, device_, report_.window());
                 state_ = State::Refind;

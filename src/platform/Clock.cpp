@@ -1,5 +1,6 @@
 #include "platform/Clock.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "platform/SystemTime.h"
@@ -16,6 +17,7 @@ public:
 
 SystemClock systemClock;
 std::atomic<Clock*> current{nullptr};
+std::atomic<uint64_t> prescribedWaits{0};
 
 }  // namespace
 
@@ -26,5 +28,17 @@ Clock& clock()
 }
 
 void setClock(Clock* replacement) { current.store(replacement); }
+
+bool fixedWaitOver(uint32_t since, uint32_t limit, uint32_t slice)
+{
+    const uint32_t waited = clock().tickCount() - since;
+    if (waited >= limit) return true;
+    clock().sleep(std::min(limit - waited, slice));
+    return false;
+}
+
+void notePrescribedWait(uint32_t milliseconds) { prescribedWaits += milliseconds; }
+
+uint64_t prescribedWaitTotal() { return prescribedWaits.load(); }
 
 }  // namespace vst::platform

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ManualClock.h"
 #include "platform/ProcessCommandLine.h"
+#include "platform/ScaledClock.h"
 #include "platform/SettingsStore.h"
 #include "platform/TcpSocket.h"
 #include "platform/UdpSocket.h"
@@ -432,4 +434,31 @@ TEST(PlatformContract, ProgrammerCommandLineAsWindowsPassesIt)
     EXPECT_EQ(ops::programmerCommandLine(settings, {"-FD:\\fw\\new 1.hex", "-M"}),
               "\"" + tool + "\" -OL -TPPK3 -P32MZ2048ECG100 -F\"D:\\fw\\new 1.hex\" -M");
     EXPECT_EQ(ops::programmerCommandLine(settings, {"-E"}), "\"" + tool + "\" -OL -TPPK3 -P32MZ2048ECG100 -E");
+}
+
+// A clock made for a benchmark's preparation runs fast until the run's measured part begins and
+// then at real speed, its ticks never going back; a test's scaled clock ignores the switch.
+TEST(PlatformContract, ScaledClockReturnsToRealSpeedOnlyWhenMadeForAPreparation)
+{
+    for (const bool preparationOnly : {true, false}) {
+        SCOPED_TRACE(preparationOnly);
+        platform::ScaledClock clock(1000, preparationOnly);
+        const uint32_t start = clock.tickCount();
+        clock.sleep(20000);  // 20 ms real
+        const uint32_t before = clock.tickCount();
+        EXPECT_GE(before - start, 20000u);
+        clock.returnToRealSpeed();
+        EXPECT_GE(clock.tickCount(), before);
+        const auto real0 = std::chrono::steady_clock::now();
+        clock.sleep(30);
+        const uint32_t after = clock.tickCount();
+        const auto realMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - real0).count();
+        if (preparationOnly) {
+            EXPECT_GE(realMs, 30.0) << "a sleep of 30 ms at real speed";
+            EXPECT_LE(after - before, static_cast<uint32_t>(realMs) + 50) << "ticks at real speed";
+        } else {
+            EXPECT_LT(realMs, 30.0) << "still a thousand times faster";
+            EXPECT_GE(after - before, 30u);
+        }
+    }
 }
