@@ -29,11 +29,13 @@ firmware="$work/VestrolanV199.hex"
 python3 - "$firmware" <<'PY'
 import sys
 lines = [";VERSION=1.99"]
+size = len(lines[0]) + 2
 address = 0
-while sum(len(l) + 2 for l in lines) < 4_300_000:
+while size < 4_300_000:
     data = bytes((address + i) & 0xFF for i in range(16))
     record = bytes([16, (address >> 8) & 0xFF, address & 0xFF, 0]) + data
     lines.append(":" + record.hex().upper() + "%02X" % ((-sum(record)) & 0xFF))
+    size += len(lines[-1]) + 2
     address = (address + 16) & 0xFFFF
 lines.append(":00000001FF")
 open(sys.argv[1], "w", newline="\r\n").write("\n".join(lines) + "\n")
