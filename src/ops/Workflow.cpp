@@ -29,6 +29,36 @@ std::string deviceFoundText(const net::DeviceRecord& device)
 
 std::string findingLine(const std::string& text) { return "      * " + text + "\r\n"; }
 
+bool cleanSdCardOrAsk(WorkerChannel& window, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
+                      uint16_t webPort)
+{
+    DeviceContext context;
+    context.channel = &window;
+    context.log = log;
+    context.device = device;
+    context.password = password;
+    context.webPort = webPort;
+    auto params = paramsFor<DeviceStepParams>(context);
+    if (cleanSdCard(params)) return true;
+    Reporter(window, log).askOperator(app::loadText(35404), kStyleExclamation);
+    return false;
+}
+
+Phase sdCardCleanUpPhase(WorkerChannel& window, LogWindow* log, net::DeviceRecord* const& device,
+                         const net::Password& password, uint16_t webPort, PhaseRunner* runner)
+{
+    Phase phase;
+    phase.heading = 35315;
+    phase.position = 95;
+    phase.when = [&device, &password] { return device && !password.empty(); };
+    phase.step = [&window, log, &device, &password, webPort, runner] {
+        const bool cleaned = cleanSdCardOrAsk(window, log, device, password, webPort);
+        if (!cleaned && runner) runner->noteResult(35404);
+        return cleaned;
+    };
+    return phase;
+}
+
 void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
                      const net::Password& password, uint16_t webPort, int deviceNumber)
 {
@@ -36,13 +66,7 @@ void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* d
     Reporter report(*window, log);
     const std::string heading = app::loadText(35315);
     report.logHeading(deviceNumber > 0 ? app::formatText("%s #%d", heading.c_str(), deviceNumber) : heading, 95);
-    DeviceStepParams params;
-    params.window = window;
-    params.device = device;
-    params.password = password;
-    params.log = log;
-    params.webPort = webPort;
-    if (!cleanSdCard(params)) report.askOperator(app::loadText(35404), kStyleExclamation);
+    cleanSdCardOrAsk(*window, log, device, password, webPort);
 }
 
 void finishWorkflow(WorkerChannel& window, LogWindow* log)

@@ -10,6 +10,8 @@
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
 #include "net/UdpProtocol.h"
+#include "ops/DeviceContext.h"
+#include "ops/PhaseRunner.h"
 #include "ops/WorkerChannel.h"
 
 namespace vst::ops {
@@ -42,6 +44,17 @@ std::string findingLine(const std::string& text);
 // without a window, a device or a password.
 void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
                      const net::Password& password, uint16_t webPort = 80, int deviceNumber = 0);
+
+// The SD-card cleanup of a device, without a heading: on failure the notice 35404 to clean the card
+// by hand. True when the card was cleaned.
+bool cleanSdCardOrAsk(WorkerChannel& window, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
+                      uint16_t webPort);
+
+// The final step as a clean-up phase of a plan (heading 35315 at 95). `device` is read when the
+// phase runs (a step before may have taken the device's record anew); without a device or a
+// password the phase is skipped. The notice 35404 is noted as the phase's result.
+Phase sdCardCleanUpPhase(WorkerChannel& window, LogWindow* log, net::DeviceRecord* const& device,
+                         const net::Password& password, uint16_t webPort, PhaseRunner* runner);
 
 // The end of every workflow before its worker's end messages: heading 35318 at 100, the operator
 // may close the log window, the worker waits (1 ms looks) until the operator has closed it, then
