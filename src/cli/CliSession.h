@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AppSettings.h"
 #include "app/NetworkCards.h"
 #include "app/Texts.h"
 #include "cli/CliOptions.h"
@@ -65,6 +66,8 @@ private:
     // The options every workflow command shares: the scripted operator, the CPU test's network
     // name (when `ssid` is given) and the operator sign; the exit status when one is refused.
     std::optional<int> operatorOptions(ScriptedOperator& script, std::string& sign, std::string* ssid);
+    // The scripted operator and the sign answer from now on; the station's settings of this run.
+    app::AppSettings operatorFor(const ScriptedOperator& script, const std::string& sign);
     // The device password of the function tests and workflows: --password, else the service one.
     std::string workflowPassword() const;
 

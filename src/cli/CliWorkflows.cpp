@@ -32,6 +32,13 @@ std::optional<int> Session::operatorOptions(ScriptedOperator& script, std::strin
     return std::nullopt;
 }
 
+app::AppSettings Session::operatorFor(const ScriptedOperator& script, const std::string& sign)
+{
+    channel_.setScript(script);
+    channel_.setOperatorSign(sign);
+    return app::CApp::instance().settings();
+}
+
 std::string Session::workflowPassword() const
 {
     return args_.has("--password") ? args_.value("--password") : ops::kServicePassword;
@@ -116,9 +123,7 @@ int Session::productionCommand(const std::string& command)
     if (command == "stock") {
         if (auto refused = useSerialNumberFolder()) return *refused;
     }
-    const app::AppSettings settings = app::CApp::instance().settings();
-    channel_.setScript(script);
-    channel_.setOperatorSign(sign);
+    const app::AppSettings settings = operatorFor(script, sign);
 
     ops::ProductionStart start;
     start.card = card;
@@ -225,9 +230,7 @@ int Session::enduranceCommand()
     if (auto refused = namedCard(card)) return *refused;
     if (!card) return failWith(loadText(30037));
     if (auto refused = useSerialNumberFolder()) return *refused;
-    const app::AppSettings settings = app::CApp::instance().settings();
-    channel_.setScript(script);
-    channel_.setOperatorSign(sign);
+    const app::AppSettings settings = operatorFor(script, sign);
 
     ops::EnduranceStart start;
     start.card = card;
@@ -273,9 +276,7 @@ int Session::recordWorkflowCommand(const std::string& command)
     std::string ssid;
     if (auto refused = operatorOptions(script, sign, &ssid)) return *refused;
     if (auto refused = useSerialNumberFolder()) return *refused;
-    const app::AppSettings settings = app::CApp::instance().settings();
-    channel_.setScript(script);
-    channel_.setOperatorSign(sign);
+    const app::AppSettings settings = operatorFor(script, sign);
     channel_.setRepairNumber(repairNumber);
 
     net::DeviceRecord* device = findDevice(args_.positional[1]);

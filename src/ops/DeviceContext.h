@@ -22,6 +22,20 @@ struct DeviceContext {
     uint16_t devicePort = net::kDevicePort;
 };
 
+inline DeviceContext deviceContext(WorkerChannel* channel, LogWindow* log, net::DeviceRecord* device,
+                                   const net::Password& password, uint16_t webPort,
+                                   uint16_t devicePort = net::kDevicePort)
+{
+    DeviceContext context;
+    context.channel = channel;
+    context.log = log;
+    context.device = device;
+    context.password = password;
+    context.webPort = webPort;
+    context.devicePort = devicePort;
+    return context;
+}
+
 // A device operation's parameter block with the fields it shares with the context filled in (the
 // ports only where the block has them).
 template <typename Params>

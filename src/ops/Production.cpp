@@ -122,14 +122,7 @@ struct Steps {
     template <typename Params>
     Params params()
     {
-        DeviceContext context;
-        context.channel = &window;
-        context.log = log;
-        context.device = device;
-        context.password = password;
-        context.webPort = webPort;
-        context.devicePort = devicePort;
-        return paramsFor<Params>(context);
+        return paramsFor<Params>(deviceContext(&window, log, device, password, webPort, devicePort));
     }
 
     bool calibration()

@@ -137,12 +137,7 @@ void runInitialProgramming(ProgrammingParams& p)
     settings.imagePath = p.imagePath;
     settings.log = log;
     settings.timeoutSeconds = p.programmerTimeoutSeconds;
-    DeviceContext device;
-    device.channel = &window;
-    device.log = log;
-    device.password = p.password;
-    device.webPort = p.webPort;
-    device.devicePort = p.devicePort;
+    DeviceContext device = deviceContext(&window, log, nullptr, p.password, p.webPort, p.devicePort);
     CpuTestParams cpu;
 
     WorkflowPlan plan;

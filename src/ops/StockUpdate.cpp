@@ -199,14 +199,7 @@ private:
     template <typename Params>
     Params webParams()
     {
-        DeviceContext context;
-        context.channel = &window_;
-        context.log = log_;
-        context.device = device_;
-        context.password = p_.password;
-        context.webPort = p_.webPort;
-        context.devicePort = p_.devicePort;
-        return paramsFor<Params>(context);
+        return paramsFor<Params>(deviceContext(&window_, log_, device_, p_.password, p_.webPort, p_.devicePort));
     }
 
     StockUpdateParams& p_;

@@ -32,13 +32,7 @@ std::string findingLine(const std::string& text) { return "      * " + text + "\
 bool cleanSdCardOrAsk(WorkerChannel& window, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
                       uint16_t webPort)
 {
-    DeviceContext context;
-    context.channel = &window;
-    context.log = log;
-    context.device = device;
-    context.password = password;
-    context.webPort = webPort;
-    auto params = paramsFor<DeviceStepParams>(context);
+    auto params = paramsFor<DeviceStepParams>(deviceContext(&window, log, device, password, webPort));
     if (cleanSdCard(params)) return true;
     Reporter(window, log).askOperator(app::loadText(35404), kStyleExclamation);
     return false;
