@@ -727,8 +727,8 @@ StartOutcome startEnduranceRun(StarterHost& host, const EnduranceStart& start, s
     if (!outcome) outcome = std::make_shared<EnduranceOutcome>();
     if (start.beforeStart) start.beforeStart();
     host.startWorkflow(
-        [params, outcome](WorkerChannel& window) {
-            params->window = &window;
+        [params, outcome](WorkerChannel& channel) {
+            params->window = &channel;
             runEnduranceRun(*params, *outcome);
         },
         WorkerEnd::Finished);

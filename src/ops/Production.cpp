@@ -68,7 +68,7 @@ std::string repairDeviceBlock(const net::DeviceRecord& d)
 
 // The device operations of the workflows, each with the current record.
 struct Steps {
-    WorkerChannel& window;
+    WorkerChannel& channel;
     LogWindow* log;
     Reporter report;
     net::DeviceRecord* device;
@@ -90,14 +90,14 @@ struct Steps {
     // that no later step, the SD-card cleanup included, touches the old one.
     bool retake(bool ok, const net::Mac& mac)
     {
-        device = listedDevice(window, mac);
+        device = listedDevice(channel, mac);
         return ok && device;
     }
 
     bool configurationIntoDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &window;
+        p.window = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);
@@ -110,7 +110,7 @@ struct Steps {
     bool configurationFromDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &window;
+        p.window = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);
@@ -122,7 +122,7 @@ struct Steps {
     template <typename Params>
     Params params()
     {
-        return paramsFor<Params>(deviceContext(&window, log, device, password, webPort, devicePort));
+        return paramsFor<Params>(deviceContext(&channel, log, device, password, webPort, devicePort));
     }
 
     bool calibration()
@@ -174,7 +174,7 @@ struct Steps {
         if (runner) runner->setResult(text);
     }
 
-    Phase sdCardCleanUp() { return sdCardCleanUpPhase(window, log, device, password, webPort, runner); }
+    Phase sdCardCleanUp() { return sdCardCleanUpPhase(channel, log, device, password, webPort, runner); }
 
     // The end every one of these workflows has: the SD-card cleanup, its records, and the closing
     // sequence.
@@ -182,7 +182,7 @@ struct Steps {
     {
         plan.cleanUp = {sdCardCleanUp()};
         plan.records = std::move(records);
-        plan.close = [this] { finishWorkflow(window, log); };
+        plan.close = [this] { finishWorkflow(channel, log); };
         runner->run(plan);
     }
 
@@ -195,10 +195,10 @@ struct Steps {
     }
 };
 
-Steps stepsFor(WorkerChannel& window, LogWindow* log, const ProductionBlock& b)
+Steps stepsFor(WorkerChannel& channel, LogWindow* log, const ProductionBlock& b)
 {
     const DeviceContext& c = b.context;
-    return Steps{window, log, Reporter(window, log), c.device, c.password, b.ssid, c.webPort, c.devicePort};
+    return Steps{channel, log, Reporter(channel, log), c.device, c.password, b.ssid, c.webPort, c.devicePort};
 }
 
 bool containsRepairEndHeading(const std::string& logText)
@@ -273,13 +273,13 @@ std::optional<std::string> askRepairNumber(StarterHost& host, app::TextId folder
 
 bool isProductionSerial(uint32_t serial) { return serial >= 1 && serial <= app::kMaxSerialNumber; }
 
-void runFinalTest(WorkerChannel& window, FinalTestBlock& b, WorkflowOutcome& outcome)
+void runFinalTest(WorkerChannel& channel, FinalTestBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = window.createLogWindow();
+    LogWindow* log = channel.createLogWindow();
     const std::string when = timestampText();
-    const std::string sign = window.operatorSign();
+    const std::string sign = channel.operatorSign();
     if (log) log->appendLog(finalTestHeader(b, sign, when));
-    Steps s = stepsFor(window, log, b);
+    Steps s = stepsFor(channel, log, b);
     PhaseRunner runner(s.report);
     s.runner = &runner;
     const std::string folder = b.folder.str();
@@ -303,18 +303,18 @@ void runFinalTest(WorkerChannel& window, FinalTestBlock& b, WorkflowOutcome& out
     });
 }
 
-void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome& outcome)
+void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = window.createLogWindow();
+    LogWindow* log = channel.createLogWindow();
     const std::string when = timestampText();
-    const std::string sign = window.operatorSign();
+    const std::string sign = channel.operatorSign();
     const uint32_t serial = b.newSerialNumber != 0 ? b.newSerialNumber : b.context.device->serialNumber;
     if (log) {
         log->appendLog(recordHeader(36034, 36035, sign.c_str(), b.repairNumber.c_str(), static_cast<int>(serial),
                                     when.c_str()));
         log->appendLog(repairDeviceBlock(*b.context.device));
     }
-    Steps s = stepsFor(window, log, b);
+    Steps s = stepsFor(channel, log, b);
     PhaseRunner runner(s.report);
     s.runner = &runner;
     const std::string folder = b.folder.str();
@@ -325,7 +325,7 @@ void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome&
     WorkflowPlan plan;
     plan.record = 36034;
     Phase confirm{35316, 30, [&] {
-                      auto configuration = window.askConfiguration(app::readTextFile(customer), true);
+                      auto configuration = channel.askConfiguration(app::readTextFile(customer), true);
                       if (!configuration) {
                           if (log) log->appendLog(app::loadText(36037));
                           return false;
@@ -341,7 +341,7 @@ void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome&
     serialNumber.when = [newSerial] { return newSerial != 0; };
     // The start ended before the number was sent: its assigned line gets its answer, so the
     // number is free for the next try.
-    serialNumber.notReached = [&window, newSerial] { logSerialNumberNotSet(window, newSerial); };
+    serialNumber.notReached = [&channel, newSerial] { logSerialNumberNotSet(channel, newSerial); };
     plan.phases = {
         {35302, 20, [&] { return s.configurationFromDevice(customer); }},
         confirm,
@@ -361,16 +361,16 @@ void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome&
     });
 }
 
-void runRepairEnd(WorkerChannel& window, RepairEndBlock& b, WorkflowOutcome& outcome)
+void runRepairEnd(WorkerChannel& channel, RepairEndBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = window.createLogWindow();
+    LogWindow* log = channel.createLogWindow();
     const std::string when = timestampText();
-    const std::string sign = window.operatorSign();
+    const std::string sign = channel.operatorSign();
     if (log) {
         log->appendLog(recordHeader(36038, 36039, sign.c_str(), b.repairNumber.c_str(),
                                     static_cast<int>(b.context.device->serialNumber), when.c_str()));
     }
-    Steps s = stepsFor(window, log, b);
+    Steps s = stepsFor(channel, log, b);
     PhaseRunner runner(s.report);
     s.runner = &runner;
     const std::string folder = b.folder.str();
@@ -420,7 +420,7 @@ StartOutcome handOver(StarterHost& host, Block block, void (*run)(WorkerChannel&
                       std::shared_ptr<WorkflowOutcome> outcome)
 {
     if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
-    host.startWorkflow([block, outcome, run](WorkerChannel& window) mutable { run(window, block, *outcome); },
+    host.startWorkflow([block, outcome, run](WorkerChannel& channel) mutable { run(channel, block, *outcome); },
                        WorkerEnd::Finished);
     return StartOutcome::Started;
 }

@@ -66,9 +66,9 @@ struct RepairEndBlock : ProductionBlock {
 };
 
 // The workers, closing sequence included (the end messages come from the worker entry).
-void runFinalTest(WorkerChannel& window, FinalTestBlock& block, WorkflowOutcome& outcome);
-void runRepairStart(WorkerChannel& window, RepairStartBlock& block, WorkflowOutcome& outcome);
-void runRepairEnd(WorkerChannel& window, RepairEndBlock& block, WorkflowOutcome& outcome);
+void runFinalTest(WorkerChannel& channel, FinalTestBlock& block, WorkflowOutcome& outcome);
+void runRepairStart(WorkerChannel& channel, RepairStartBlock& block, WorkflowOutcome& outcome);
+void runRepairEnd(WorkerChannel& channel, RepairEndBlock& block, WorkflowOutcome& outcome);
 
 // The starters of the buttons "Endtest", "Reparaturstart" and "Reparaturende" for the current
 // device. `outcome`, when given, receives the worker's outcome once it has run.

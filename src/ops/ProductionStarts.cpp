@@ -39,8 +39,8 @@ StartOutcome handOver(StarterHost& host, const ProductionStart& start, std::shar
     if (start.beforeStart) start.beforeStart();
     auto succeeded = start.succeeded;
     host.startWorkflow(
-        [params, succeeded, run](WorkerChannel& window) {
-            params->window = &window;
+        [params, succeeded, run](WorkerChannel& channel) {
+            params->window = &channel;
             run(*params);
             *succeeded = params->succeeded;
         },

@@ -99,9 +99,9 @@ ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::ve
     return scanner.result();
 }
 
-bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings)
+bool programBoard(WorkerChannel& channel, const ProgrammerSettings& settings)
 {
-    Reporter report(window, settings.log);
+    Reporter report(channel, settings.log);
     bool ok = false;
     bool timedOut = false;
     report.logStep(app::loadText(35124), 10);
@@ -119,15 +119,15 @@ bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings)
                              kStyleExclamation, false);
     }
     if (!ok) report.logSubMessage(app::loadText(programmerResultText(result)), kStyleExclamation, false);
-    window.setStep({std::string(), 0});
+    channel.setStep({std::string(), 0});
     return ok;
 }
 
 void runInitialProgramming(ProgrammingParams& p)
 {
-    WorkerChannel& window = *p.window;
-    LogWindow* log = openWorkflowLog(window, 36028, 36029);
-    Reporter report(window, log);
+    WorkerChannel& channel = *p.window;
+    LogWindow* log = openWorkflowLog(channel, 36028, 36029);
+    Reporter report(channel, log);
     PhaseRunner runner(report);
 
     ProgrammerSettings settings;
@@ -137,20 +137,20 @@ void runInitialProgramming(ProgrammingParams& p)
     settings.imagePath = p.imagePath;
     settings.log = log;
     settings.timeoutSeconds = p.programmerTimeoutSeconds;
-    DeviceContext device = deviceContext(&window, log, nullptr, p.password, p.webPort, p.devicePort);
+    DeviceContext device = deviceContext(&channel, log, nullptr, p.password, p.webPort, p.devicePort);
     CpuTestParams cpu;
 
     WorkflowPlan plan;
     plan.record = 36028;
     plan.phases = {
         {35311, 10, [&] {
-             if (!programBoard(window, settings)) return false;
+             if (!programBoard(channel, settings)) return false;
              platform::clock().sleep(kBoardStartWaitMs);
              return true;
          }},
         {35300, 30, [&] {
-             findByDirectedSearch(window, p.card, p.target, p.devicePort);
-             device.device = window.onlyListedDevice();
+             findByDirectedSearch(channel, p.card, p.target, p.devicePort);
+             device.device = channel.onlyListedDevice();
              if (!device.device && log) log->appendLog(app::loadText(36030));
              return device.device != nullptr;
          }},
@@ -175,8 +175,8 @@ void runInitialProgramming(ProgrammingParams& p)
         runner.setResult(35411);
         return p.succeeded = true;
     };
-    plan.cleanUp = {sdCardCleanUpPhase(window, log, device.device, device.password, p.webPort, &runner)};
-    plan.close = [&] { finishWorkflow(window, log); };
+    plan.cleanUp = {sdCardCleanUpPhase(channel, log, device.device, device.password, p.webPort, &runner)};
+    plan.close = [&] { finishWorkflow(channel, log); };
     runner.run(plan);
 }
 

@@ -51,12 +51,12 @@ void flushNeighbourCache()
 namespace {
 
 // The only listed device, marked yellow (in progress); nullptr when there is none.
-net::DeviceRecord* refindYellow(WorkerChannel& window)
+net::DeviceRecord* refindYellow(WorkerChannel& channel)
 {
-    net::DeviceRecord* device = window.onlyListedDevice();
+    net::DeviceRecord* device = channel.onlyListedDevice();
     if (device) {
         device->rowStatus = 1;
-        window.repaintList();
+        channel.repaintList();
     }
     return device;
 }
@@ -217,9 +217,9 @@ private:
 
 void runStockUpdate(StockUpdateParams& p)
 {
-    WorkerChannel& window = *p.window;
-    LogWindow* log = openWorkflowLog(window, 36004, 36005);
-    Reporter report(window, log);
+    WorkerChannel& channel = *p.window;
+    LogWindow* log = openWorkflowLog(channel, 36004, 36005);
+    Reporter report(channel, log);
     PhaseRunner runner(report);
     StockSteps s(p, report);
 
@@ -256,9 +256,9 @@ void runStockUpdate(StockUpdateParams& p)
         if (p.succeeded) runner.setResult(35405);
         return p.succeeded;
     };
-    plan.cleanUp = {sdCardCleanUpPhase(window, log, s.firstRow(), p.password, p.webPort, &runner)};
+    plan.cleanUp = {sdCardCleanUpPhase(channel, log, s.firstRow(), p.password, p.webPort, &runner)};
     plan.records = [&s] { s.records(); };
-    plan.close = [&] { finishWorkflow(window, log); };
+    plan.close = [&] { finishWorkflow(channel, log); };
     runner.run(plan);
 }
 

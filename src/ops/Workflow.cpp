@@ -7,10 +7,10 @@
 
 namespace vst::ops {
 
-LogWindow* openWorkflowLog(WorkerChannel& window, app::TextId heading, app::TextId format)
+LogWindow* openWorkflowLog(WorkerChannel& channel, app::TextId heading, app::TextId format)
 {
-    LogWindow* log = window.createLogWindow();
-    const std::string sign = window.operatorSign();
+    LogWindow* log = channel.createLogWindow();
+    const std::string sign = channel.operatorSign();
     const std::string stamp = timestampText();
     if (log) log->appendLog(recordHeader(heading, format, sign.c_str(), stamp.c_str()));
     return log;
@@ -29,48 +29,48 @@ std::string deviceFoundText(const net::DeviceRecord& device)
 
 std::string findingLine(const std::string& text) { return "      * " + text + "\r\n"; }
 
-bool cleanSdCardOrAsk(WorkerChannel& window, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
+bool cleanSdCardOrAsk(WorkerChannel& channel, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
                       uint16_t webPort)
 {
-    auto params = paramsFor<DeviceStepParams>(deviceContext(&window, log, device, password, webPort));
+    auto params = paramsFor<DeviceStepParams>(deviceContext(&channel, log, device, password, webPort));
     if (cleanSdCard(params)) return true;
-    Reporter(window, log).askOperator(app::loadText(35404), kStyleExclamation);
+    Reporter(channel, log).askOperator(app::loadText(35404), kStyleExclamation);
     return false;
 }
 
-Phase sdCardCleanUpPhase(WorkerChannel& window, LogWindow* log, net::DeviceRecord* const& device,
+Phase sdCardCleanUpPhase(WorkerChannel& channel, LogWindow* log, net::DeviceRecord* const& device,
                          const net::Password& password, uint16_t webPort, PhaseRunner* runner)
 {
     Phase phase;
     phase.heading = 35315;
     phase.position = 95;
     phase.when = [&device, &password] { return device && !password.empty(); };
-    phase.step = [&window, log, &device, &password, webPort, runner] {
-        const bool cleaned = cleanSdCardOrAsk(window, log, device, password, webPort);
+    phase.step = [&channel, log, &device, &password, webPort, runner] {
+        const bool cleaned = cleanSdCardOrAsk(channel, log, device, password, webPort);
         if (!cleaned && runner) runner->noteResult(35404);
         return cleaned;
     };
     return phase;
 }
 
-void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
+void cleanSdCardStep(WorkerChannel* channel, LogWindow* log, net::DeviceRecord* device,
                      const net::Password& password, uint16_t webPort, int deviceNumber)
 {
-    if (!window || !device || password.empty()) return;
-    Reporter report(*window, log);
+    if (!channel || !device || password.empty()) return;
+    Reporter report(*channel, log);
     const std::string heading = app::loadText(35315);
     report.logHeading(deviceNumber > 0 ? app::formatText("%s #%d", heading.c_str(), deviceNumber) : heading, 95);
-    cleanSdCardOrAsk(*window, log, device, password, webPort);
+    cleanSdCardOrAsk(*channel, log, device, password, webPort);
 }
 
-void finishWorkflow(WorkerChannel& window, LogWindow* log)
+void finishWorkflow(WorkerChannel& channel, LogWindow* log)
 {
-    Reporter report(window, log);
+    Reporter report(channel, log);
     report.setHeading(app::loadText(35318), 100);
     if (log) {
         log->allowClose();
         while (!log->closedByOperator()) platform::clock().sleep(1);
-        window.destroyLogWindow(log);
+        channel.destroyLogWindow(log);
     }
     report.setHeading(std::string(), 0);
 }
