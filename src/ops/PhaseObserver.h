@@ -43,6 +43,7 @@ struct WorkflowRecord {
     bool passed = false;       // every phase that ran passed and the workflow reported success
     app::TextId result = 0;    // the workflow's final result text, 0 when it reported none
     std::vector<PhaseRecord> phases;
+    std::vector<app::TextId> results;  // result lines logged outside any phase (the final one ...)
 };
 
 class PhaseObserver {

@@ -92,8 +92,8 @@ bool PhaseRunner::runPhase(const Phase& phase, int deviceNumber)
 
 void PhaseRunner::noteResult(app::TextId text)
 {
-    if (run_.phases.empty()) return;
-    run_.phases.back().results.push_back(text);
+    if (open_) run_.phases.back().results.push_back(text);
+    else run_.results.push_back(text);
 }
 
 void PhaseRunner::end(bool passed)

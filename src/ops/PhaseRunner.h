@@ -77,7 +77,7 @@ public:
     void endPhase(PhaseOutcome outcome);
     bool phaseOpen() const { return open_; }
 
-    // A result line logged in the running phase (or, between phases, in the last one).
+    // A result line logged: it belongs to the running phase, else to the run itself.
     void noteResult(app::TextId text);
     // The workflow's final result text.
     void setResult(app::TextId text) { run_.result = text; }

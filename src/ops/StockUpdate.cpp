@@ -253,7 +253,10 @@ void runStockUpdate(StockUpdateParams& p)
     };
     plan.conclude = [&](bool ok) {
         p.succeeded = s.conclude(ok);
-        if (p.succeeded) runner.setResult(35405);
+        if (p.succeeded) {
+            runner.noteResult(35405);
+            runner.setResult(35405);
+        }
         return p.succeeded;
     };
     plan.cleanUp = {sdCardCleanUpPhase(channel, log, s.firstRow(), p.password, p.webPort, &runner)};

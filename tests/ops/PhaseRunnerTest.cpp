@@ -86,6 +86,7 @@ TEST(PhaseRunner, StopsAtTheFirstFailureThenConcludesCleansUpWritesAndCloses)
         plan.phases = {{35305, 20, stepAt(0)}, {35312, 40, stepAt(1)}, third};
         plan.conclude = [&](bool ok) {
             order.push_back("conclude");
+            runner.noteResult(35405);
             concludedWith = ok;
             return ok;
         };
@@ -122,6 +123,8 @@ TEST(PhaseRunner, StopsAtTheFirstFailureThenConcludesCleansUpWritesAndCloses)
         EXPECT_EQ(run.phases[1].results, (c.outcomes[1] == P || c.outcomes[1] == F ? std::vector<app::TextId>{35412}
                                                                                      : std::vector<app::TextId>{}));
         EXPECT_TRUE(run.phases[0].results.empty());
+        // A result logged between the phases belongs to the run.
+        EXPECT_EQ(run.results, std::vector<app::TextId>{35405});
         EXPECT_EQ(run.workflow, 36031u);
         EXPECT_EQ(run.passed, c.passed);
         EXPECT_EQ(run.end.tick - run.start.tick, 250u * static_cast<uint32_t>(ran));
