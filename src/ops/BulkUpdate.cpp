@@ -1,5 +1,7 @@
 #include "ops/BulkUpdate.h"
 
+#include "ops/ServiceStarts.h"
+
 #include <memory>
 #include <optional>
 
@@ -57,12 +59,7 @@ bool bulkUpdate(BulkUpdateParams& p)
     // The file was checked when it was chosen; it is checked again because it may have changed
     // since. A file that fails now reaches no device: every device fails with the refusal.
     std::string refusal;
-    app::FirmwareFault fault;
-    switch (app::checkFirmwareFile(p.firmwarePath.str(), &fault)) {
-    case app::FirmwareFileCheck::Good: break;
-    case app::FirmwareFileCheck::CannotOpen: refusal = app::loadText(35211); break;
-    case app::FirmwareFileCheck::Faulty: refusal = app::firmwareFaultText(fault); break;
-    }
+    if (auto refused = firmwareFileRefusal(p.firmwarePath.str())) refusal = refused->text;
 
     const int total = static_cast<int>(p.devices.size());
     for (int i = 0; i < total; ++i) {
