@@ -163,11 +163,7 @@ void ConsoleChannel::runNoticeHook(const std::string& text)
         std::vector<std::string> values;
         if (!app::textMatches(static_cast<app::TextId>(id), text, &values)) continue;
         platform::ChildProcessRequest request;
-#ifdef _WIN32
-        request.arguments = {"cmd", "/c", command};
-#else
-        request.arguments = {"sh", "-c", command};
-#endif
+        request.arguments = platform::shellCommand(command);
         request.unsetEnvironment = {"VST_DEVICE"};
         for (const auto& v : values) {
             if (!v.empty() && v.find_first_not_of("0123456789") == std::string::npos) {
@@ -319,11 +315,11 @@ net::DeviceRecord* ConsoleChannel::currentDevice()
 
 void ConsoleChannel::repaintList() {}
 
-bool ConsoleChannel::mayContinue() { return busy_; }
+bool ConsoleChannel::mayContinue() { return workers_.busy(); }
 
-void ConsoleChannel::searchStarted() { busy_ = true; }
+void ConsoleChannel::searchStarted() { workers_.setBusy(true); }
 
-void ConsoleChannel::searchEnded() { busy_ = false; }
+void ConsoleChannel::searchEnded() { workers_.setBusy(false); }
 
 net::DeviceRecord* ConsoleChannel::onlyListedDevice()
 {
@@ -336,7 +332,7 @@ net::DeviceRecord* ConsoleChannel::onlyListedDevice()
     return devices_.current();
 }
 
-bool ConsoleChannel::enduranceActive() { return enduranceActive_; }
+bool ConsoleChannel::enduranceActive() { return workers_.enduranceActive(); }
 
 namespace {
 
@@ -387,7 +383,8 @@ app::OperatorPrompt& ConsoleChannel::prompt()
 
 void ConsoleChannel::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
 {
-    ops::startWorkflowThread(*this, std::move(body), end).join();
+    workers_.start(ops::workflowTask(*this, std::move(body), end));
+    workers_.waitForAll();
 }
 
 void ConsoleChannel::serialNumberNotSet(uint32_t serial)

@@ -22,6 +22,7 @@
 #include "ops/LogWindow.h"
 #include "ops/Starter.h"
 #include "ops/WorkerChannel.h"
+#include "ops/WorkerPool.h"
 
 namespace vst::cli {
 
@@ -66,13 +67,11 @@ public:
     void setOperatorSign(std::string sign) { sign_ = std::move(sign); }
     // Ctrl+C: a running endurance run is asked to stop (like the stop button: the running step
     // finishes and the run writes its records); otherwise the running search is cancelled.
-    void cancel()
-    {
-        if (enduranceActive_) enduranceActive_ = false;
-        else busy_ = false;
-    }
-    void setEnduranceActive(bool active) { enduranceActive_ = active; }
-    void setBusy(bool busy) { busy_ = busy; }
+    void cancel() { workers_.cancel(); }
+    void setEnduranceActive(bool active) { workers_.setEnduranceActive(active); }
+    void setBusy(bool busy) { workers_.setBusy(busy); }
+    // The console's worker threads; a command waits for the workers it starts.
+    ops::WorkerPool& workers() { return workers_; }
 
     ops::DeviceList& devices() { return devices_; }
     // The texts of every notice and result shown so far (Windows-1252).
@@ -131,8 +130,7 @@ private:
     std::FILE* out_;
     std::FILE* err_;
     ops::DeviceList devices_;
-    std::atomic<bool> busy_{false};
-    std::atomic<bool> enduranceActive_{false};
+    ops::WorkerPool workers_;
     ScriptedOperator script_;
     std::optional<std::string> repairNumber_;
     std::unique_ptr<app::OperatorPrompt> prompt_;

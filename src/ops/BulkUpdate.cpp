@@ -1,5 +1,7 @@
 #include "ops/BulkUpdate.h"
 
+#include "ops/ServiceStarts.h"
+
 #include <memory>
 #include <optional>
 
@@ -38,36 +40,31 @@ std::string bulkSummaryText(int updated, int failed, int skipped)
 bool bulkUpdate(BulkUpdateParams& p)
 {
     if (!p.window) return false;
-    WorkerChannel& window = *p.window;
+    WorkerChannel& channel = *p.window;
     p.results.clear();
     p.updated = p.failed = p.skipped = 0;
 
     std::unique_ptr<LogWindow> ownLog;
-    LogWindow* log = window.createLogWindow();
+    LogWindow* log = channel.createLogWindow();
     const bool shownLog = log != nullptr;
     if (!log) {
         ownLog = std::make_unique<LogWindow>();
         log = ownLog.get();
     }
-    Reporter report(window, log);
+    Reporter report(channel, log);
 
     std::optional<net::Mac> current;
-    if (const net::DeviceRecord* c = window.currentDevice()) current = c->mac;
+    if (const net::DeviceRecord* c = channel.currentDevice()) current = c->mac;
 
     // The file was checked when it was chosen; it is checked again because it may have changed
     // since. A file that fails now reaches no device: every device fails with the refusal.
     std::string refusal;
-    app::FirmwareFault fault;
-    switch (app::checkFirmwareFile(p.firmwarePath.str(), &fault)) {
-    case app::FirmwareFileCheck::Good: break;
-    case app::FirmwareFileCheck::CannotOpen: refusal = app::loadText(35211); break;
-    case app::FirmwareFileCheck::Faulty: refusal = app::firmwareFaultText(fault); break;
-    }
+    if (auto refused = firmwareFileRefusal(p.firmwarePath.str())) refusal = refused->text;
 
     const int total = static_cast<int>(p.devices.size());
     for (int i = 0; i < total; ++i) {
         const BulkUpdateDevice& entry = p.devices[static_cast<size_t>(i)];
-        net::DeviceRecord* device = listedDevice(window, entry.mac);
+        net::DeviceRecord* device = listedDevice(channel, entry.mac);
         const std::string mac = net::macText(entry.mac);
         report.logHeading(device ? std::string(device->name.str()) + " (" + mac + ")" : mac, i * 100 / total);
 
@@ -80,7 +77,7 @@ bool bulkUpdate(BulkUpdateParams& p)
         } else {
             const size_t before = log->text().size();
             UpdateParams update;
-            update.window = &window;
+            update.window = &channel;
             update.device = device;
             update.password = entry.password;
             update.firmwarePath = p.firmwarePath;
@@ -93,7 +90,7 @@ bool bulkUpdate(BulkUpdateParams& p)
             if (!ok && isPasswordRefusal(result.text)) {
                 net::DeviceRecord refused;
                 refused.mac = entry.mac;
-                window.passwordRefused(refused);
+                channel.passwordRefused(refused);
             }
         }
         switch (result.outcome) {
@@ -105,7 +102,7 @@ bool bulkUpdate(BulkUpdateParams& p)
     }
 
     // Each successful update made its device current; the device current before comes back.
-    window.selectDevice(current ? listedDevice(window, *current) : nullptr);
+    channel.selectDevice(current ? listedDevice(channel, *current) : nullptr);
 
     log->appendLog("\r\n");
     const bool allUpdated = p.updated == total;
@@ -115,10 +112,10 @@ bool bulkUpdate(BulkUpdateParams& p)
     if (shownLog) {
         // The operator reads the log and closes it; then the controls come back.
         log->allowClose();
-        window.setStep({app::loadText(35318), 100});
+        channel.setStep({app::loadText(35318), 100});
         while (!log->closedByOperator()) platform::clock().sleep(10);
-        window.setStep({std::string(), 0});
-        window.destroyLogWindow(log);
+        channel.setStep({std::string(), 0});
+        channel.destroyLogWindow(log);
     }
     return allUpdated;
 }

@@ -28,7 +28,6 @@ struct BulkUpdateResult {
 };
 
 struct BulkUpdateParams {
-    int32_t state = 0;
     WorkerChannel* window = nullptr;
     app::FixedText<260> firmwarePath;
     // The devices in the order they are updated, each found in the window's list by its MAC.

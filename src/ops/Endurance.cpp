@@ -168,6 +168,8 @@ public:
     {
         log_ = window_.createLogWindow();
         report_ = std::make_unique<Reporter>(window_, log_);
+        runner_ = std::make_unique<PhaseRunner>(*report_);
+        runner_->begin(36010);
         const std::string sign = window_.operatorSign();
         const std::string when = timestampText();
         if (log_) {
@@ -180,7 +182,7 @@ public:
         if (!p_.repair) takePrivateCopy();
 
         while (!limitReached_ && goOn_ && window_.enduranceActive() && p_.deviceCount > 0) {
-            if (!devices_[index_].failed && !performPhase()) continue;
+            if (!devices_[index_].failed && !performPhaseReported()) continue;
             index_ = (index_ + 1) % p_.deviceCount;
             if (index_ == 0) {
                 if (idleSweep_) break;
@@ -201,23 +203,29 @@ private:
         int passesDone = 0;
     };
 
-    int nextPhase(int phase) const
+    EndurancePhase nextPhase(EndurancePhase phase) const
     {
         switch (phase) {
-        case 0: return p_.repair ? 1 : 2;
-        case 3: return p_.repair ? 5 : 4;
-        case 7: return 7;
-        default: return phase + 1;
+        case EndurancePhase::FindDevice:
+            return p_.repair ? EndurancePhase::SaveRunConfiguration : EndurancePhase::LoadRunConfiguration;
+        case EndurancePhase::SaveRunConfiguration: return EndurancePhase::LoadRunConfiguration;
+        case EndurancePhase::LoadRunConfiguration: return EndurancePhase::SetNetwork;
+        case EndurancePhase::SetNetwork: return p_.repair ? EndurancePhase::SetTime : EndurancePhase::SerialNumber;
+        case EndurancePhase::SerialNumber: return EndurancePhase::SetTime;
+        case EndurancePhase::SetTime: return EndurancePhase::UpdateFirmware;
+        case EndurancePhase::UpdateFirmware:
+        case EndurancePhase::TestPass: return EndurancePhase::TestPass;
         }
+        return EndurancePhase::TestPass;
     }
 
     uint32_t deviceNumber() const { return index_ + 1; }
     DeviceState& current() { return devices_[index_]; }
 
+    // A step of the current device's phase: its heading " #n" in the log and the first bar.
     void step(app::TextId text, int32_t position)
     {
-        report_->logHeading(app::formatText("%s #%d", app::loadText(text).c_str(), static_cast<int>(deviceNumber())),
-                            position);
+        runner_->startPhase(Phase(text, position, {}), static_cast<int>(deviceNumber()));
     }
 
     void append(const std::string& text)
@@ -233,6 +241,7 @@ private:
         d.failureTime = timestampText();
         d.failureStep = stepText;
         d.failureStepText = app::loadText(stepText);
+        stepFailed_ = true;
         if (d.record) d.record->rowStatus = 3;
         window_.repaintList();
     }
@@ -307,16 +316,31 @@ private:
     // One step of the current phase for the current device; false: stay on this device.
     bool performPhase()
     {
-        switch (phase_) {
-        case 0: return findDevice();
-        case 1: return saveRunConfiguration();
-        case 2: return loadRunConfiguration();
-        case 3: return setNetwork();
-        case 4: return serialNumber();
-        case 5: return setTime();
-        case 6: return updateFirmwareStep();
-        default: return testPass();
+        using Step = bool (EnduranceRun::*)();
+        static constexpr std::pair<EndurancePhase, Step> kSteps[] = {
+            {EndurancePhase::FindDevice, &EnduranceRun::findDevice},
+            {EndurancePhase::SaveRunConfiguration, &EnduranceRun::saveRunConfiguration},
+            {EndurancePhase::LoadRunConfiguration, &EnduranceRun::loadRunConfiguration},
+            {EndurancePhase::SetNetwork, &EnduranceRun::setNetwork},
+            {EndurancePhase::SerialNumber, &EnduranceRun::serialNumber},
+            {EndurancePhase::SetTime, &EnduranceRun::setTime},
+            {EndurancePhase::UpdateFirmware, &EnduranceRun::updateFirmwareStep},
+            {EndurancePhase::TestPass, &EnduranceRun::testPass},
+        };
+        for (const auto& [phase, run] : kSteps) {
+            if (phase == phase_) return (this->*run)();
         }
+        return testPass();
+    }
+
+    // performPhase with the steps it logged reported to the phase observer: a step ends as failed
+    // when the device failed in it.
+    bool performPhaseReported()
+    {
+        stepFailed_ = false;
+        const bool done = performPhase();
+        runner_->endPhase(stepFailed_ ? PhaseOutcome::Failed : PhaseOutcome::Passed);
+        return done;
     }
 
     bool findDevice()
@@ -575,7 +599,8 @@ private:
         for (index_ = 0; index_ < p_.deviceCount; ++index_) {
             const DeviceState& d = current();
             if (!d.record || d.failureStep == 35300) continue;
-            cleanSdCardStep(&window_, log_, d.record, p_.password, p_.webPort, static_cast<int>(deviceNumber()));
+            runner_->runPhase(sdCardCleanUpPhase(window_, log_, d.record, p_.password, p_.webPort, runner_.get()),
+                              static_cast<int>(deviceNumber()));
         }
         outcome_.aborted = !goOn_;
         outcome_.passes = passes_;
@@ -613,6 +638,7 @@ private:
             report_->logMessage(app::loadText(35224), kStyleError, true);
         }
         removePrivateCopy();
+        runner_->end(outcome_.allPassed() && outcome_.logSaved);
         finishWorkflow(window_, log_);
     }
 
@@ -623,7 +649,9 @@ private:
     std::unique_ptr<Reporter> report_;
     std::vector<DeviceState> devices_;
     std::string privateCopy_;
-    int phase_ = 0;
+    std::unique_ptr<PhaseRunner> runner_;
+    EndurancePhase phase_ = EndurancePhase::FindDevice;
+    bool stepFailed_ = false;  // the current device failed in the step that runs
     uint32_t index_ = 0;
     int passes_ = 0;
     uint32_t passStart_ = 0;
@@ -703,8 +731,8 @@ StartOutcome startEnduranceRun(StarterHost& host, const EnduranceStart& start, s
     if (!outcome) outcome = std::make_shared<EnduranceOutcome>();
     if (start.beforeStart) start.beforeStart();
     host.startWorkflow(
-        [params, outcome](WorkerChannel& window) {
-            params->window = &window;
+        [params, outcome](WorkerChannel& channel) {
+            params->window = &channel;
             runEnduranceRun(*params, *outcome);
         },
         WorkerEnd::Finished);

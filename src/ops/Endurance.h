@@ -25,6 +25,21 @@ struct NetworkCard;
 
 namespace vst::ops {
 
+// The phases of the endurance run, in their order. Every device goes through the current phase
+// before the run moves on to the next; a repair run saves the run configuration and keeps its
+// serial numbers, a production run loads the configuration and sets serial numbers. The test
+// passes repeat until the run is stopped.
+enum class EndurancePhase {
+    FindDevice,
+    SaveRunConfiguration,
+    LoadRunConfiguration,
+    SetNetwork,
+    SerialNumber,
+    SetTime,
+    UpdateFirmware,
+    TestPass,
+};
+
 // Test passes start at most this often.
 inline constexpr uint32_t kPassSpacingMs = 30000;
 // Between passes the run looks at the stop button this often.

@@ -27,7 +27,6 @@ inline constexpr uint32_t kCalibrationStepWaitMs = 30000;
 inline constexpr size_t kMaxCalibrationItems = 20;
 
 struct CpuTestParams {
-    int32_t state = 0;
     WorkerChannel* window = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
@@ -43,7 +42,6 @@ struct CpuTestParams {
 };
 
 struct ProcessTestParams {
-    int32_t state = 0;
     WorkerChannel* window = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
@@ -56,7 +54,6 @@ struct ProcessTestParams {
 
 // The calibration and the SD-card cleanup.
 struct DeviceStepParams {
-    int32_t state = 0;
     WorkerChannel* window = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;

@@ -48,11 +48,11 @@ std::string versionText(float v) { return app::formatFixed(v, 4); }
 std::string finalTestHeader(const FinalTestBlock& b, const std::string& sign, const std::string& when)
 {
     std::string text = recordHeader(36031, 36032, sign.c_str(), b.batchNumber.c_str(),
-                                    static_cast<int>(b.device->serialNumber), when.c_str());
-    const auto& m = b.device->mac;
+                                    static_cast<int>(b.context.device->serialNumber), when.c_str());
+    const auto& m = b.context.device->mac;
     text += app::formatText(withVersionsAsText(app::loadText(36033)), m[0], m[1], m[2], m[3], m[4], m[5],
-                            versionText(b.device->appVersion).c_str(),
-                            versionText(b.device->bootloaderVersion).c_str());
+                            versionText(b.context.device->appVersion).c_str(),
+                            versionText(b.context.device->bootloaderVersion).c_str());
     return text;
 }
 
@@ -68,7 +68,7 @@ std::string repairDeviceBlock(const net::DeviceRecord& d)
 
 // The device operations of the workflows, each with the current record.
 struct Steps {
-    WorkerChannel& window;
+    WorkerChannel& channel;
     LogWindow* log;
     Reporter report;
     net::DeviceRecord* device;
@@ -78,20 +78,26 @@ struct Steps {
     uint16_t devicePort;
     bool cpuPassed = false;
     bool processPassed = false;
+    PhaseRunner* runner = nullptr;
+
+    void note(app::TextId text)
+    {
+        if (runner && text != 0) runner->noteResult(text);
+    }
 
     // After an operation that may have found the device again, which replaces the record it was
     // given whatever its outcome: the device's record as listed now (nullptr when it is gone), so
     // that no later step, the SD-card cleanup included, touches the old one.
     bool retake(bool ok, const net::Mac& mac)
     {
-        device = listedDevice(window, mac);
+        device = listedDevice(channel, mac);
         return ok && device;
     }
 
     bool configurationIntoDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &window;
+        p.window = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);
@@ -104,7 +110,7 @@ struct Steps {
     bool configurationFromDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &window;
+        p.window = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);
@@ -116,16 +122,16 @@ struct Steps {
     template <typename Params>
     Params params()
     {
-        Params p;
-        p.window = &window;
-        p.device = device;
-        p.password = password;
-        p.log = log;
-        p.webPort = webPort;
-        return p;
+        return paramsFor<Params>(deviceContext(&channel, log, device, password, webPort, devicePort));
     }
 
-    bool calibration() { auto p = params<DeviceStepParams>(); return runCalibration(p); }
+    bool calibration()
+    {
+        auto p = params<DeviceStepParams>();
+        const bool ok = runCalibration(p);
+        note(p.lastResult);
+        return ok;
+    }
 
     bool cpuTest()
     {
@@ -134,6 +140,7 @@ struct Steps {
         p.ssid = ssid;
         const bool ok = runCpuTest(p);
         cpuPassed = ok && p.passed;
+        note(p.lastResult);
         return ok;
     }
 
@@ -142,6 +149,7 @@ struct Steps {
         auto p = params<ProcessTestParams>();
         const bool ok = runProcessListTest(p);
         processPassed = ok && p.passed;
+        note(p.lastResult);
         return ok;
     }
 
@@ -162,6 +170,20 @@ struct Steps {
         if (log) log->appendLog("\r\n");
         report.logMessage(app::loadText(text), kStyleInformation, true);
         outcome.result = text;
+        note(text);
+        if (runner) runner->setResult(text);
+    }
+
+    Phase sdCardCleanUp() { return sdCardCleanUpPhase(channel, log, device, password, webPort, runner); }
+
+    // The end every one of these workflows has: the SD-card cleanup, its records, and the closing
+    // sequence.
+    void run(WorkflowPlan& plan, std::function<void()> records)
+    {
+        plan.cleanUp = {sdCardCleanUp()};
+        plan.records = std::move(records);
+        plan.close = [this] { finishWorkflow(channel, log); };
+        runner->run(plan);
     }
 
     // A record that could not be written is told to the operator before the log is closed.
@@ -169,13 +191,14 @@ struct Steps {
     {
         outcome.recordsWritten = false;
         report.logMessage(app::loadText(35224), kStyleError, true);
+        note(35224);
     }
 };
 
-Steps stepsFor(WorkerChannel& window, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
-               const app::FixedText<33>& ssid, uint16_t webPort, uint16_t devicePort)
+Steps stepsFor(WorkerChannel& channel, LogWindow* log, const ProductionBlock& b)
 {
-    return Steps{window, log, Reporter(window, log), device, password, ssid, webPort, devicePort};
+    const DeviceContext& c = b.context;
+    return Steps{channel, log, Reporter(channel, log), c.device, c.password, b.ssid, c.webPort, c.devicePort};
 }
 
 bool containsRepairEndHeading(const std::string& logText)
@@ -250,126 +273,130 @@ std::optional<std::string> askRepairNumber(StarterHost& host, app::TextId folder
 
 bool isProductionSerial(uint32_t serial) { return serial >= 1 && serial <= app::kMaxSerialNumber; }
 
-void runFinalTest(WorkerChannel& window, FinalTestBlock& b, WorkflowOutcome& outcome)
+void runFinalTest(WorkerChannel& channel, FinalTestBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = window.createLogWindow();
+    LogWindow* log = channel.createLogWindow();
     const std::string when = timestampText();
-    const std::string sign = window.operatorSign();
+    const std::string sign = channel.operatorSign();
     if (log) log->appendLog(finalTestHeader(b, sign, when));
-    Steps s = stepsFor(window, log, b.device, b.password, b.ssid, b.webPort, b.devicePort);
+    Steps s = stepsFor(channel, log, b);
+    PhaseRunner runner(s.report);
+    s.runner = &runner;
     const std::string folder = b.folder.str();
 
-    s.report.logHeading(app::loadText(35305), 20);
-    bool ok = s.configurationIntoDevice(platform::joinPath(folder, app::kConfigurationName));
-    if (ok) {
-        s.report.logHeading(app::loadText(35312), 40);
-        ok = s.calibration();
-    }
-    if (ok) {
-        s.report.logHeading(app::loadText(35313), 60);
-        ok = s.cpuTest();
-    }
-    if (ok) {
-        s.report.logHeading(app::loadText(35314), 80);
-        ok = s.processTest();
-    }
-    if (ok && s.cpuPassed && s.processPassed) s.result(35412, outcome);
-    cleanSdCardStep(&window, log, s.device, s.password, s.webPort);
-    const std::string text = log ? log->text() : std::string();
-    if (!app::writeTextFile(platform::joinPath(folder, app::kFinalTestLogName), text, false)) s.recordFailed(outcome);
-    finishWorkflow(window, log);
+    WorkflowPlan plan;
+    plan.record = 36031;
+    plan.phases = {
+        {35305, 20, [&] { return s.configurationIntoDevice(platform::joinPath(folder, app::kConfigurationName)); }},
+        {35312, 40, [&] { return s.calibration(); }},
+        {35313, 60, [&] { return s.cpuTest(); }},
+        {35314, 80, [&] { return s.processTest(); }},
+    };
+    plan.conclude = [&](bool ok) {
+        if (!(ok && s.cpuPassed && s.processPassed)) return false;
+        s.result(35412, outcome);
+        return true;
+    };
+    s.run(plan, [&] {
+        const std::string text = log ? log->text() : std::string();
+        if (!app::writeTextFile(platform::joinPath(folder, app::kFinalTestLogName), text, false)) s.recordFailed(outcome);
+    });
 }
 
-void runRepairStart(WorkerChannel& window, RepairStartBlock& b, WorkflowOutcome& outcome)
+void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = window.createLogWindow();
+    LogWindow* log = channel.createLogWindow();
     const std::string when = timestampText();
-    const std::string sign = window.operatorSign();
-    const uint32_t serial = b.newSerialNumber != 0 ? b.newSerialNumber : b.device->serialNumber;
+    const std::string sign = channel.operatorSign();
+    const uint32_t serial = b.newSerialNumber != 0 ? b.newSerialNumber : b.context.device->serialNumber;
     if (log) {
         log->appendLog(recordHeader(36034, 36035, sign.c_str(), b.repairNumber.c_str(), static_cast<int>(serial),
                                     when.c_str()));
-        log->appendLog(repairDeviceBlock(*b.device));
+        log->appendLog(repairDeviceBlock(*b.context.device));
     }
-    Steps s = stepsFor(window, log, b.device, b.password, b.ssid, b.webPort, b.devicePort);
+    Steps s = stepsFor(channel, log, b);
+    PhaseRunner runner(s.report);
+    s.runner = &runner;
     const std::string folder = b.folder.str();
     const std::string customer = platform::joinPath(folder, app::kCustomerConfigurationName);
     const std::string test = platform::joinPath(folder, app::kDefaultConfigurationName);
+    const uint32_t newSerial = b.newSerialNumber;
 
-    s.report.logHeading(app::loadText(35302), 20);
-    bool ok = s.configurationFromDevice(customer);
-    if (ok) {
-        s.report.setHeading(app::loadText(35316), 30);
-        auto configuration = window.askConfiguration(app::readTextFile(customer), true);
-        if (!configuration) {
-            if (log) log->appendLog(app::loadText(36037));
-            ok = false;
-        } else if (!app::writeTextFile(test, *configuration, false)) {
-            s.recordFailed(outcome);
-            ok = false;
-        }
-    }
-    if (ok) {
-        s.report.logHeading(app::loadText(35305), 40);
-        ok = s.configurationIntoDevice(test);
-    }
-    if (ok && b.newSerialNumber != 0) {
-        s.report.logHeading(app::loadText(35308), 60);
-        ok = s.serialNumber(b.newSerialNumber);
-    } else if (b.newSerialNumber != 0) {
-        // The start ended before the number was sent: its assigned line gets its answer, so the
-        // number is free for the next try.
-        logSerialNumberNotSet(window, b.newSerialNumber);
-    }
-    if (ok) {
-        s.report.logHeading(app::loadText(35313), 70);
-        ok = s.cpuTest();
-    }
-    if (ok) {
-        s.report.logHeading(app::loadText(35314), 85);
-        ok = s.processTest();
-    }
-    if (ok) s.result(s.cpuPassed && s.processPassed ? 35413 : 35414, outcome);
-    cleanSdCardStep(&window, log, s.device, s.password, s.webPort);
-    // The log and the empty line pair that separates it from the repair end, in one replace.
-    const std::string text = (log ? log->text() : std::string()) + "\r\n\r\n";
-    if (!app::writeTextFile(platform::joinPath(folder, app::kRepairLogName), text, false)) s.recordFailed(outcome);
-    finishWorkflow(window, log);
+    WorkflowPlan plan;
+    plan.record = 36034;
+    Phase confirm{35316, 30, [&] {
+                      auto configuration = channel.askConfiguration(app::readTextFile(customer), true);
+                      if (!configuration) {
+                          if (log) log->appendLog(app::loadText(36037));
+                          return false;
+                      }
+                      if (!app::writeTextFile(test, *configuration, false)) {
+                          s.recordFailed(outcome);
+                          return false;
+                      }
+                      return true;
+                  }};
+    confirm.style = HeadingStyle::Shown;
+    Phase serialNumber{35308, 60, [&] { return s.serialNumber(newSerial); }};
+    serialNumber.when = [newSerial] { return newSerial != 0; };
+    // The start ended before the number was sent: its assigned line gets its answer, so the
+    // number is free for the next try.
+    serialNumber.notReached = [&channel, newSerial] { logSerialNumberNotSet(channel, newSerial); };
+    plan.phases = {
+        {35302, 20, [&] { return s.configurationFromDevice(customer); }},
+        confirm,
+        {35305, 40, [&] { return s.configurationIntoDevice(test); }},
+        serialNumber,
+        {35313, 70, [&] { return s.cpuTest(); }},
+        {35314, 85, [&] { return s.processTest(); }},
+    };
+    plan.conclude = [&](bool ok) {
+        if (ok) s.result(s.cpuPassed && s.processPassed ? 35413 : 35414, outcome);
+        return ok && s.cpuPassed && s.processPassed;
+    };
+    s.run(plan, [&] {
+        // The log and the empty line pair that separates it from the repair end, in one replace.
+        const std::string text = (log ? log->text() : std::string()) + "\r\n\r\n";
+        if (!app::writeTextFile(platform::joinPath(folder, app::kRepairLogName), text, false)) s.recordFailed(outcome);
+    });
 }
 
-void runRepairEnd(WorkerChannel& window, RepairEndBlock& b, WorkflowOutcome& outcome)
+void runRepairEnd(WorkerChannel& channel, RepairEndBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = window.createLogWindow();
+    LogWindow* log = channel.createLogWindow();
     const std::string when = timestampText();
-    const std::string sign = window.operatorSign();
+    const std::string sign = channel.operatorSign();
     if (log) {
         log->appendLog(recordHeader(36038, 36039, sign.c_str(), b.repairNumber.c_str(),
-                                    static_cast<int>(b.device->serialNumber), when.c_str()));
+                                    static_cast<int>(b.context.device->serialNumber), when.c_str()));
     }
-    Steps s = stepsFor(window, log, b.device, b.password, b.ssid, b.webPort, b.devicePort);
+    Steps s = stepsFor(channel, log, b);
+    PhaseRunner runner(s.report);
+    s.runner = &runner;
     const std::string folder = b.folder.str();
 
-    s.report.logHeading(app::loadText(35305), 20);
-    bool ok = s.configurationIntoDevice(platform::joinPath(folder, app::kDefaultConfigurationName));
-    if (ok) {
-        s.report.logHeading(app::loadText(35313), 40);
-        ok = s.cpuTest();
-    }
-    if (ok) {
-        s.report.logHeading(app::loadText(35314), 60);
-        ok = s.processTest() && s.cpuPassed && s.processPassed;
-    }
-    if (ok && b.customerConfiguration) {
-        // The customer's configuration goes back only into a device that passed both tests.
-        s.report.logHeading(app::loadText(35304), 80);
-        ok = s.configurationIntoDevice(platform::joinPath(folder, app::kCustomerConfigurationName));
-    }
-    if (ok) s.result(35415, outcome);
-    cleanSdCardStep(&window, log, s.device, s.password, s.webPort);
-    if (!appendWhole(platform::joinPath(folder, app::kRepairLogName), log ? log->text() : std::string())) {
-        s.recordFailed(outcome);
-    }
-    finishWorkflow(window, log);
+    WorkflowPlan plan;
+    plan.record = 36038;
+    // The customer's configuration goes back only into a device that passed both tests.
+    Phase customer{35304, 80, [&] {
+                       return s.configurationIntoDevice(platform::joinPath(folder, app::kCustomerConfigurationName));
+                   }};
+    customer.when = [&b] { return b.customerConfiguration; };
+    plan.phases = {
+        {35305, 20, [&] { return s.configurationIntoDevice(platform::joinPath(folder, app::kDefaultConfigurationName)); }},
+        {35313, 40, [&] { return s.cpuTest(); }},
+        {35314, 60, [&] { return s.processTest() && s.cpuPassed && s.processPassed; }},
+        customer,
+    };
+    plan.conclude = [&](bool ok) {
+        if (ok) s.result(35415, outcome);
+        return ok;
+    };
+    s.run(plan, [&] {
+        if (!appendWhole(platform::joinPath(folder, app::kRepairLogName), log ? log->text() : std::string())) {
+            s.recordFailed(outcome);
+        }
+    });
 }
 
 // The fields every production block takes from its device and the station's settings.
@@ -377,13 +404,25 @@ template <typename Block>
 Block productionBlock(net::DeviceRecord* device, const std::string& folder, const ProductionSettings& settings)
 {
     Block block;
-    block.device = device;
-    block.password.assign(settings.password);
+    block.context.device = device;
+    block.context.password.assign(settings.password);
+    block.context.webPort = settings.webPort;
+    block.context.devicePort = settings.devicePort;
     block.folder.assign(folder);
     block.ssid.assign(settings.ssid);
-    block.webPort = settings.webPort;
-    block.devicePort = settings.devicePort;
     return block;
+}
+
+// Hands the block to the worker, which runs the workflow and fills `outcome` (a new one when none
+// is given).
+template <typename Block>
+StartOutcome handOver(StarterHost& host, Block block, void (*run)(WorkerChannel&, Block&, WorkflowOutcome&),
+                      std::shared_ptr<WorkflowOutcome> outcome)
+{
+    if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
+    host.startWorkflow([block, outcome, run](WorkerChannel& channel) mutable { run(channel, block, *outcome); },
+                       WorkerEnd::Finished);
+    return StartOutcome::Started;
 }
 
 StartOutcome startFinalTest(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
@@ -422,10 +461,7 @@ StartOutcome startFinalTest(StarterHost& host, net::DeviceRecord* device, const 
     showNumber(settings, 30010, shown);
     auto block = productionBlock<FinalTestBlock>(device, folder, settings);
     block.batchNumber.assign(shown);
-    if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
-    host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runFinalTest(window, block, *outcome); },
-                       WorkerEnd::Finished);
-    return StartOutcome::Started;
+    return handOver(host, block, runFinalTest, std::move(outcome));
 }
 
 StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
@@ -472,12 +508,9 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     auto block = productionBlock<RepairStartBlock>(device, folder, settings);
     block.newSerialNumber = newSerial;
     block.repairNumber.assign(*number);
-    if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
     // From here the worker answers the number's line: with the set-serial step, or on its way out.
     entered.handedToWorker();
-    host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairStart(window, block, *outcome); },
-                       WorkerEnd::Finished);
-    return StartOutcome::Started;
+    return handOver(host, block, runRepairStart, std::move(outcome));
 }
 
 StartOutcome startRepairEnd(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
@@ -514,10 +547,7 @@ StartOutcome startRepairEnd(StarterHost& host, net::DeviceRecord* device, const 
     auto block = productionBlock<RepairEndBlock>(device, folder, settings);
     block.repairNumber.assign(*number);
     block.customerConfiguration = customer;
-    if (!outcome) outcome = std::make_shared<WorkflowOutcome>();
-    host.startWorkflow([block, outcome](WorkerChannel& window) mutable { runRepairEnd(window, block, *outcome); },
-                       WorkerEnd::Finished);
-    return StartOutcome::Started;
+    return handOver(host, block, runRepairEnd, std::move(outcome));
 }
 
 }  // namespace vst::ops

@@ -12,14 +12,13 @@
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
 #include "net/UdpProtocol.h"
+#include "ops/DeviceContext.h"
 #include "ops/FunctionTests.h"
 #include "ops/Starter.h"
 #include "ops/WorkerChannel.h"
 
 namespace vst::ops {
 
-// The fixed service password of the production workflows.
-inline constexpr const char* kServicePassword = "730";
 // The longest repair or batch number a block holds (a field of 20 with its terminator).
 inline constexpr size_t kMaxFolderNumberLength = 19;
 
@@ -44,42 +43,32 @@ struct WorkflowOutcome {
     bool recordsWritten = true;
 };
 
-struct FinalTestBlock {
-    net::DeviceRecord* device = nullptr;
-    net::Password password;
-    app::FixedText<20> batchNumber;
+// What the three workflows of one numbered device share: the device, the record folder and the
+// CPU test's network name.
+struct ProductionBlock {
+    DeviceContext context;
     app::FixedText<260> folder;
     app::FixedText<33> ssid;
-    uint16_t webPort = net::kWebPort;
-    uint16_t devicePort = net::kDevicePort;
 };
 
-struct RepairStartBlock {
-    net::DeviceRecord* device = nullptr;
-    net::Password password;
+struct FinalTestBlock : ProductionBlock {
+    app::FixedText<20> batchNumber;
+};
+
+struct RepairStartBlock : ProductionBlock {
     uint32_t newSerialNumber = 0;  // 0: the device keeps its number
     app::FixedText<20> repairNumber;
-    app::FixedText<260> folder;
-    app::FixedText<33> ssid;
-    uint16_t webPort = net::kWebPort;
-    uint16_t devicePort = net::kDevicePort;
 };
 
-struct RepairEndBlock {
-    net::DeviceRecord* device = nullptr;
-    net::Password password;
+struct RepairEndBlock : ProductionBlock {
     app::FixedText<20> repairNumber;
-    app::FixedText<260> folder;
-    app::FixedText<33> ssid;
     bool customerConfiguration = true;
-    uint16_t webPort = net::kWebPort;
-    uint16_t devicePort = net::kDevicePort;
 };
 
 // The workers, closing sequence included (the end messages come from the worker entry).
-void runFinalTest(WorkerChannel& window, FinalTestBlock& block, WorkflowOutcome& outcome);
-void runRepairStart(WorkerChannel& window, RepairStartBlock& block, WorkflowOutcome& outcome);
-void runRepairEnd(WorkerChannel& window, RepairEndBlock& block, WorkflowOutcome& outcome);
+void runFinalTest(WorkerChannel& channel, FinalTestBlock& block, WorkflowOutcome& outcome);
+void runRepairStart(WorkerChannel& channel, RepairStartBlock& block, WorkflowOutcome& outcome);
+void runRepairEnd(WorkerChannel& channel, RepairEndBlock& block, WorkflowOutcome& outcome);
 
 // The starters of the buttons "Endtest", "Reparaturstart" and "Reparaturende" for the current
 // device. `outcome`, when given, receives the worker's outcome once it has run.

@@ -25,6 +25,29 @@ std::optional<std::string> checkStart(StarterHost& host, const ProductionStart& 
     return file;
 }
 
+// The fields both blocks take from the start, the start's last step, and the block to the worker,
+// whose success goes to the start's `succeeded`.
+template <typename Params>
+StartOutcome handOver(StarterHost& host, const ProductionStart& start, std::shared_ptr<Params> params,
+                      void (*run)(Params&), WorkerEnd end)
+{
+    params->card = start.card;
+    params->target = start.target;
+    params->password.assign(start.password);
+    params->devicePort = start.devicePort;
+    params->webPort = start.webPort;
+    if (start.beforeStart) start.beforeStart();
+    auto succeeded = start.succeeded;
+    host.startWorkflow(
+        [params, succeeded, run](WorkerChannel& channel) {
+            params->window = &channel;
+            run(*params);
+            *succeeded = params->succeeded;
+        },
+        end);
+    return StartOutcome::Started;
+}
+
 }  // namespace
 
 StartOutcome startInitialProgramming(StarterHost& host, const ProductionStart& start)
@@ -36,24 +59,10 @@ StartOutcome startInitialProgramming(StarterHost& host, const ProductionStart& s
     params->programmerType.assign(kProgrammerType);
     params->part.assign(kProgrammerPart);
     params->toolFolder.assign(start.programmerFolder);
-    params->card = start.card;
-    params->target = start.target;
-    params->password.assign(start.password);
     params->ssid.assign(start.ssid);
     params->testI2c = start.testI2c;
     params->programmerTimeoutSeconds = start.programmerTimeoutSeconds;
-    params->devicePort = start.devicePort;
-    params->webPort = start.webPort;
-    if (start.beforeStart) start.beforeStart();
-    auto succeeded = start.succeeded;
-    host.startWorkflow(
-        [params, succeeded](WorkerChannel& window) {
-            params->window = &window;
-            runInitialProgramming(*params);
-            *succeeded = params->succeeded;
-        },
-        WorkerEnd::FinishedThenSearchEnded);
-    return StartOutcome::Started;
+    return handOver(host, start, std::move(params), runInitialProgramming, WorkerEnd::FinishedThenSearchEnded);
 }
 
 StartOutcome startStockUpdate(StarterHost& host, const ProductionStart& start)
@@ -61,23 +70,9 @@ StartOutcome startStockUpdate(StarterHost& host, const ProductionStart& start)
     const auto file = checkStart(host, start);
     if (!file) return StartOutcome::Refused;
     auto params = std::make_shared<StockUpdateParams>();
-    params->card = start.card;
-    params->target = start.target;
-    params->password.assign(start.password);
     params->firmwarePath.assign(*file);
     params->serialNumberPath = start.serialNumberPath;
-    params->devicePort = start.devicePort;
-    params->webPort = start.webPort;
-    if (start.beforeStart) start.beforeStart();
-    auto succeeded = start.succeeded;
-    host.startWorkflow(
-        [params, succeeded](WorkerChannel& window) {
-            params->window = &window;
-            runStockUpdate(*params);
-            *succeeded = params->succeeded;
-        },
-        WorkerEnd::Finished);
-    return StartOutcome::Started;
+    return handOver(host, start, std::move(params), runStockUpdate, WorkerEnd::Finished);
 }
 
 }  // namespace vst::ops

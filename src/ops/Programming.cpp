@@ -99,9 +99,9 @@ ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::ve
     return scanner.result();
 }
 
-bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings)
+bool programBoard(WorkerChannel& channel, const ProgrammerSettings& settings)
 {
-    Reporter report(window, settings.log);
+    Reporter report(channel, settings.log);
     bool ok = false;
     bool timedOut = false;
     report.logStep(app::loadText(35124), 10);
@@ -119,17 +119,17 @@ bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings)
                              kStyleExclamation, false);
     }
     if (!ok) report.logSubMessage(app::loadText(programmerResultText(result)), kStyleExclamation, false);
-    window.setStep({std::string(), 0});
+    channel.setStep({std::string(), 0});
     return ok;
 }
 
 void runInitialProgramming(ProgrammingParams& p)
 {
-    WorkerChannel& window = *p.window;
-    LogWindow* log = openWorkflowLog(window, 36028, 36029);
-    Reporter report(window, log);
+    WorkerChannel& channel = *p.window;
+    LogWindow* log = openWorkflowLog(channel, 36028, 36029);
+    Reporter report(channel, log);
+    PhaseRunner runner(report);
 
-    report.logHeading(app::loadText(35311), 10);
     ProgrammerSettings settings;
     settings.toolFolder = p.toolFolder;
     settings.programmerType = p.programmerType;
@@ -137,52 +137,48 @@ void runInitialProgramming(ProgrammingParams& p)
     settings.imagePath = p.imagePath;
     settings.log = log;
     settings.timeoutSeconds = p.programmerTimeoutSeconds;
-    if (programBoard(window, settings)) {
-        platform::clock().sleep(kBoardStartWaitMs);
-        platform::notePrescribedWait(kBoardStartWaitMs);
-        report.logHeading(app::loadText(35300), 30);
-        auto list = std::make_shared<SearchJobList>();
-        SearchJob& job = list->add();
-        job.window = &window;
-        job.card = p.card;
-        job.target = p.target;
-        job.directedOnly = true;
-        job.kind0Only = true;
-        job.devicePort = p.devicePort;
-        runSearch(job);
-        net::DeviceRecord* device = window.onlyListedDevice();
-        if (!device) {
-            if (log) log->appendLog(app::loadText(36030));
-        } else {
-            report.logHeading(app::loadText(35307), 50);
-            SerialParams clock;
-            clock.window = &window;
-            clock.device = device;
-            clock.password = p.password;
-            clock.log = log;
-            clock.webPort = p.webPort;
-            clock.devicePort = p.devicePort;
-            if (setClock(clock)) {
-                report.logHeading(app::loadText(35313), 70);
-                CpuTestParams cpu;
-                cpu.window = &window;
-                cpu.device = device;
-                cpu.password = p.password;
-                cpu.testI2c = p.testI2c;
-                cpu.ssid = p.ssid;
-                cpu.log = log;
-                cpu.webPort = p.webPort;
-                cpu.devicePort = p.devicePort;
-                if (runCpuTest(cpu) && cpu.passed) {
-                    if (log) log->appendLog("\r\n");
-                    report.logMessage(app::loadText(35411), kStyleInformation, true);
-                    p.succeeded = true;
-                }
-            }
-            cleanSdCardStep(&window, log, device, p.password, p.webPort);
-        }
-    }
-    finishWorkflow(window, log);
+    DeviceContext device = deviceContext(&channel, log, nullptr, p.password, p.webPort, p.devicePort);
+    CpuTestParams cpu;
+
+    WorkflowPlan plan;
+    plan.record = 36028;
+    plan.phases = {
+        {35311, 10, [&] {
+             if (!programBoard(channel, settings)) return false;
+             platform::clock().sleep(kBoardStartWaitMs);
+             platform::notePrescribedWait(kBoardStartWaitMs);
+             return true;
+         }},
+        {35300, 30, [&] {
+             findByDirectedSearch(channel, p.card, p.target, p.devicePort);
+             device.device = channel.onlyListedDevice();
+             if (!device.device && log) log->appendLog(app::loadText(36030));
+             return device.device != nullptr;
+         }},
+        {35307, 50, [&] {
+             auto clock = paramsFor<SerialParams>(device);
+             return setClock(clock);
+         }},
+        {35313, 70, [&] {
+             cpu = paramsFor<CpuTestParams>(device);
+             cpu.testI2c = p.testI2c;
+             cpu.ssid = p.ssid;
+             const bool ran = runCpuTest(cpu);
+             if (cpu.lastResult != 0) runner.noteResult(cpu.lastResult);
+             return ran && cpu.passed;
+         }},
+    };
+    plan.conclude = [&](bool ok) {
+        if (!ok) return false;
+        if (log) log->appendLog("\r\n");
+        report.logMessage(app::loadText(35411), kStyleInformation, true);
+        runner.noteResult(35411);
+        runner.setResult(35411);
+        return p.succeeded = true;
+    };
+    plan.cleanUp = {sdCardCleanUpPhase(channel, log, device.device, device.password, p.webPort, &runner)};
+    plan.close = [&] { finishWorkflow(channel, log); };
+    runner.run(plan);
 }
 
 }  // namespace vst::ops

@@ -81,7 +81,7 @@ ProgrammerResult runProgrammer(const ProgrammerSettings& settings, const std::ve
 
 // Erase, then program; logs the steps and the outcome (a run stopped at the time limit logs
 // 37402 before its 35241). True when both succeeded.
-bool programBoard(WorkerChannel& window, const ProgrammerSettings& settings);
+bool programBoard(WorkerChannel& channel, const ProgrammerSettings& settings);
 
 // The parameter block of the initial-programming workflow.
 struct ProgrammingParams {

@@ -34,8 +34,8 @@ uint32_t newAddressTarget(const net::DeviceRecord& device, bool broadcast)
     return targetFor(device, device.address, device.mask, broadcast);
 }
 
-Refind::Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& window)
-    : endpoint_(endpoint), mac_(device.mac), window_(window)
+Refind::Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& channel)
+    : endpoint_(endpoint), mac_(device.mac), window_(channel)
 {
     // Asked at one device's address, only that address may answer.
     if (endpoint_.targetIsUnicast()) endpoint_.acceptOnlyFrom(endpoint_.target());
@@ -66,14 +66,14 @@ Refind::Event Refind::poll()
     return Event::Pending;
 }
 
-net::DeviceRecord* listedDevice(WorkerChannel& window, const net::Mac& mac, int row)
+net::DeviceRecord* listedDevice(WorkerChannel& channel, const net::Mac& mac, int row)
 {
     if (row >= 0) {
-        if (net::DeviceRecord* r = window.deviceAt(row); r && r->mac == mac) return r;
+        if (net::DeviceRecord* r = channel.deviceAt(row); r && r->mac == mac) return r;
     }
-    const int count = window.deviceCount();
+    const int count = channel.deviceCount();
     for (int i = 0; i < count; ++i) {
-        if (net::DeviceRecord* r = window.deviceAt(i); r && r->mac == mac) return r;
+        if (net::DeviceRecord* r = channel.deviceAt(i); r && r->mac == mac) return r;
     }
     return nullptr;
 }

@@ -24,7 +24,7 @@ public:
     static constexpr int kMaxSendFailures = 3;
 
     // The endpoint must be open and bound for the chosen target.
-    Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& window);
+    Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& channel);
 
     Event poll();
     net::DeviceRecord* found() const { return found_; }
@@ -45,7 +45,7 @@ class Reporter;
 // nullptr when the device is no longer listed. An operation that found its device again has
 // replaced the record it was given (success or failure), so a caller takes the record anew
 // after every such operation instead of keeping the old pointer.
-net::DeviceRecord* listedDevice(WorkerChannel& window, const net::Mac& mac, int row = -1);
+net::DeviceRecord* listedDevice(WorkerChannel& channel, const net::Mac& mac, int row = -1);
 
 // One pass of a re-find inside an operation: moves the progress bar to `sentPosition` when the
 // request goes out. Found: the device is listed and current; Failed: `failure` names why.

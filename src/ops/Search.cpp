@@ -1,5 +1,7 @@
 #include "ops/Search.h"
 
+#include "ops/Worker.h"
+
 #include <memory>
 
 #include "app/NetworkCards.h"
@@ -180,13 +182,31 @@ bool runSearch(SearchJob& job)
     return true;
 }
 
-std::thread startSearchWorker(std::shared_ptr<SearchJobList> list, SearchJob& job, std::function<void()> threadEnding)
+bool findByDirectedSearch(WorkerChannel& channel, const app::NetworkCard* card, uint32_t target, uint16_t devicePort)
 {
-    return std::thread([list = std::move(list), &job, threadEnding = std::move(threadEnding)] {
+    auto list = std::make_shared<SearchJobList>();
+    SearchJob& job = list->add();
+    job.window = &channel;
+    job.card = card;
+    job.target = target;
+    job.directedOnly = true;
+    job.kind0Only = true;
+    job.devicePort = devicePort;
+    return runSearch(job);
+}
+
+std::function<void()> searchTask(std::shared_ptr<SearchJobList> list, SearchJob& job)
+{
+    return [list = std::move(list), &job]() mutable {
         runSearch(job);
         job.window->operationFinished();
-        if (threadEnding) threadEnding();
-    });
+        list.reset();
+    };
+}
+
+std::thread startSearchWorker(std::shared_ptr<SearchJobList> list, SearchJob& job, std::function<void()> threadEnding)
+{
+    return startTaskThread(searchTask(std::move(list), job), std::move(threadEnding));
 }
 
 }  // namespace vst::ops

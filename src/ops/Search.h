@@ -61,6 +61,14 @@ inline constexpr int kMaxSearchSendFailures = 3;
 // message. Returns true.
 bool runSearch(SearchJob& job);
 
+// The workflows' own search for the one device at `target`: a directed search for devices of the
+// served kind only, on this thread; what it finds is in the channel's list. Returns true.
+bool findByDirectedSearch(WorkerChannel& channel, const app::NetworkCard* card, uint32_t target, uint16_t devicePort);
+
+// The task of a search worker: runSearch, then the operation-finished message; it keeps the job
+// list alive until it is done.
+std::function<void()> searchTask(std::shared_ptr<SearchJobList> list, SearchJob& job);
+
 // The search worker: runSearch, then the operation-finished message. The thread keeps the job
 // list alive until it ends.
 // `threadEnding`, when given, runs as the thread's last action (see startWorker).

@@ -16,6 +16,9 @@
 
 namespace vst::ops {
 
+// The station's own device password, for its service and production work.
+inline constexpr const char* kServicePassword = "730";
+
 class StarterHost {
 public:
     virtual ~StarterHost() = default;
@@ -35,6 +38,14 @@ public:
     // disabled, then `body` runs on a worker thread with the window's channel; after it the worker
     // sends the end messages `end` names.
     virtual void startWorkflow(std::function<void(WorkerChannel&)> body, WorkerEnd end) = 0;
+    // A service operation's worker: as a workflow's, ending with the operation-finished message.
+    // `device` is the device the operation serves: a front end that remembers passwords forgets
+    // the one that device refuses.
+    virtual void startServiceWorker(std::function<void(WorkerChannel&)> body, const net::DeviceRecord* device)
+    {
+        (void)device;
+        startWorkflow(std::move(body), WorkerEnd::Finished);
+    }
 };
 
 // How a start ended.

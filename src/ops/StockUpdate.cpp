@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/Records.h"
 #include "ops/LogWindow.h"
@@ -41,12 +43,7 @@ std::string createStockTemporaryFile(const std::string& folder)
 void flushNeighbourCache()
 {
     platform::ChildProcessRequest request;
-#ifdef _WIN32
-    // Run without a console window (the child process is always started hidden).
-    request.arguments = {"arp", "-d"};
-#else
-    request.arguments = {"ip", "-4", "neigh", "flush", "all"};
-#endif
+    request.arguments = platform::neighbourCacheFlushCommand();
     request.timeoutMs = kNeighbourFlushTimeoutMs;
     platform::runChildProcess(request, {}, 4096);
 }
@@ -54,139 +51,218 @@ void flushNeighbourCache()
 namespace {
 
 // The only listed device, marked yellow (in progress); nullptr when there is none.
-net::DeviceRecord* refindYellow(WorkerChannel& window)
+net::DeviceRecord* refindYellow(WorkerChannel& channel)
 {
-    net::DeviceRecord* device = window.onlyListedDevice();
+    net::DeviceRecord* device = channel.onlyListedDevice();
     if (device) {
         device->rowStatus = 1;
-        window.repaintList();
+        channel.repaintList();
     }
     return device;
 }
 
-// Steps 5 to 11: true when the device went through all of them.
-bool updateDevice(StockUpdateParams& p, Reporter& report, const std::string& temporary)
-{
-    WorkerChannel& window = *p.window;
-    LogWindow* log = report.log();
-    net::DeviceRecord* device = refindYellow(window);
-    if (!device) return false;
-
-    report.logHeading(app::loadText(35301), 20);
-    if (temporary.empty()) {
-        report.logSubMessage(app::loadText(35224), kStyleError, false);
-        return false;
+// The steps of the stock update on the one device at the target address.
+class StockSteps {
+public:
+    StockSteps(StockUpdateParams& p, Reporter& report) : p_(p), window_(*p.window), report_(report), log_(report.log())
+    {
+        udp_.window = &window_;
+        udp_.password = p.password;
+        udp_.log = log_;
+        udp_.devicePort = p.devicePort;
     }
-    UdpCommandParams udp;
-    udp.window = &window;
-    udp.device = device;
-    udp.password = p.password;
-    udp.filePath.assign(temporary);
-    udp.log = log;
-    udp.devicePort = p.devicePort;
-    if (!backupConfiguration(udp)) return false;
-
-    report.setHeading(app::loadText(35316), 30);
-    const auto confirmed = report.askConfiguration(app::readTextFile(temporary), false);
-    if (!confirmed) {
-        if (log) log->appendLog(app::loadText(36007));
-        return false;
+    ~StockSteps()
+    {
+        if (!temporary_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(platform::osPath(temporary_), ec);
+        }
     }
-    // The device must get what the operator confirmed, never the unconfirmed backup.
-    if (!platform::replaceFile(platform::osPath(temporary), *confirmed)) {
-        report.logSubMessage(app::loadText(35224), kStyleError, false);
-        return false;
-    }
+    StockSteps(const StockSteps&) = delete;
+    StockSteps& operator=(const StockSteps&) = delete;
 
-    report.logHeading(app::loadText(35303), 40);
-    if (!restoreConfiguration(udp)) return false;
-    if (!(device = refindYellow(window))) return false;
+    bool found() const { return found_; }
+    net::DeviceRecord* device() const { return device_; }
+    net::DeviceRecord*& firstRow() { return firstRow_; }
 
-    report.logHeading(app::loadText(35307), 50);
-    SerialParams serial;
-    serial.window = &window;
-    serial.device = device;
-    serial.password = p.password;
-    serial.log = log;
-    serial.webPort = p.webPort;
-    serial.devicePort = p.devicePort;
-    if (!setClock(serial)) return false;
-
-    if (!hasSerialNumber(device->serialNumber)) {
-        report.setHeading(app::loadText(35317), 60);
-        window.selectDevice(device);
-        if (!window.enterSerialNumber()) {
-            if (log) log->appendLog(app::loadText(36008));
+    // The directed search for the one device at the target address.
+    bool findDevice()
+    {
+        flushNeighbourCache();
+        findByDirectedSearch(window_, p_.card, p_.target, p_.devicePort);
+        if (!window_.onlyListedDevice()) {
+            if (log_) log_->appendLog(app::loadText(36006));
             return false;
         }
-        report.logHeading(app::loadText(35308), 70);
-        if (!setSerialNumber(serial)) return false;
-        if (!(device = refindYellow(window))) return false;
+        found_ = true;
+        temporary_ = createStockTemporaryFile(p_.serialNumberPath);
+        return (device_ = refindYellow(window_)) != nullptr;
     }
 
-    float version = 0;
-    if (!app::firmwareVersionFromFileName(p.firmwarePath.str(), version) || version == device->appVersion) {
-        if (log) log->appendLog(app::loadText(36009));
-    } else {
-        report.logHeading(app::loadText(35309), 80);
-        UpdateParams update;
-        update.window = &window;
-        update.device = device;
-        update.password = p.password;
-        update.firmwarePath = p.firmwarePath;
-        update.log = log;
-        update.webPort = p.webPort;
-        update.devicePort = p.devicePort;
-        if (!updateFirmware(update)) return false;
-        if (!(device = refindYellow(window))) return false;
+    bool backup()
+    {
+        if (temporary_.empty()) {
+            report_.logSubMessage(app::loadText(35224), kStyleError, false);
+            return false;
+        }
+        udp_.device = device_;
+        udp_.filePath.assign(temporary_);
+        return backupConfiguration(udp_);
     }
 
-    device = window.onlyListedDevice();
-    if (!device) return false;
-    device->rowStatus = 2;
-    window.repaintList();
-    if (log) log->appendLog("\r\n");
-    report.logMessage(app::loadText(35405), kStyleInformation, true);
-    return true;
-}
+    bool confirmConfiguration()
+    {
+        const auto confirmed = report_.askConfiguration(app::readTextFile(temporary_), false);
+        if (!confirmed) {
+            if (log_) log_->appendLog(app::loadText(36007));
+            return false;
+        }
+        // The device must get what the operator confirmed, never the unconfirmed backup.
+        if (!platform::replaceFile(platform::osPath(temporary_), *confirmed)) {
+            report_.logSubMessage(app::loadText(35224), kStyleError, false);
+            return false;
+        }
+        return true;
+    }
+
+    bool restore() { return restoreConfiguration(udp_) && (device_ = refindYellow(window_)) != nullptr; }
+
+    bool clock()
+    {
+        auto serial = webParams<SerialParams>();
+        return setClock(serial);
+    }
+
+    bool needsSerialNumber() const { return device_ && !hasSerialNumber(device_->serialNumber); }
+
+    bool enterSerialNumber()
+    {
+        window_.selectDevice(device_);
+        if (window_.enterSerialNumber()) return true;
+        if (log_) log_->appendLog(app::loadText(36008));
+        return false;
+    }
+
+    bool sendSerialNumber()
+    {
+        auto serial = webParams<SerialParams>();
+        return setSerialNumber(serial) && (device_ = refindYellow(window_)) != nullptr;
+    }
+
+    bool firmwareDiffers() const
+    {
+        float version = 0;
+        return device_ && app::firmwareVersionFromFileName(p_.firmwarePath.str(), version) &&
+               version != device_->appVersion;
+    }
+
+    void firmwareKept()
+    {
+        if (log_) log_->appendLog(app::loadText(36009));
+    }
+
+    bool update()
+    {
+        auto update = webParams<UpdateParams>();
+        update.firmwarePath = p_.firmwarePath;
+        return updateFirmware(update) && (device_ = refindYellow(window_)) != nullptr;
+    }
+
+    // The end of a device that went through every step: green, and the success text 35405.
+    bool conclude(bool ok)
+    {
+        if (found_) firstRow_ = window_.deviceAt(0);
+        if (!ok || !(device_ = window_.onlyListedDevice())) return false;
+        device_->rowStatus = 2;
+        window_.repaintList();
+        if (log_) log_->appendLog("\r\n");
+        report_.logMessage(app::loadText(35405), kStyleInformation, true);
+        return true;
+    }
+
+    // A device that did not go through shows red; the temporary file is gone.
+    void records()
+    {
+        if (!found_) return;
+        if (!temporary_.empty()) {
+            std::error_code ec;
+            std::filesystem::remove(platform::osPath(temporary_), ec);
+            temporary_.clear();
+        }
+        if (firstRow_ && firstRow_->rowStatus != 2) {
+            firstRow_->rowStatus = 3;
+            window_.repaintList();
+        }
+    }
+
+private:
+    template <typename Params>
+    Params webParams()
+    {
+        return paramsFor<Params>(deviceContext(&window_, log_, device_, p_.password, p_.webPort, p_.devicePort));
+    }
+
+    StockUpdateParams& p_;
+    WorkerChannel& window_;
+    Reporter& report_;
+    LogWindow* log_;
+    UdpCommandParams udp_;
+    std::string temporary_;
+    net::DeviceRecord* device_ = nullptr;
+    net::DeviceRecord* firstRow_ = nullptr;
+    bool found_ = false;
+};
 
 }  // namespace
 
 void runStockUpdate(StockUpdateParams& p)
 {
-    WorkerChannel& window = *p.window;
-    LogWindow* log = openWorkflowLog(window, 36004, 36005);
-    Reporter report(window, log);
+    WorkerChannel& channel = *p.window;
+    LogWindow* log = openWorkflowLog(channel, 36004, 36005);
+    Reporter report(channel, log);
+    PhaseRunner runner(report);
+    StockSteps s(p, report);
 
-    report.logHeading(app::loadText(35300), 10);
-    flushNeighbourCache();
-    auto list = std::make_shared<SearchJobList>();
-    SearchJob& job = list->add();
-    job.window = &window;
-    job.card = p.card;
-    job.target = p.target;
-    job.directedOnly = true;
-    job.kind0Only = true;
-    job.devicePort = p.devicePort;
-    runSearch(job);
+    auto phase = [&s](app::TextId heading, int32_t position, bool (StockSteps::*step)()) {
+        return Phase(heading, position, [&s, step] { return (s.*step)(); });
+    };
+    Phase confirm = phase(35316, 30, &StockSteps::confirmConfiguration);
+    confirm.style = HeadingStyle::Shown;
+    // The number is sent only to a device that needed one and got it in the dialog just before.
+    bool serialWanted = false;
+    Phase enterSerial(35317, 60, [&s, &serialWanted] { return serialWanted = s.enterSerialNumber(); });
+    enterSerial.style = HeadingStyle::Shown;
+    enterSerial.when = [&s] { return s.needsSerialNumber(); };
+    Phase sendSerial = phase(35308, 70, &StockSteps::sendSerialNumber);
+    sendSerial.when = [&serialWanted] { return serialWanted; };
+    Phase update = phase(35309, 80, &StockSteps::update);
+    update.when = [&s] { return s.firmwareDiffers(); };
+    update.otherwise = [&s] { s.firmwareKept(); };
 
-    if (!window.onlyListedDevice()) {
-        if (log) log->appendLog(app::loadText(36006));
-    } else {
-        const std::string temporary = createStockTemporaryFile(p.serialNumberPath);
-        p.succeeded = updateDevice(p, report, temporary);
-        net::DeviceRecord* row0 = window.deviceAt(0);
-        cleanSdCardStep(&window, log, row0, p.password, p.webPort);
-        if (!temporary.empty()) {
-            std::error_code ec;
-            std::filesystem::remove(platform::osPath(temporary), ec);
+    WorkflowPlan plan;
+    plan.record = 36004;
+    plan.phases = {
+        phase(35300, 10, &StockSteps::findDevice),
+        phase(35301, 20, &StockSteps::backup),
+        confirm,
+        phase(35303, 40, &StockSteps::restore),
+        phase(35307, 50, &StockSteps::clock),
+        enterSerial,
+        sendSerial,
+        update,
+    };
+    plan.conclude = [&](bool ok) {
+        p.succeeded = s.conclude(ok);
+        if (p.succeeded) {
+            runner.noteResult(35405);
+            runner.setResult(35405);
         }
-        if (row0 && row0->rowStatus != 2) {
-            row0->rowStatus = 3;
-            window.repaintList();
-        }
-    }
-    finishWorkflow(window, log);
+        return p.succeeded;
+    };
+    plan.cleanUp = {sdCardCleanUpPhase(channel, log, s.firstRow(), p.password, p.webPort, &runner)};
+    plan.records = [&s] { s.records(); };
+    plan.close = [&] { finishWorkflow(channel, log); };
+    runner.run(plan);
 }
 
 }  // namespace vst::ops

@@ -48,7 +48,6 @@ protected:
         endpoint_.close();
         running_ = false;
         success_ = ok;
-        p_.state = -1;
     }
     void fail(app::TextId result) { finish(result, kStyleExclamation, false); }
 

@@ -18,7 +18,6 @@ namespace vst::ops {
 class LogWindow;
 
 struct UdpCommandParams {
-    int32_t state = 0;
     WorkerChannel* window = nullptr;
     net::DeviceRecord* device = nullptr;  // owned by the device list
     net::Password password;               // sent only when the device asks for one

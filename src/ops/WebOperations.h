@@ -17,7 +17,6 @@ namespace vst::ops {
 class LogWindow;
 
 struct UpdateParams {
-    int32_t state = 0;
     WorkerChannel* window = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
@@ -29,7 +28,6 @@ struct UpdateParams {
 
 // The serial number (its device's serialNumber holds the number to set) and the clock.
 struct SerialParams {
-    int32_t state = 0;
     WorkerChannel* window = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;

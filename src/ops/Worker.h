@@ -16,33 +16,51 @@ enum class WorkerEnd {
     FinishedThenSearchEnded,  // WM_USER+2, then WM_USER+17
 };
 
-// `threadEnding`, when given, runs as the thread's very last action, after every message: the
-// window uses it to learn when the thread can be joined without waiting for it. It must not
-// wait for the window.
+// The task of a worker: the operation on its parameter block, the end messages, then the block is
+// freed. The block is shared only so that the task can be copied into a std::function; nothing
+// else holds it.
 template <typename Params>
-std::thread startWorker(bool (*operation)(Params&), std::unique_ptr<Params> params,
-                        WorkerEnd end = WorkerEnd::Finished, std::function<void()> threadEnding = {})
+std::function<void()> workerTask(bool (*operation)(Params&), std::unique_ptr<Params> params,
+                                 WorkerEnd end = WorkerEnd::Finished)
 {
-    return std::thread([operation, params = std::move(params), end, threadEnding = std::move(threadEnding)]() mutable {
-        WorkerChannel* window = params->window;
-        operation(*params);
-        window->operationFinished();
-        if (end == WorkerEnd::FinishedThenSearchEnded) window->searchEnded();
-        params.reset();
+    std::shared_ptr<Params> block(std::move(params));
+    return [operation, block, end]() mutable {
+        WorkerChannel* channel = block->window;
+        operation(*block);
+        channel->operationFinished();
+        if (end == WorkerEnd::FinishedThenSearchEnded) channel->searchEnded();
+        block.reset();
+    };
+}
+
+// The same for a workflow body that a starter hands over (see Starter.h).
+inline std::function<void()> workflowTask(WorkerChannel& channel, std::function<void(WorkerChannel&)> body,
+                                          WorkerEnd end = WorkerEnd::Finished)
+{
+    return [&channel, body = std::move(body), end] {
+        body(channel);
+        channel.operationFinished();
+        if (end == WorkerEnd::FinishedThenSearchEnded) channel.searchEnded();
+    };
+}
+
+// A worker thread of its own for a task. `threadEnding`, when given, runs as the thread's very
+// last action, after every message: the window uses it to learn when the thread can be joined
+// without waiting for it. It must not wait for the window.
+inline std::thread startTaskThread(std::function<void()> task, std::function<void()> threadEnding = {})
+{
+    return std::thread([task = std::move(task), threadEnding = std::move(threadEnding)]() mutable {
+        task();
+        task = nullptr;
         if (threadEnding) threadEnding();
     });
 }
 
-// The same for a workflow body that a starter hands over (see Starter.h).
-inline std::thread startWorkflowThread(WorkerChannel& window, std::function<void(WorkerChannel&)> body,
-                                       WorkerEnd end = WorkerEnd::Finished, std::function<void()> threadEnding = {})
+template <typename Params>
+std::thread startWorker(bool (*operation)(Params&), std::unique_ptr<Params> params,
+                        WorkerEnd end = WorkerEnd::Finished, std::function<void()> threadEnding = {})
 {
-    return std::thread([&window, body = std::move(body), end, threadEnding = std::move(threadEnding)] {
-        body(window);
-        window.operationFinished();
-        if (end == WorkerEnd::FinishedThenSearchEnded) window.searchEnded();
-        if (threadEnding) threadEnding();
-    });
+    return startTaskThread(workerTask(operation, std::move(params), end), std::move(threadEnding));
 }
 
 }  // namespace vst::ops

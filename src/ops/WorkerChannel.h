@@ -57,16 +57,24 @@ struct TextWithValue {
     int32_t value = 0;
 };
 
-class WorkerChannel {
+// The worker's way to the progress bars and the log windows, and the end of its operation.
+class ProgressChannel {
 public:
-    virtual ~WorkerChannel() = default;
-
-    virtual int showMessage(const TextWithValue& message) = 0;              // +1: the button pressed
+    virtual ~ProgressChannel() = default;
     virtual void operationFinished() = 0;                                  // +2
     virtual void setHeading(const TextWithValue& heading) = 0;             // +3
     virtual void setStep(const TextWithValue& step) = 0;                   // +4
     virtual void setStepPosition(int position) = 0;                        // +5
     virtual void setStepText(const std::string& text) = 0;                 // +6
+    virtual std::string operatorSign() = 0;                                // +25
+    virtual LogWindow* createLogWindow() = 0;                              // +26
+    virtual void destroyLogWindow(LogWindow* log) = 0;                     // +27
+};
+
+// The worker's access to the device list and to the flags a search and a run go on by.
+class DeviceListChannel {
+public:
+    virtual ~DeviceListChannel() = default;
     virtual int deviceCount() = 0;                                         // +7
     virtual net::DeviceRecord* deviceAt(int row) = 0;                      // +8
     virtual void addDevice(std::unique_ptr<net::DeviceRecord> record) = 0;  // +9
@@ -81,6 +89,13 @@ public:
     virtual void searchEnded() = 0;                                        // +17
     virtual net::DeviceRecord* onlyListedDevice() = 0;                     // +18
     virtual bool enduranceActive() = 0;                                    // +19
+};
+
+// What the worker asks the operator.
+class OperatorChannel {
+public:
+    virtual ~OperatorChannel() = default;
+    virtual int showMessage(const TextWithValue& message) = 0;              // +1: the button pressed
     virtual bool enterSerialNumber() = 0;                                  // +20
     // +21: whether the number may be given to a device (the release check, with the release
     // dialogue for a used number); when it may, its assigned line is in the serial-number log,
@@ -95,12 +110,13 @@ public:
         (void)request;
         return false;
     }
-    virtual std::string operatorSign() = 0;                                // +25
-    virtual LogWindow* createLogWindow() = 0;                              // +26
-    virtual void destroyLogWindow(LogWindow* log) = 0;                     // +27
     // +28: the device refused the password it was given; the window forgets what it remembered
     // for it. A window that remembers no passwords has nothing to do.
     virtual void passwordRefused(const net::DeviceRecord& device) { (void)device; }
+};
+
+// The whole channel of a worker: the window's, the console's, or a test's.
+class WorkerChannel : public ProgressChannel, public DeviceListChannel, public OperatorChannel {
 };
 
 }  // namespace vst::ops

@@ -7,10 +7,10 @@
 
 namespace vst::ops {
 
-LogWindow* openWorkflowLog(WorkerChannel& window, app::TextId heading, app::TextId format)
+LogWindow* openWorkflowLog(WorkerChannel& channel, app::TextId heading, app::TextId format)
 {
-    LogWindow* log = window.createLogWindow();
-    const std::string sign = window.operatorSign();
+    LogWindow* log = channel.createLogWindow();
+    const std::string sign = channel.operatorSign();
     const std::string stamp = timestampText();
     if (log) log->appendLog(recordHeader(heading, format, sign.c_str(), stamp.c_str()));
     return log;
@@ -29,30 +29,48 @@ std::string deviceFoundText(const net::DeviceRecord& device)
 
 std::string findingLine(const std::string& text) { return "      * " + text + "\r\n"; }
 
-void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
-                     const net::Password& password, uint16_t webPort, int deviceNumber)
+bool cleanSdCardOrAsk(WorkerChannel& channel, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
+                      uint16_t webPort)
 {
-    if (!window || !device || password.empty()) return;
-    Reporter report(*window, log);
-    const std::string heading = app::loadText(35315);
-    report.logHeading(deviceNumber > 0 ? app::formatText("%s #%d", heading.c_str(), deviceNumber) : heading, 95);
-    DeviceStepParams params;
-    params.window = window;
-    params.device = device;
-    params.password = password;
-    params.log = log;
-    params.webPort = webPort;
-    if (!cleanSdCard(params)) report.askOperator(app::loadText(35404), kStyleExclamation);
+    auto params = paramsFor<DeviceStepParams>(deviceContext(&channel, log, device, password, webPort));
+    if (cleanSdCard(params)) return true;
+    Reporter(channel, log).askOperator(app::loadText(35404), kStyleExclamation);
+    return false;
 }
 
-void finishWorkflow(WorkerChannel& window, LogWindow* log)
+Phase sdCardCleanUpPhase(WorkerChannel& channel, LogWindow* log, net::DeviceRecord* const& device,
+                         const net::Password& password, uint16_t webPort, PhaseRunner* runner)
 {
-    Reporter report(window, log);
+    Phase phase;
+    phase.heading = 35315;
+    phase.position = 95;
+    phase.when = [&device, &password] { return device && !password.empty(); };
+    phase.step = [&channel, log, &device, &password, webPort, runner] {
+        const bool cleaned = cleanSdCardOrAsk(channel, log, device, password, webPort);
+        if (!cleaned && runner) runner->noteResult(35404);
+        return cleaned;
+    };
+    return phase;
+}
+
+void cleanSdCardStep(WorkerChannel* channel, LogWindow* log, net::DeviceRecord* device,
+                     const net::Password& password, uint16_t webPort, int deviceNumber)
+{
+    if (!channel || !device || password.empty()) return;
+    Reporter report(*channel, log);
+    const std::string heading = app::loadText(35315);
+    report.logHeading(deviceNumber > 0 ? app::formatText("%s #%d", heading.c_str(), deviceNumber) : heading, 95);
+    cleanSdCardOrAsk(*channel, log, device, password, webPort);
+}
+
+void finishWorkflow(WorkerChannel& channel, LogWindow* log)
+{
+    Reporter report(channel, log);
     report.setHeading(app::loadText(35318), 100);
     if (log) {
         log->allowClose();
         while (!log->closedByOperator()) platform::clock().sleep(1);
-        window.destroyLogWindow(log);
+        channel.destroyLogWindow(log);
     }
     report.setHeading(std::string(), 0);
 }

@@ -10,6 +10,8 @@
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
 #include "net/UdpProtocol.h"
+#include "ops/DeviceContext.h"
+#include "ops/PhaseRunner.h"
 #include "ops/WorkerChannel.h"
 
 namespace vst::ops {
@@ -28,7 +30,7 @@ std::string recordHeader(app::TextId heading, app::TextId format, Args... args)
 
 // Opens the workflow's log window and writes its header of heading, operator sign and date
 // (the "%s  - Bearbeiter: %s\r\n  - Datum: %s\r\n" shape). The log window, or nullptr.
-LogWindow* openWorkflowLog(WorkerChannel& window, app::TextId heading, app::TextId format);
+LogWindow* openWorkflowLog(WorkerChannel& channel, app::TextId heading, app::TextId format);
 
 // The device block of a log ("  => Gerät gefunden:" with MAC address, application and bootloader
 // version, each version with four decimals and a decimal point in every locale).
@@ -40,12 +42,23 @@ std::string findingLine(const std::string& text);
 // The final step of a workflow: heading 35315 at 95 (with " #n" when a device number is given),
 // the SD-card cleanup, and on failure the notice 35404 to clean the card by hand. Nothing happens
 // without a window, a device or a password.
-void cleanSdCardStep(WorkerChannel* window, LogWindow* log, net::DeviceRecord* device,
+void cleanSdCardStep(WorkerChannel* channel, LogWindow* log, net::DeviceRecord* device,
                      const net::Password& password, uint16_t webPort = 80, int deviceNumber = 0);
+
+// The SD-card cleanup of a device, without a heading: on failure the notice 35404 to clean the card
+// by hand. True when the card was cleaned.
+bool cleanSdCardOrAsk(WorkerChannel& channel, LogWindow* log, net::DeviceRecord* device, const net::Password& password,
+                      uint16_t webPort);
+
+// The final step as a clean-up phase of a plan (heading 35315 at 95). `device` is read when the
+// phase runs (a step before may have taken the device's record anew); without a device or a
+// password the phase is skipped. The notice 35404 is noted as the phase's result.
+Phase sdCardCleanUpPhase(WorkerChannel& channel, LogWindow* log, net::DeviceRecord* const& device,
+                         const net::Password& password, uint16_t webPort, PhaseRunner* runner);
 
 // The end of every workflow before its worker's end messages: heading 35318 at 100, the operator
 // may close the log window, the worker waits (1 ms looks) until the operator has closed it, then
 // the log window is destroyed (WM_USER+27) and the first progress bar cleared (WM_USER+3 "", 0).
-void finishWorkflow(WorkerChannel& window, LogWindow* log);
+void finishWorkflow(WorkerChannel& channel, LogWindow* log);
 
 }  // namespace vst::ops

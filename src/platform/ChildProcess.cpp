@@ -159,4 +159,13 @@ void ChildProcess::kill()
     reap(true);
 }
 
+std::vector<std::string> shellCommand(const std::string& command) { return {"sh", "-c", command}; }
+
+const char* shellCommandName() { return "sh -c"; }
+
+std::vector<std::string> neighbourCacheFlushCommand()
+{
+    return {"ip", "-4", "neigh", "flush", "all"};
+}
+
 }  // namespace vst::platform

@@ -77,4 +77,12 @@ ChildProcessResult runChildProcess(const ChildProcessRequest& request,
                                    const std::function<void(const std::string&)>& onOutput = {},
                                    size_t keepBytes = 1 << 20);
 
+// The argument list that runs `command` in the system's command shell ("sh -c", "cmd /c").
+std::vector<std::string> shellCommand(const std::string& command);
+// How that shell is named in help texts: "sh -c" or "cmd /c".
+const char* shellCommandName();
+// The argument list that empties the system's IPv4 neighbour (ARP) cache, so that a device that
+// took over an address is reached under its own MAC.
+std::vector<std::string> neighbourCacheFlushCommand();
+
 }  // namespace vst::platform

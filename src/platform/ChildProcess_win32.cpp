@@ -165,4 +165,14 @@ void ChildProcess::kill()
     reap(true);
 }
 
+std::vector<std::string> shellCommand(const std::string& command) { return {"cmd", "/c", command}; }
+
+const char* shellCommandName() { return "cmd /c"; }
+
+std::vector<std::string> neighbourCacheFlushCommand()
+{
+    // Run without a console window (the child process is always started hidden).
+    return {"arp", "-d"};
+}
+
 }  // namespace vst::platform

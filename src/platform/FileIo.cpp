@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/PosixFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -45,8 +46,6 @@ bool moveFile(std::string_view from, std::string_view to)
     return !ec;
 }
 
-namespace {
-
 bool writeAll(int fd, std::string_view bytes)
 {
     size_t written = 0;
@@ -58,6 +57,8 @@ bool writeAll(int fd, std::string_view bytes)
     }
     return true;
 }
+
+namespace {
 
 bool syncDescriptor(int fd)
 {

@@ -1,5 +1,7 @@
 #include "platform/FileLock.h"
 
+#include "platform/PosixFile.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,18 +41,6 @@ bool tryLock(int fd)
     if (errno != EINVAL) return false;
 #endif
     return ::fcntl(fd, F_SETLK, &region) == 0;
-}
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        written += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // The file system (or its server) keeps no byte-range locks.

@@ -18,14 +18,17 @@
 #include "app/Texts.h"
 #include "net/DeviceRecord.h"
 #include "ops/Starter.h"
+#include "ops/WorkerPool.h"
 #include "ops/PasswordMemory.h"
 #include "ops/ProductionStarts.h"
+#include "ops/ServiceStarts.h"
 #include "ops/UdpCommands.h"
 #include "ui/UiPrompt.h"
 #include "ops/WorkerChannel.h"
 
 class QAction;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -42,6 +45,7 @@ class CIpAddressCtrl;
 class COutputDlg;
 class CProgressTextCtrl;
 class WindowChannel;
+struct DialogUnits;
 
 // The switches of the control-enabling routine.
 struct ControlSwitches {
@@ -62,7 +66,6 @@ public:
     // shrink its height to 130/150.
     static constexpr int kListWidthUnits = 400;
     static constexpr int kListHeightUnits = 150;
-    static constexpr const char* kServicePassword = "730";
 
     CMainDlg(UiPrompt& prompt, std::vector<app::NetworkCard> cards, QWidget* parent = nullptr);
     ~CMainDlg() override;
@@ -87,7 +90,7 @@ public:
     const std::vector<app::NetworkCard>& cards() const { return cards_; }
     const app::NetworkCard* selectedCard() const { return selectedCard_; }
     bool programmingAllowed() const { return programmingAllowed_; }
-    int runningWorkers() const { return running_; }
+    int runningWorkers() const { return pool_.running(); }
     // The list height of service mode, in pixels.
     int serviceListHeight() const { return serviceListHeight_; }
     const std::vector<COutputDlg*>& logWindows() const { return logs_; }
@@ -133,11 +136,11 @@ public:
     void selectDevice(net::DeviceRecord* record);              // +12
     net::DeviceRecord* currentDevice() const;                  // +13
     void repaintList();                                        // +14
-    bool busy() const { return busy_; }                        // +15
+    bool busy() const { return pool_.busy(); }                 // +15
     void searchStarted();                                      // +16
     void searchEnded();                                        // +17
     net::DeviceRecord* takeOnlyListedDevice();                 // +18
-    bool enduranceActive() const { return enduranceActive_; }  // +19
+    bool enduranceActive() const { return pool_.enduranceActive(); }  // +19
     bool enterSerialNumber() override;                         // +20
     bool releaseSerialNumber(uint32_t serial);                 // +21
     std::optional<std::string> askConfiguration(const std::string& configuration, bool editable);  // +23
@@ -151,6 +154,7 @@ public:
     std::optional<std::string> repairNumber() override;
     void serialNumberNotSet(uint32_t serial) override;
     void startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end) override;
+    void startServiceWorker(std::function<void(ops::WorkerChannel&)> body, const net::DeviceRecord* device) override;
     bool calibrate(config::CalibrationRequest& request);      // +24
     const std::string& operatorSign() const { return sign_; }  // +25
     ops::LogWindow* createLogWindow();                         // +26
@@ -165,6 +169,11 @@ protected:
 
 private:
     void buildControls();
+    void buildMenu();
+    QHBoxLayout* buildHeader(const DialogUnits& du);
+    QHBoxLayout* buildSearchRow(const DialogUnits& du);
+    QHBoxLayout* buildButtons(const DialogUnits& du);
+    void connectControls();
     QPushButton* addButton(int id);
     QLabel* addLabel(int id);
     void applyTitle();
@@ -182,20 +191,11 @@ private:
     // "Endtest" (10021), "Reparaturstart" (10022), "Reparaturende" (10023): the button's starter.
     void productionStart(int button);
 
-    // The device password for an operation: the service password with VAZIR, the operator's for
-    // a protected device, else empty; nullopt when the operator cancelled.
-    std::optional<std::string> devicePassword(const net::DeviceRecord& device);
-    std::optional<std::string> firmwareFile();
-    // The firmware check of a chosen file; false (with the refusal shown) when it must not be sent.
-    bool firmwareFileSound(const std::string& file);
-    // "Update" with several selected rows: every selected device, one after the other.
-    void updateSelected(const std::vector<int>& rows, const std::string& file);
-    // Common to every single-device worker: controls off, closing off, the thread started.
-    template <typename Params>
-    void startDeviceWorker(bool (*operation)(Params&), std::unique_ptr<Params> params);
-    void launch(std::thread worker);
-    std::function<void()> threadEndNotice();
-    void reapWorkers();
+    // Where the service operations' device passwords come from.
+    ops::PasswordPolicy passwordPolicy();
+    // Controls off (only the endurance run's stop button stays while that run is active),
+    // closing off, then the task on a worker thread.
+    void startTask(std::function<void()> task);
     app::SerialLog serialLog() const;
     void refuse(app::TextId text, uint32_t style);
 
@@ -205,14 +205,10 @@ private:
     const app::NetworkCard* selectedCard_ = nullptr;
     std::string sign_;
     bool programmingAllowed_ = false;
-    bool busy_ = false;
-    bool enduranceActive_ = false;
     bool searching_ = false;
     bool closePending_ = false;
     bool searchButtonRunning_ = false;  // the running workers are a search of the search button
-    int running_ = 0;
-    std::vector<std::thread> workers_;
-    std::vector<std::thread::id> finished_;
+    ops::WorkerPool pool_;
     std::vector<COutputDlg*> logs_;
     ops::PasswordMemory passwords_;
     // The device of the running single-device worker, whose refused password is forgotten.

@@ -14,6 +14,7 @@
 #include "app/SerialLog.h"
 #include "app/Texts.h"
 #include "platform/CodePage.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "Testbed.h"
 
@@ -26,11 +27,7 @@ constexpr const char* kMac = "02:00:00:00:00:01";
 
 class CliRecordWorkflows : public test::Testbed {
 protected:
-    struct Run {
-        int status;
-        std::string out;
-        std::string err;
-    };
+    using Run = test::CommandRun;
     test::TempDir dir;
     devsim::Configuration customer{{"Name=Kunde", "Intervall=60"}, {"P1=Zaehler"}};
 
@@ -62,16 +59,8 @@ protected:
         // device's answer) stay long enough for a simulator on a busy machine.
         const std::string command = "VESTROLAN_TIME_SCALE=20 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --target 192.168.0.101 --directed-only --snr " +
-                                    dir.file("snr") + " --ssid '' " + arguments + " 2>" + dir.file("stderr.txt");
-        FILE* pipe = ::popen(command.c_str(), "r");
-        std::string out;
-        std::array<char, 4096> buffer;
-        size_t n;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-        const int status = ::pclose(pipe);
-        std::stringstream err;
-        err << std::ifstream(dir.file("stderr.txt")).rdbuf();
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
+                                    dir.file("snr") + " --ssid '' " + arguments;
+        return test::runCommand(command, dir.file("stderr.txt"));
     }
 
     std::string read(const std::string& name) const

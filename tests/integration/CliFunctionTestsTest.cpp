@@ -11,6 +11,7 @@
 
 #include "app/Texts.h"
 #include "platform/CodePage.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "Testbed.h"
 
@@ -20,11 +21,7 @@ namespace {
 
 class CliFunctionTests : public test::Testbed {
 protected:
-    struct Run {
-        int status;
-        std::string out;
-        std::string err;
-    };
+    using Run = test::CommandRun;
     test::TempDir dir;
 
     void SetUp() override
@@ -43,17 +40,8 @@ protected:
     Run cli(const std::string& arguments, const std::string& environment = "")
     {
         const std::string command = environment + "VESTROLAN_TIME_SCALE=20 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
-                                    VST_CLI_PATH + " --lang en --target 192.168.0.101 --directed-only " + arguments +
-                                    " 2>" + dir.file("stderr.txt");
-        FILE* pipe = ::popen(command.c_str(), "r");
-        std::string out;
-        std::array<char, 4096> buffer;
-        size_t n;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-        const int status = ::pclose(pipe);
-        std::stringstream err;
-        err << std::ifstream(dir.file("stderr.txt")).rdbuf();
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
+                                    VST_CLI_PATH + " --lang en --target 192.168.0.101 --directed-only " + arguments;
+        return test::runCommand(command, dir.file("stderr.txt"));
     }
 
     static std::string line(int germanId) { return platform::cp1252ToUtf8(app::textAt(germanId + 10000)) + "\n"; }

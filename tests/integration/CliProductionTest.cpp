@@ -15,6 +15,7 @@
 #include "app/Texts.h"
 #include "platform/CodePage.h"
 #include "support/FirmwareFile.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "Testbed.h"
 
@@ -24,11 +25,7 @@ namespace {
 
 class CliProduction : public test::Testbed {
 protected:
-    struct Run {
-        int status;
-        std::string out;
-        std::string err;
-    };
+    using Run = test::CommandRun;
     test::TempDir dir;
 
     void SetUp() override
@@ -65,17 +62,8 @@ protected:
     {
         const std::string command = "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) +
-                                    " --target 192.168.0.101 --fw " + dir.file("fw") + " " + arguments + " 2>" +
-                                    dir.file("stderr.txt");
-        FILE* pipe = ::popen(command.c_str(), "r");
-        std::string out;
-        std::array<char, 4096> buffer;
-        size_t n;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-        const int status = ::pclose(pipe);
-        std::stringstream err;
-        err << std::ifstream(dir.file("stderr.txt")).rdbuf();
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out, err.str()};
+                                    " --target 192.168.0.101 --fw " + dir.file("fw") + " " + arguments;
+        return test::runCommand(command, dir.file("stderr.txt"));
     }
 
     static std::string text(int germanId) { return platform::cp1252ToUtf8(app::textAt(germanId + 10000)); }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "support/FirmwareFile.h"
+#include "support/RunCommand.h"
 #include "support/TempDir.h"
 #include "Testbed.h"
 
@@ -17,10 +18,7 @@ namespace {
 
 class Cli : public test::Testbed {
 protected:
-    struct Run {
-        int status;
-        std::string out;
-    };
+    using Run = test::CommandRun;
     test::TempDir dir;
 
     // Runs the console front end with protocol time sped up like the tests' own.
@@ -28,14 +26,8 @@ protected:
     {
         const std::string command = "VESTROLAN_TIME_SCALE=" + std::to_string(timeScale) +
                                     " VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
-                                    VST_CLI_PATH + " " + arguments + " 2>" + dir.file("stderr.txt");
-        FILE* pipe = ::popen(command.c_str(), "r");
-        std::string out;
-        std::array<char, 4096> buffer;
-        size_t n;
-        while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-        const int status = ::pclose(pipe);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+                                    VST_CLI_PATH + " " + arguments;
+        return test::runCommand(command, dir.file("stderr.txt"));
     }
 
     void twoDevices()
