@@ -13,26 +13,14 @@
 # Usage: scripts/bench-endurance.sh [N ...]   (default: 10 50 100)   VST_BENCH_PASSES (default 4)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${VST_BENCH_BUILD:-"$here/build"}
-if [ -z "${VST_INSIDE_TESTBED:-}" ]; then
-  "$here/scripts/build.sh" "$build" --target vestrolan-cli --target vestrolan-devsim >/dev/null
-  exec "$here/tests/integration/testbed.sh" "$0" "$@"
-fi
-if [ -n "${VST_TESTBED_UNAVAILABLE:-}" ]; then
-  echo "The test network cannot be made here: $VST_TESTBED_UNAVAILABLE" >&2
-  exit 1
-fi
+bench_targets=(vestrolan-cli vestrolan-devsim)
+. "$here/scripts/bench-testbed.sh" "$@"
 [ $# -gt 0 ] || set -- 10 50 100
 passes=${VST_BENCH_PASSES:-4}
 scale=${VESTROLAN_TIME_SCALE:-20}
 cli="$build/src/cli/vestrolan-cli"
 devsim="$build/tools/devsim/vestrolan-devsim"
 work=$(mktemp -d)
-simulator=
-stop_simulator() {
-  if [ -n "$simulator" ]; then kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null || true; fi
-  simulator=
-}
 trap 'stop_simulator; rm -rf "$work"' EXIT
 
 # CPU seconds a running process has used so far, all threads, from the scheduler's nanoseconds.

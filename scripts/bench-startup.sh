@@ -7,15 +7,8 @@
 # Usage: scripts/bench-startup.sh [runs]   (default 10). Targets: --version <= 20 ms, window <= 1 s.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${VST_BENCH_BUILD:-"$here/build"}
-if [ -z "${VST_INSIDE_TESTBED:-}" ]; then
-  "$here/scripts/build.sh" "$build" --target vestrolan-cli --target vestrolan-devsim --target vestrolan-manager >/dev/null
-  exec "$here/tests/integration/testbed.sh" "$0" "$@"
-fi
-if [ -n "${VST_TESTBED_UNAVAILABLE:-}" ]; then
-  echo "The test network cannot be made here: $VST_TESTBED_UNAVAILABLE" >&2
-  exit 1
-fi
+bench_targets=(vestrolan-cli vestrolan-devsim vestrolan-manager)
+. "$here/scripts/bench-testbed.sh" "$@"
 for tool in Xvfb xdotool python3; do
   command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
 done
@@ -24,9 +17,9 @@ cli="$build/src/cli/vestrolan-cli"
 manager="$build/src/ui/vestrolan-manager"
 devsim="$build/tools/devsim/vestrolan-devsim"
 work=$(mktemp -d)
-simulator= xvfb=
+xvfb=
 cleanup() {
-  [ -n "$simulator" ] && kill "$simulator" 2>/dev/null && wait "$simulator" 2>/dev/null
+  stop_simulator
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
   rm -rf "$work"
 }

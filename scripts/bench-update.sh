@@ -4,22 +4,14 @@
 # Prints both, their ratio, and the wall times. Usage: scripts/bench-update.sh [runs]   (default 3)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${VST_BENCH_BUILD:-"$here/build"}
-if [ -z "${VST_INSIDE_TESTBED:-}" ]; then
-  "$here/scripts/build.sh" "$build" --target vestrolan-cli --target vestrolan-devsim >/dev/null
-  exec "$here/tests/integration/testbed.sh" "$0" "$@"
-fi
-if [ -n "${VST_TESTBED_UNAVAILABLE:-}" ]; then
-  echo "The test network cannot be made here: $VST_TESTBED_UNAVAILABLE" >&2
-  exit 1
-fi
+bench_targets=(vestrolan-cli vestrolan-devsim)
+. "$here/scripts/bench-testbed.sh" "$@"
 runs=${1:-3}
 cli="$build/src/cli/vestrolan-cli"
 devsim="$build/tools/devsim/vestrolan-devsim"
 work=$(mktemp -d)
-simulator=
 cleanup() {
-  [ -n "$simulator" ] && kill "$simulator" 2>/dev/null && wait "$simulator" 2>/dev/null
+  stop_simulator
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -9,24 +9,12 @@
 #   workflows: final-test repair-start stock-update programming (default: all four)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${VST_BENCH_BUILD:-"$here/build"}
-if [ -z "${VST_INSIDE_TESTBED:-}" ]; then
-  "$here/scripts/build.sh" "$build" --target vestrolan-cli --target vestrolan-devsim --target vestrolan-ipe-standin >/dev/null
-  exec "$here/tests/integration/testbed.sh" "$0" "$@"
-fi
-if [ -n "${VST_TESTBED_UNAVAILABLE:-}" ]; then
-  echo "The test network cannot be made here: $VST_TESTBED_UNAVAILABLE" >&2
-  exit 1
-fi
+bench_targets=(vestrolan-cli vestrolan-devsim vestrolan-ipe-standin)
+. "$here/scripts/bench-testbed.sh" "$@"
 [ $# -gt 0 ] || set -- final-test repair-start stock-update programming
 cli="$build/src/cli/vestrolan-cli"
 devsim="$build/tools/devsim/vestrolan-devsim"
 work=$(mktemp -d)
-simulator=
-stop_simulator() {
-  if [ -n "$simulator" ]; then kill "$simulator" 2>/dev/null; wait "$simulator" 2>/dev/null || true; fi
-  simulator=
-}
 trap 'stop_simulator; rm -rf "$work"' EXIT
 unset VESTROLAN_TIME_SCALE
 export VESTROLAN_SETTINGS="$work/settings.ini" VESTROLAN_REPORT_WAITS=1
