@@ -41,7 +41,8 @@ void setJournalStation(std::string program, std::string cardAddress)
 std::string journalCardText(const app::NetworkCard* card)
 {
     if (!card || card->addresses.empty()) return std::string();
-    return net::addressText(card->addresses.front().address);
+    // A card holds its addresses in host byte order.
+    return net::addressText(net::toNetworkOrder(card->addresses.front().address));
 }
 
 app::JournalRecord::Station journalStation()
