@@ -174,7 +174,7 @@ public:
         runner_ = std::make_unique<PhaseRunner>(*report_, journals_.get());
         runner_->begin(36010);
         const std::string sign = window_.operatorSign();
-        const std::string runName = platform::osPath(p_.runFolder.str()).filename().string();
+        const std::string runName = platform::stationPath(platform::osPath(p_.runFolder.str()).filename());
         for (int n = 1; n <= journals_->count(); ++n) {
             RunJournal& j = journals_->device(n);
             j.setOperator(sign);
