@@ -456,14 +456,10 @@ void JournalBuilder::phaseEnded(StepOutcome outcome)
 
 void JournalBuilder::phaseSkipped(TextId heading, std::string text)
 {
-    if (phaseOpen_) phaseEnded(StepOutcome::Passed);
-    JournalStep step;
-    step.id = heading;
-    step.text = std::move(text);
-    step.startedMs = now_().utcMs;
-    step.endedMs = step.startedMs;
-    step.outcome = StepOutcome::Skipped;
-    record_.steps.push_back(std::move(step));
+    // A step that starts and ends at once, never open for messages.
+    phaseStarted(heading, std::move(text));
+    record_.steps.back().outcome = StepOutcome::Skipped;
+    phaseOpen_ = false;
 }
 
 void JournalBuilder::calibration(std::string item, double primary, double secondary, double voltage, double current)

@@ -62,7 +62,7 @@ protected:
 
     Run cli(const std::string& arguments)
     {
-        const std::string command = "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
+        const std::string command = "VESTROLAN_TIME_SCALE=25 VESTROLAN_SETTINGS=" + dir.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) +
                                     " --target 192.168.0.101 --fw " + dir.file("fw") + " " + arguments;
         return test::runCommand(command, dir.file("stderr.txt"));
@@ -130,7 +130,7 @@ TEST_F(CliProduction, ProgramFailuresAndRefusals)
 }
 
 // A programmer tool that hangs is stopped at the limit of --programmer-timeout, else at the stored
-// setting "ProgrammerTimeout"; the log names the limit before 35241 (at 50 times the speed).
+// setting "ProgrammerTimeout"; the log names the limit before 35241 (at 25 times the speed).
 TEST_F(CliProduction, HangingProgrammerIsStoppedAtItsLimit)
 {
     firmware("105", "1.05");
@@ -228,7 +228,7 @@ TEST_F(CliProduction, TwoStockUpdatesShareTheSerialFolder)
     std::thread one([&] { a = cli("--snr " + dir.file("snr") + " --config keep stock"); });
     std::thread two([&] {
         test::TempDir other;
-        const std::string command = "VESTROLAN_TIME_SCALE=50 VESTROLAN_SETTINGS=" + other.file("settings.ini") + " " +
+        const std::string command = "VESTROLAN_TIME_SCALE=25 VESTROLAN_SETTINGS=" + other.file("settings.ini") + " " +
                                     VST_CLI_PATH + " --lang en --card " + std::to_string(card0->index) +
                                     " --target 192.168.0.102 --fw " + dir.file("fw") + " --snr " + dir.file("snr") +
                                     " --config keep stock >/dev/null 2>&1";
