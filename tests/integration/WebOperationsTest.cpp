@@ -263,13 +263,13 @@ TEST_F(WebOperations, LineStreamsOutlastTheAnswerLimitWhileLinesCome)
     net::DeviceWebSession session(*window.devices().at(0));
     session.beginLogin("");
     int r = -1;
-    while ((r = session.pollLogin()) < 0) platform::clock().sleep(1);
+    while ((r = session.pollLogin().code()) < 0) platform::clock().sleep(1);
     ASSERT_EQ(r, 0);
     std::string line;
     std::vector<std::string> lines;
     session.beginReadCalibrationInfoLine(1, &line);
     const uint32_t start = platform::clock().tickCount();
-    while ((r = session.pollReadCalibrationInfoLine()) < 0) {
+    while ((r = session.pollReadCalibrationInfoLine().code()) < 0) {
         if (!line.empty()) lines.push_back(line);
         platform::clock().sleep(1);
     }
