@@ -415,7 +415,7 @@ private:
             request.sensorName.assign(item.name);
             request.sensorNumber = item.index;
             request.secondaryIsCurrent = item.secondaryIsCurrent ? 1 : 0;
-            if (!report_.window().calibrate(request)) {
+            if (!report_.channel().calibrate(request)) {
                 if (p_.log) p_.log->appendLog(app::loadText(35243) + "\r\n");
                 return BodyStep::Failed;
             }
@@ -457,7 +457,7 @@ private:
 template <typename Operation, typename Params>
 bool runOperation(Params& p)
 {
-    if (!p.window || !p.device) return false;
+    if (!p.channel || !p.device) return false;
     Operation operation(p);
     const bool ok = operation.run();
     p.lastResult = operation.lastResult();

@@ -99,7 +99,7 @@ struct Steps {
     bool configurationIntoDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &channel;
+        p.channel = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);
@@ -112,7 +112,7 @@ struct Steps {
     bool configurationFromDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &channel;
+        p.channel = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);

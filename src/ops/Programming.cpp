@@ -126,7 +126,7 @@ bool programBoard(WorkerChannel& channel, const ProgrammerSettings& settings)
 
 void runInitialProgramming(ProgrammingParams& p)
 {
-    WorkerChannel& channel = *p.window;
+    WorkerChannel& channel = *p.channel;
     LogWindow* log = openWorkflowLog(channel, 36028, 36029);
     Reporter report(channel, log);
     RunJournal journal(p.recordsRoot, app::JournalWorkflow::Programming);

@@ -18,7 +18,7 @@ enum : int32_t {
 
 class Reporter {
 public:
-    Reporter(WorkerChannel& window, LogWindow* log) : window_(window), log_(log) {}
+    Reporter(WorkerChannel& channel, LogWindow* log) : channel_(channel), log_(log) {}
 
     // "MSG: text": a message box when there is no log window or `show` is set; returns the button, else 0.
     int logMessage(const std::string& text, int32_t style, bool show);
@@ -38,13 +38,13 @@ public:
     // Empties the second progress bar at the end of an operation.
     void clearStep();
 
-    WorkerChannel& window() { return window_; }
+    WorkerChannel& channel() { return channel_; }
     LogWindow* log() { return log_; }
 
 private:
     void appendLine(const std::string& line);
 
-    WorkerChannel& window_;
+    WorkerChannel& channel_;
     LogWindow* log_;
 };
 

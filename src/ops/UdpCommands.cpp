@@ -22,7 +22,7 @@ uint32_t now() { return platform::clock().tickCount(); }
 // the closing step and the cleared progress line.
 class UdpOperation {
 public:
-    explicit UdpOperation(UdpCommandParams& p) : p_(p), report_(*p.window, p.log) {}
+    explicit UdpOperation(UdpCommandParams& p) : p_(p), report_(*p.channel, p.log) {}
     virtual ~UdpOperation() = default;
 
     bool run()
@@ -98,7 +98,7 @@ protected:
     {
         endpoint_.close();
         if (endpoint_.open(true, p_.device->card, target)) endpoint_.setDevicePort(p_.devicePort);
-        refind_.emplace(endpoint_, *p_.device, *p_.window);
+        refind_.emplace(endpoint_, *p_.device, *p_.channel);
     }
     // Polls the re-find; reports its outcome with the given success text.
     void pollRefind(int32_t sentPosition, app::TextId successText)
@@ -202,7 +202,7 @@ private:
                 failures_ = 0;
                 report_.logStep(app::loadText(35114), 70);
                 // The device does not restart: the re-find goes to the same target on the same socket.
-                refind_.emplace(endpoint_, *p_.device, *p_.window);
+                refind_.emplace(endpoint_, *p_.device, *p_.channel);
                 state_ = State::Refind;
             } else if (timedOut(kCommandAnswerTimeoutMs)) {
                 fail(35202);
@@ -388,7 +388,7 @@ char restoreReply(const uint8_t* datagram, size_t size) { return size > 11 ? sta
 
 namespace {
 
-bool validParams(const UdpCommandParams& p) { return p.window && p.device; }
+bool validParams(const UdpCommandParams& p) { return p.channel && p.device; }
 
 }  // namespace
 

@@ -25,9 +25,9 @@ app::TextId logoutFailureText(int result)
 
 app::TextId readFailureText(int result) { return result == 1 ? 35206 : 35205; }
 
-WebOperation::WebOperation(WorkerChannel& window, LogWindow* log, net::DeviceRecord& device, uint16_t webPort,
+WebOperation::WebOperation(WorkerChannel& channel, LogWindow* log, net::DeviceRecord& device, uint16_t webPort,
                            const net::Password& password, const WebFrame& frame)
-    : report_(window, log), device_(device), password_(password), session_(device), frame_(frame)
+    : report_(channel, log), device_(device), password_(password), session_(device), frame_(frame)
 {
     session_.setPort(webPort);
 }

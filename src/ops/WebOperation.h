@@ -40,12 +40,12 @@ enum class BodyStep { Pending, Done, Failed };
 
 class WebOperation {
 public:
-    WebOperation(WorkerChannel& window, LogWindow* log, net::DeviceRecord& device, uint16_t webPort,
+    WebOperation(WorkerChannel& channel, LogWindow* log, net::DeviceRecord& device, uint16_t webPort,
                  const net::Password& password, const WebFrame& frame);
-    // From an operation's parameter block (window, log, device, webPort, password).
+    // From an operation's parameter block (channel, log, device, webPort, password).
     template <typename Params>
     WebOperation(Params& p, const WebFrame& frame)
-        : WebOperation(*p.window, p.log, *p.device, p.webPort, p.password, frame)
+        : WebOperation(*p.channel, p.log, *p.device, p.webPort, p.password, frame)
     {
     }
     virtual ~WebOperation() = default;

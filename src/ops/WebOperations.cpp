@@ -17,10 +17,10 @@ namespace {
 uint32_t now() { return platform::clock().tickCount(); }
 
 // The serial-number log as a worker writes it: the station's folder and the operator's sign.
-app::SerialLog serialLogOf(WorkerChannel& window)
+app::SerialLog serialLogOf(WorkerChannel& channel)
 {
     const auto& app = app::CApp::instance();
-    return app::SerialLog(app.serialNumberPath(), app.noSerialLog(), window.operatorSign());
+    return app::SerialLog(app.serialNumberPath(), app.noSerialLog(), channel.operatorSign());
 }
 
 app::TextId uploadFailureText(int result)
@@ -123,7 +123,7 @@ private:
             if (waitedLongerThan(rebootAt_, kRebootWaitMs)) {
                 platform::notePrescribedWait(kRebootWaitMs);
                 announce(35114, 80);
-                refind_.emplace(endpoint_, device_, report_.window());
+                refind_.emplace(endpoint_, device_, report_.channel());
                 state_ = State::Refind;
             }
             break;
@@ -187,7 +187,7 @@ private:
     void finish(bool ok) override
     {
         WebOperation::finish(ok);
-        serialLogOf(report_.window()).logSerialConfirmation(expected_, serialNumberTaken(ok, bodyDone()));
+        serialLogOf(report_.channel()).logSerialConfirmation(expected_, serialNumberTaken(ok, bodyDone()));
     }
 
     bool prepare() override
@@ -218,7 +218,7 @@ private:
     {
         announce(35114, 80);
         ++searches_;
-        refind_.emplace(endpoint_, device_, report_.window());
+        refind_.emplace(endpoint_, device_, report_.channel());
     }
 
     void afterLogout() override
@@ -261,15 +261,15 @@ std::string clockFormBody(const platform::TimeZoneInfo& zone)
     return body;
 }
 
-bool updateFirmware(UpdateParams& p) { return p.window && p.device && FirmwareUpdate(p).run(); }
+bool updateFirmware(UpdateParams& p) { return p.channel && p.device && FirmwareUpdate(p).run(); }
 
-bool setSerialNumber(SerialParams& p) { return p.window && p.device && SerialNumberSet(p).run(); }
+bool setSerialNumber(SerialParams& p) { return p.channel && p.device && SerialNumberSet(p).run(); }
 
-void logSerialNumberNotSet(WorkerChannel& window, uint32_t serial)
+void logSerialNumberNotSet(WorkerChannel& channel, uint32_t serial)
 {
-    serialLogOf(window).logSerialConfirmation(serial, false);
+    serialLogOf(channel).logSerialConfirmation(serial, false);
 }
 
-bool setClock(SerialParams& p) { return p.window && p.device && ClockSet(p).run(); }
+bool setClock(SerialParams& p) { return p.channel && p.device && ClockSet(p).run(); }
 
 }  // namespace vst::ops

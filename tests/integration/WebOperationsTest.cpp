@@ -58,7 +58,7 @@ protected:
     ops::UpdateParams update(net::DeviceRecord* device, const std::string& file, const std::string& password = "")
     {
         ops::UpdateParams p;
-        p.window = &window;
+        p.channel = &window;
         p.device = device;
         p.password.assign(password);
         p.firmwarePath.assign(file);
@@ -67,7 +67,7 @@ protected:
     ops::SerialParams serial(net::DeviceRecord* device, const std::string& password = "")
     {
         ops::SerialParams p;
-        p.window = &window;
+        p.channel = &window;
         p.device = device;
         p.password.assign(password);
         return p;
