@@ -307,6 +307,15 @@ void DeviceWebSession::prepare(Endpoint endpoint, int defaultResult, int failure
     line_ = nullptr;
     answerHead_.clear();
     cookieRejected_ = false;
+    sysInfo_ = nullptr;
+    devInfo_ = nullptr;
+    i2cState_ = nullptr;
+}
+
+void DeviceWebSession::expectDocument(size_t maxSize)
+{
+    bodyMode_ = Body::Document;
+    documentSize_ = maxSize;
 }
 
 PollResult DeviceWebSession::endExchange(int result)
@@ -495,11 +504,8 @@ void DeviceWebSession::beginReadSysInfo(SysInfo* out)
 {
     prepare(Endpoint::SysInfo, 1, 2, 1);
     path_ = "/xml/system/sysinfo.xml";
-    bodyMode_ = Body::Document;
-    documentSize_ = 4096;
+    expectDocument(4096);
     sysInfo_ = out;
-    devInfo_ = nullptr;
-    i2cState_ = nullptr;
     if (out) *out = SysInfo{};
 }
 PollResult DeviceWebSession::pollReadSysInfo() { return poll(); }
@@ -508,11 +514,8 @@ void DeviceWebSession::beginReadDevInfo(DevInfo* out)
 {
     prepare(Endpoint::DevInfo, 1, 2, 1);
     path_ = "/xml/protect/devinfo.xml";
-    bodyMode_ = Body::Document;
-    documentSize_ = 16384;
-    sysInfo_ = nullptr;
+    expectDocument(16384);
     devInfo_ = out;
-    i2cState_ = nullptr;
 }
 PollResult DeviceWebSession::pollReadDevInfo() { return poll(); }
 
@@ -523,11 +526,7 @@ void DeviceWebSession::beginDeleteMediaFile(std::string_view fileName)
     std::snprintf(query, sizeof query, "%s?%s=%c&%s=%s", "/xml/system/storage/media-file-delete.xml", "media", 'S',
                   "name", std::string(fileName).c_str());
     path_ = query;
-    bodyMode_ = Body::Document;
-    documentSize_ = 256;
-    sysInfo_ = nullptr;
-    devInfo_ = nullptr;
-    i2cState_ = nullptr;
+    expectDocument(256);
 }
 PollResult DeviceWebSession::pollDeleteMediaFile() { return poll(); }
 
@@ -539,10 +538,7 @@ void DeviceWebSession::beginReadI2cRegister(bool* stateOk)
                   "/xml/protect/i2c-access.xml?mode=read&", "module", 2u, "addr", 0x28u, "regaddr", 0u, "reglen", 0u,
                   "datalen", 4u, "btord", 1u);
     path_ = query;
-    bodyMode_ = Body::Document;
-    documentSize_ = 512;
-    sysInfo_ = nullptr;
-    devInfo_ = nullptr;
+    expectDocument(512);
     i2cState_ = stateOk;
     if (stateOk) *stateOk = false;
 }

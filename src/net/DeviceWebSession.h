@@ -136,6 +136,8 @@ private:
 
     void prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode,
                  AnswerKind kind = AnswerKind::Document);
+    // The answer is a document of at most `maxSize` bytes, read as a whole.
+    void expectDocument(size_t maxSize);
     void enforceLimits();
     void sendQueued();
     PollResult poll();

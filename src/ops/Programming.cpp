@@ -188,10 +188,7 @@ void runInitialProgramming(ProgrammingParams& p)
         if (device.device) journal.deviceAfter(device.device);
     };
     plan.close = [&] {
-        if (!journal.written()) {
-            p.succeeded = false;
-            report.logMessage(journal.failureText(), kStyleError, true);
-        }
+        if (!journal.reportUnwritten(report)) p.succeeded = false;
         finishWorkflow(channel, log);
     };
     runner.run(plan);

@@ -276,10 +276,7 @@ void runStockUpdate(StockUpdateParams& p)
     plan.cleanUp = {sdCardCleanUpPhase(channel, log, s.firstRow(), p.password, p.webPort, &runner)};
     plan.records = [&s] { s.records(); };
     plan.close = [&] {
-        if (!journal.written()) {
-            p.succeeded = false;
-            report.logMessage(journal.failureText(), kStyleError, true);
-        }
+        if (!journal.reportUnwritten(report)) p.succeeded = false;
         finishWorkflow(channel, log);
     };
     runner.run(plan);

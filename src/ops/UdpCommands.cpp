@@ -93,6 +93,31 @@ protected:
 
     bool timedOut(uint32_t limit) const { return now() - sentAt_ > limit; }
 
+    // A command the device confirms: announced (35107), sent, then 35108 at 40; true once sent.
+    bool sendAnnounced(bool broadcast, const std::vector<uint8_t>& datagram)
+    {
+        if (!beginCommand(app::TextId{35107}, broadcast, StepOrder::StepThenBind)) return false;
+        if (!sendCommand(datagram)) return false;
+        report_.logStep(app::loadText(35108), 40);
+        return true;
+    }
+
+    // The device's confirmation, its answer with `word`: true once it came. A refusal ends the
+    // operation with 35208, no answer within the answer time with 35202.
+    bool confirmed(uint16_t word)
+    {
+        if (const uint8_t* a = answer(word)) {
+            if (a[10] == 0) {
+                fail(35208);
+                return false;
+            }
+            failures_ = 0;
+            return true;
+        }
+        if (timedOut(kCommandAnswerTimeoutMs)) fail(35202);
+        return false;
+    }
+
     // Reopens the endpoint bound for the re-find target and starts the re-find.
     void startRefind(uint32_t target)
     {
@@ -146,21 +171,15 @@ private:
     {
         switch (state_) {
         case State::Send:
-            if (!beginCommand(app::TextId{35107}, p_.broadcast, StepOrder::StepThenBind)) return;
-            if (sendCommand(net::buildSetNetwork(*p_.device, endpoint_.password()))) {
-                report_.logStep(app::loadText(35108), 40);
+            if (sendAnnounced(p_.broadcast, net::buildSetNetwork(*p_.device, endpoint_.password()))) {
                 state_ = State::Answer;
             }
             break;
         case State::Answer:
-            if (const uint8_t* a = answer(net::kWordSetNetworkAnswer)) {
-                if (a[10] == 0) return fail(35208);
-                failures_ = 0;
+            if (confirmed(net::kWordSetNetworkAnswer)) {
                 sentAt_ = now();
                 report_.logStep(app::loadText(35111), 60);
                 state_ = State::RestartWait;
-            } else if (timedOut(kCommandAnswerTimeoutMs)) {
-                fail(35202);
             }
             break;
         case State::RestartWait:
@@ -190,22 +209,14 @@ private:
     {
         switch (state_) {
         case State::Send:
-            if (!beginCommand(app::TextId{35107}, false, StepOrder::StepThenBind)) return;
-            if (sendCommand(net::buildSetName(*p_.device, endpoint_.password()))) {
-                report_.logStep(app::loadText(35108), 40);
-                state_ = State::Answer;
-            }
+            if (sendAnnounced(false, net::buildSetName(*p_.device, endpoint_.password()))) state_ = State::Answer;
             break;
         case State::Answer:
-            if (const uint8_t* a = answer(net::kWordSetNameAnswer)) {
-                if (a[10] == 0) return fail(35208);
-                failures_ = 0;
+            if (confirmed(net::kWordSetNameAnswer)) {
                 report_.logStep(app::loadText(35114), 70);
                 // The device does not restart: the re-find goes to the same target on the same socket.
                 refind_.emplace(endpoint_, *p_.device, *p_.channel);
                 state_ = State::Refind;
-            } else if (timedOut(kCommandAnswerTimeoutMs)) {
-                fail(35202);
             }
             break;
         case State::Refind:

@@ -64,6 +64,14 @@ protected:
         p.firmwarePath.assign(file);
         return p;
     }
+    // An empty serial-number log in the test's folder, the one the station writes to.
+    void useEmptySerialLog()
+    {
+        dir.write("SNR.LOG", "");
+        app::AppSettings settings;
+        settings.serialNumberPath = dir.str();
+        app::CApp::instance().setSettings(settings);
+    }
     ops::SerialParams serial(net::DeviceRecord* device, const std::string& password = "")
     {
         ops::SerialParams p;
@@ -147,10 +155,7 @@ TEST_F(WebOperations, UpdateFailuresBeforeTheUpload)
 
 TEST_F(WebOperations, SerialNumberIsSetFoundAgainAndLogged)
 {
-    dir.write("SNR.LOG", "");
-    app::AppSettings settings;
-    settings.serialNumberPath = dir.str();
-    app::CApp::instance().setSettings(settings);
+    useEmptySerialLog();
     net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Nummer"));
     ASSERT_NE(device, nullptr);
     device->serialNumber = 4711;
@@ -175,10 +180,7 @@ TEST_F(WebOperations, SerialNumberIsSetFoundAgainAndLogged)
 
 TEST_F(WebOperations, AcceptedNumberIsLoggedFoundEvenWhenTheDeviceIsNotSeenAgain)
 {
-    dir.write("SNR.LOG", "");
-    app::AppSettings settings;
-    settings.serialNumberPath = dir.str();
-    app::CApp::instance().setSettings(settings);
+    useEmptySerialLog();
     net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Stumm"));
     ASSERT_NE(device, nullptr);
     // The device takes the number over the web, but its answers to the re-find are lost (they
