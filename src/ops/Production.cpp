@@ -37,6 +37,12 @@ bool pathsFit(const std::string& folder, std::initializer_list<const char*> name
     return true;
 }
 
+// Whether the paths of a repair folder's three files fit (with their set-aside names).
+bool repairFilesFit(const std::string& folder)
+{
+    return pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName});
+}
+
 // Versions go in as text with a decimal point whatever the locale.
 std::string withVersionsAsText(std::string format)
 {
@@ -531,9 +537,7 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     const uint32_t serial = newSerial != 0 ? newSerial : device->serialNumber;
     const std::string deviceDir = app::deviceFolder(settings.root, serial);
     const std::string folder = app::repairFolder(settings.root, serial, *number);
-    if (!pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName})) {
-        return refuse(host, 30050, app::kMbIconError);
-    }
+    if (!repairFilesFit(folder)) return refuse(host, 30050, app::kMbIconError);
     if (!platform::createDirectory(deviceDir)) return refuse(host, 30050, app::kMbIconError);
     if (app::directoryExists(folder)) {
         if (!confirm(host, 30049)) return StartOutcome::Cancelled;
@@ -563,9 +567,7 @@ StartOutcome startRepairEnd(StarterHost& host, net::DeviceRecord* device, const 
     if (!number) return refused;
     if (!isProductionSerial(device->serialNumber)) return refuse(host, 30055, app::kMbIconExclamation);
     const std::string folder = app::repairFolder(settings.root, device->serialNumber, *number);
-    if (!pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName})) {
-        return refuse(host, 30054, app::kMbIconExclamation);
-    }
+    if (!repairFilesFit(folder)) return refuse(host, 30054, app::kMbIconExclamation);
     if (!app::directoryExists(folder)) return refuse(host, 30054, app::kMbIconExclamation);
 
     const std::string logText = app::readTextFile(platform::joinPath(folder, app::kRepairLogName));
