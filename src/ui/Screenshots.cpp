@@ -37,6 +37,7 @@
 #include "app/Texts.h"
 #include "config/CalibrationRequest.h"
 #include "ops/Reporting.h"
+#include "ops/ServiceStarts.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CDeviceListCtrl.h"
 #include "ui/CLangDlg.h"
@@ -225,6 +226,51 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
     app::CApp::instance().setSettings({});
 }
 
+// The service window in the states an operator meets while working through a list: every row
+// colour, a filter with its count over a sorted list, and a restart counted down.
+void renderServiceStates(Renderer& out, const QString& language)
+{
+    app::CApp::instance().setSettings({});
+    const auto fill = [](ui::CMainDlg& window, bool coloured) {
+        window.addDevice(device(0, 1, "Kesselhaus", 12345678, 1.05f, 1.02f, coloured ? 1 : 0));
+        window.addDevice(device(0, 2, "Halle 3", 12345679, 1.0512f, 1.02f, coloured ? 2 : 0, true));
+        window.addDevice(device(0, 3, "Halle 1", net::kNoSerialNumber, 1.04f, 1.01f, coloured ? 3 : 0));
+        window.addDevice(device(1, 4, "Z\xE4hler Ost", net::kNoSerialNumber, 2.5f, 0.0f, 0));
+        window.addDevice(device(3, 5, "Funk-Gateway", 20000001, 3.1f, 0.0f, 0));
+    };
+    {
+        // In progress, passed, failed and uncoloured rows; nothing selected, so every colour shows.
+        DemoPrompt prompt;
+        ui::CMainDlg window(prompt, demoCards());
+        if (!window.initialise()) return;
+        fill(window, true);
+        out.save(window, language + QStringLiteral("-main-row-states"));
+    }
+    {
+        // "hall" typed into the filter over a list sorted by name, the first shown row selected.
+        DemoPrompt prompt;
+        ui::CMainDlg window(prompt, demoCards());
+        if (!window.initialise()) return;
+        fill(window, false);
+        window.deviceList()->sortBy({1, false});
+        window.filterField()->setText(QStringLiteral("hall"));
+        window.deviceList()->selectOnly(0);
+        out.save(window, language + QStringLiteral("-main-filter"));
+    }
+    {
+        // A firmware update waiting for the device's restart.
+        DemoPrompt prompt;
+        ui::CMainDlg window(prompt, demoCards());
+        if (!window.initialise()) return;
+        fill(window, false);
+        window.deviceList()->selectOnly(1);
+        window.enableControls({});
+        window.setStep({app::loadText(35111), 60});
+        window.announceWait(app::loadText(35111), 45);
+        out.save(window, language + QStringLiteral("-main-countdown"));
+    }
+}
+
 // The configuration assistant, a sensor's settings and the energy calibration, on the shipped
 // template folder (copied below the record folder).
 void renderConfigurationDialogs(Renderer& out, const QString& language, const std::string& records)
@@ -334,6 +380,14 @@ void renderDialogs(Renderer& out, const QString& language, const std::string& re
                                                                             app::kMbDefaultButton2);
         out.save(box, language + QStringLiteral("-message-box"));
     }
+    {
+        // The question before the "Update" button updates a device.
+        std::vector<net::DeviceRecord*> devices{record.get()};
+        QMessageBox box;
+        ui::prepareMessageBox(box, ui::fromCp1252(ops::updateQuestion(devices, "/fw/VestrolanV106.hex")),
+                              app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2);
+        out.save(box, language + QStringLiteral("-update-confirmation"));
+    }
 }
 
 }  // namespace
@@ -368,6 +422,7 @@ int main(int argc, char** argv)
                                 app::OperatingMode::Production}) {
             renderMainWindow(out, language, mode, root);
         }
+        renderServiceStates(out, language);
         renderDialogs(out, language, root);
         renderConfigurationDialogs(out, language, root);
     }
