@@ -254,7 +254,10 @@ void renderServiceStates(Renderer& out, const QString& language)
         fill(window, false);
         window.deviceList()->sortBy({1, false});
         window.filterField()->setText(QStringLiteral("hall"));
-        window.deviceList()->selectOnly(0);
+        ui::CDeviceListCtrl* list = window.deviceList();
+        int first = 0;
+        while (first < list->rowCount() && list->isRowHidden(first)) ++first;
+        list->selectOnly(first);
         out.save(window, language + QStringLiteral("-main-filter"));
     }
     {
