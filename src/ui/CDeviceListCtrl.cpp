@@ -227,10 +227,23 @@ void CDeviceListCtrl::allowSeveralRows(bool several)
 
 std::vector<int> CDeviceListCtrl::selectedRows() const
 {
+    // A row the filter hides is never acted on, even when a select-all took it in.
     std::vector<int> rows;
-    for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        if (!isRowHidden(index.row())) rows.push_back(index.row());
+    }
     std::sort(rows.begin(), rows.end());
     return rows;
+}
+
+void CDeviceListCtrl::selectAll()
+{
+    if (selectionMode() != QAbstractItemView::ExtendedSelection) return;
+    QItemSelection shown;
+    for (int row = 0; row < rowCount(); ++row) {
+        if (!isRowHidden(row)) shown.select(model()->index(row, 0), model()->index(row, kColumns - 1));
+    }
+    selectionModel()->select(shown, QItemSelectionModel::ClearAndSelect);
 }
 
 std::vector<net::DeviceRecord*> CDeviceListCtrl::selectedRecords() const
@@ -246,9 +259,9 @@ std::vector<net::DeviceRecord*> CDeviceListCtrl::selectedRecords() const
 int CDeviceListCtrl::focusedSelectedRow() const
 {
     const int focused = currentRow();
-    if (focused >= 0 && selectionModel()->isRowSelected(focused, QModelIndex())) return focused;
-    const auto rows = selectionModel()->selectedRows();
-    return rows.size() == 1 ? rows.front().row() : -1;
+    if (focused >= 0 && !isRowHidden(focused) && selectionModel()->isRowSelected(focused, QModelIndex())) return focused;
+    const auto rows = selectedRows();
+    return rows.size() == 1 ? rows.front() : -1;
 }
 
 void CDeviceListCtrl::refreshRows()

@@ -61,6 +61,8 @@ public:
     void allowSeveralRows(bool several);
     // The selected view rows, top to bottom.
     std::vector<int> selectedRows() const;
+    // Selects every row the filter shows (Ctrl+A).
+    void selectAll() override;
     // The records of the selected rows, in found order.
     std::vector<net::DeviceRecord*> selectedRecords() const;
     // The view row that got the focus last, while it is selected (a single selected row always

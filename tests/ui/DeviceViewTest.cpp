@@ -201,6 +201,9 @@ TEST_F(DeviceView, FilterFieldCountAndCurrentDeviceInTheWindow)
     EXPECT_EQ(labelText(10005), "-");
     EXPECT_FALSE(enabled(10010));
     EXPECT_TRUE(list()->selectedRows().empty());
+    list()->selectAll();
+    ASSERT_EQ(list()->selectedRecords().size(), 1u) << "a select-all takes only the shown rows";
+    EXPECT_EQ(list()->selectedRecords().front()->mac[5], 3);
     QTest::keyClick(window->filterField(), Qt::Key_Escape);
     EXPECT_EQ(window->filterField()->text(), "");
     EXPECT_EQ(count->text(), QString::fromUtf8("5 Ger\xC3\xA4te"));
