@@ -25,6 +25,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include <cstdio>
 #include <fstream>
@@ -118,12 +119,17 @@ class Renderer {
 public:
     explicit Renderer(QString folder) : folder_(std::move(folder)) {}
 
-    bool save(QWidget& widget, const QString& name)
+    // `overlay`, when given, paints over the window's picture (what the pointer would show).
+    bool save(QWidget& widget, const QString& name, const std::function<void(QPainter&)>& overlay = {})
     {
         widget.show();
         QApplication::processEvents();
         const QString file = QDir(folder_).filePath(name + QStringLiteral(".png"));
-        const QPixmap contents = widget.grab();
+        QPixmap contents = widget.grab();
+        if (overlay) {
+            QPainter painter(&contents);
+            overlay(painter);
+        }
         // A window whose picture is one colour was not drawn (a platform that renders nothing).
         const bool drawn = !isOneColour(contents.toImage());
         const bool ok = drawn && withTitleBar(widget, contents).save(file);
@@ -245,6 +251,25 @@ void renderServiceStates(Renderer& out, const QString& language)
         if (!window.initialise()) return;
         fill(window, true);
         out.save(window, language + QStringLiteral("-main-row-states"));
+        // The same rows with the tooltip each coloured row shows under the pointer.
+        window.show();
+        QApplication::processEvents();
+        ui::CDeviceListCtrl* list = window.deviceList();
+        out.save(window, language + QStringLiteral("-main-row-tooltips"), [&](QPainter& painter) {
+            for (int row = 0; row < 3; ++row) {
+                // Each tip beside the pointer, on its own row.
+                const QRect cell = list->visualRect(list->model()->index(row, 4));
+                QToolTip::showText(list->viewport()->mapToGlobal(cell.center()), list->item(row, 4)->toolTip(), list);
+                QApplication::processEvents();
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    if (!top->inherits("QTipLabel") || !top->isVisible()) continue;
+                    const QPixmap tip = top->grab();
+                    const QPoint at(cell.center().x() + cell.width() / 4, cell.center().y() - tip.height() / 2);
+                    painter.drawPixmap(list->viewport()->mapTo(&window, at), tip);
+                }
+                QToolTip::hideText();
+            }
+        });
     }
     {
         // "hall" typed into the filter over a list sorted by name, the first shown row selected.
