@@ -157,6 +157,7 @@ public:
     void beginRun(JournalWorkflow workflow);
     // Station, operator, device, batch and the other fields are filled in here.
     JournalRecord& record() { return record_; }
+    const JournalRecord& record() const { return record_; }
 
     void phaseStarted(TextId heading, std::string text);
     // A result line of the running phase (and of the run: success and cancel texts decide the

@@ -26,6 +26,7 @@
 #include "app/Texts.h"
 #include "app/Version.h"
 #include "net/UdpProtocol.h"
+#include "ops/RunJournal.h"
 #include "config/CalibrationRequest.h"
 #include "ops/BulkUpdate.h"
 #include "ops/DeviceColumns.h"
@@ -65,6 +66,12 @@ int Session::run()
 
     const int count = app::enumerateNetworkCards(&cards_);
     if (command == "cards") return listCards(count);
+    // The journal names this station with the card --card names, if any.
+    const app::NetworkCard* journalCard = nullptr;
+    for (const auto& c : cards_) {
+        if (args_.has("--card") && std::to_string(c.index) == args_.value("--card")) journalCard = &c;
+    }
+    ops::setJournalStation(ops::kConsoleProgram, ops::journalCardText(journalCard));
     if (kRecordWorkflowCommands.count(command)) {
         if (count <= 0) return failWith(loadText(30037));
         return recordWorkflowCommand(command);

@@ -123,14 +123,15 @@ int Session::productionCommand(const std::string& command)
     if (command == "stock") {
         if (auto refused = useSerialNumberFolder()) return *refused;
     }
-    const app::AppSettings settings = operatorFor(script, sign);
+    operatorFor(script, sign);
 
     ops::ProductionStart start;
     start.card = card;
     start.target = *target;
     start.firmwareFolder = args_.value("--fw");
     start.programmerFolder = args_.value("--ipe");
-    start.serialNumberPath = settings.serialNumberPath;
+    // The records root is the one --snr names (the journal; the stock update's file), none without.
+    start.serialNumberPath = args_.value("--snr");
     start.testI2c = args_.has("--i2c");
     start.ssid = ssid;
     start.programmerTimeoutSeconds = timeout;
@@ -254,7 +255,7 @@ int Session::enduranceCommand()
     if (!summary.empty() && summary.back() != '\n') summary += '\n';
     std::fputs(platform::cp1252ToUtf8(summary).c_str(), out_);
     std::fflush(out_);
-    return outcome->allPassed() && outcome->logSaved ? 0 : 1;
+    return outcome->allPassed() && outcome->logSaved && outcome->journalWritten ? 0 : 1;
 }
 
 int Session::recordWorkflowCommand(const std::string& command)

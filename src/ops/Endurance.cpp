@@ -16,6 +16,7 @@
 #include "ops/Production.h"
 #include "ops/Refind.h"
 #include "ops/Reporting.h"
+#include "ops/RunJournal.h"
 #include "ops/Search.h"
 #include "ops/StockUpdate.h"
 #include "ops/UdpCommands.h"
@@ -168,9 +169,19 @@ public:
     {
         log_ = window_.createLogWindow();
         report_ = std::make_unique<Reporter>(window_, log_);
-        runner_ = std::make_unique<PhaseRunner>(*report_);
+        journals_ = std::make_unique<DeviceJournals>(p_.root, app::JournalWorkflow::Endurance,
+                                                     static_cast<int>(p_.deviceCount));
+        runner_ = std::make_unique<PhaseRunner>(*report_, journals_.get());
         runner_->begin(36010);
         const std::string sign = window_.operatorSign();
+        const std::string runName = platform::stationPath(platform::osPath(p_.runFolder.str()).filename());
+        for (int n = 1; n <= journals_->count(); ++n) {
+            RunJournal& j = journals_->device(n);
+            j.setOperator(sign);
+            if (p_.repair) j.setRepair(p_.number.str());
+            else j.setBatch(p_.number.str());
+            j.setRun(runName);
+        }
         const std::string when = timestampText();
         if (log_) {
             log_->appendLog(recordHeader(36010, 36011, sign.c_str(), p_.repair ? "REP_" : "CHRG_", p_.number.c_str(),
@@ -201,6 +212,7 @@ private:
         app::TextId failureStep = 0;   // which step, whatever the language is later
         std::string failureStepText;   // the step as the log showed it
         int passesDone = 0;
+        bool found = false;  // the device was found at its position (its journal line is written)
     };
 
     EndurancePhase nextPhase(EndurancePhase phase) const
@@ -221,6 +233,7 @@ private:
 
     uint32_t deviceNumber() const { return index_ + 1; }
     DeviceState& current() { return devices_[index_]; }
+    RunJournal& journal() { return journals_->device(static_cast<int>(deviceNumber())); }
 
     // A step of the current device's phase: its heading " #n" in the log and the first bar.
     void step(app::TextId text, int32_t position)
@@ -391,6 +404,8 @@ private:
             }
             record->rowStatus = 1;
             window_.repaintList();
+            current().found = true;
+            journal().deviceBefore(*record);
             append(deviceFoundText(*record));
             return true;
         }
@@ -547,6 +562,7 @@ private:
         auto w = webParams<UpdateParams>();
         w.devicePort = p_.devicePort;
         w.firmwarePath = p_.firmwarePath;
+        journal().setFirmware(p_.firmwarePath.str());
         const net::Mac mac = current().record->mac;
         return settle(updateFirmware(w), mac, 35309);
     }
@@ -584,6 +600,8 @@ private:
             fail(35313);
             return true;
         }
+        // The findings of the pass that failed the device.
+        if (!cpu.passed) journal().cpuFindings(cpu.findings);
         step(35314, 90);
         auto process = webParams<ProcessTestParams>();
         process.skipFollowUp = true;
@@ -642,8 +660,42 @@ private:
             report_->logMessage(app::loadText(35224), kStyleError, true);
         }
         removePrivateCopy();
+        journalOutcomes();
         runner_->end(outcome_.allPassed() && outcome_.logSaved);
+        std::string toldFailure;
+        for (int n = 1; n <= journals_->count(); ++n) {
+            const RunJournal& j = journals_->device(n);
+            if (j.written()) continue;
+            outcome_.journalWritten = false;
+            // The devices share one journal: its failure is told once.
+            if (j.failureText() == toldFailure) continue;
+            toldFailure = j.failureText();
+            report_->logMessage(toldFailure, kStyleError, true);
+        }
         finishWorkflow(window_, log_);
+    }
+
+    // Each device's line: passed when it went through a test pass and its run was not aborted,
+    // failed when it failed a step, cancelled when the operator ended the run before it got
+    // through; no line for a position where no device was found.
+    void journalOutcomes()
+    {
+        const std::string textRecord = platform::joinPath(p_.runFolder.str(), app::kEnduranceLogName);
+        const bool stopped = !limitReached_;
+        for (uint32_t i = 0; i < p_.deviceCount; ++i) {
+            const DeviceState& d = devices_[i];
+            RunJournal& j = journals_->device(static_cast<int>(i + 1));
+            if (!d.found) {
+                j.skip();
+                continue;
+            }
+            j.deviceAfter(d.record);
+            j.setTextRecord(textRecord);
+            if (!outcome_.logSaved) j.textRecordFailed();
+            if (d.failed) j.setOutcome(app::RunOutcome::Failed);
+            else if (d.passesDone > 0 && goOn_) j.setOutcome(app::RunOutcome::Passed);
+            else j.setOutcome(stopped ? app::RunOutcome::Cancelled : app::RunOutcome::Failed);
+        }
     }
 
     EnduranceParams& p_;
@@ -653,6 +705,7 @@ private:
     std::unique_ptr<Reporter> report_;
     std::vector<DeviceState> devices_;
     std::string privateCopy_;
+    std::unique_ptr<DeviceJournals> journals_;
     std::unique_ptr<PhaseRunner> runner_;
     EndurancePhase phase_ = EndurancePhase::FindDevice;
     bool stepFailed_ = false;  // the current device failed in the step that runs

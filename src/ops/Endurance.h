@@ -132,6 +132,7 @@ struct EnduranceOutcome {
     std::vector<bool> failed;     // per device
     std::vector<bool> completed;  // per device: went through at least one test pass
     bool logSaved = true;
+    bool journalWritten = true;  // every device's journal line was written
     std::string summary;  // the log's closing lines (36025 with the device lines, or 36024)
     bool allPassed() const;
 };

@@ -514,6 +514,7 @@ private:
             session_.beginRunCalibrationStep(
                 item.type, item.index,
                 calibrationData(request.primary, request.secondary, request.voltage, request.current));
+            p_.calibrations.push_back({item.type, request.primary, request.secondary, request.voltage, request.current});
             state_ = State::Step;
             return;
         }

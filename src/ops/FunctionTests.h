@@ -4,6 +4,7 @@
 // runs as one operation on the worker of a workflow (or of a console command) and writes its
 // steps, results and findings into the log window of its block.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "app/FixedText.h"
@@ -52,6 +53,15 @@ struct ProcessTestParams {
     uint16_t webPort = net::kWebPort;
 };
 
+// A calibration item sent to the device: its item type as the request names it and the values.
+struct SentCalibration {
+    std::string item;
+    double primary = 0;
+    double secondary = 0;
+    double voltage = 0;
+    double current = 0;
+};
+
 // The calibration and the SD-card cleanup.
 struct DeviceStepParams {
     WorkerChannel* window = nullptr;
@@ -60,6 +70,7 @@ struct DeviceStepParams {
     LogWindow* log = nullptr;
     app::TextId lastResult = 0;
     uint16_t webPort = net::kWebPort;
+    std::vector<SentCalibration> calibrations;  // out: the calibration items sent, in order
 };
 
 // True when the verdict was reached (the system information could be read).

@@ -13,6 +13,7 @@
 #include "ops/LogWindow.h"
 #include "ops/Refind.h"
 #include "ops/Reporting.h"
+#include "ops/RunJournal.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
 #include "ops/Workflow.h"
@@ -79,6 +80,7 @@ struct Steps {
     bool cpuPassed = false;
     bool processPassed = false;
     PhaseRunner* runner = nullptr;
+    RunJournal* journal = nullptr;
 
     void note(app::TextId text)
     {
@@ -129,6 +131,7 @@ struct Steps {
     {
         auto p = params<DeviceStepParams>();
         const bool ok = runCalibration(p);
+        if (journal) journal->calibrations(p.calibrations);
         note(p.lastResult);
         return ok;
     }
@@ -140,6 +143,8 @@ struct Steps {
         p.ssid = ssid;
         const bool ok = runCpuTest(p);
         cpuPassed = ok && p.passed;
+        if (journal && ok) journal->cpuFindings(p.findings);
+        if (journal && !cpuPassed) journal->stepFailed();
         note(p.lastResult);
         return ok;
     }
@@ -149,6 +154,7 @@ struct Steps {
         auto p = params<ProcessTestParams>();
         const bool ok = runProcessListTest(p);
         processPassed = ok && p.passed;
+        if (journal && !processPassed) journal->stepFailed();
         note(p.lastResult);
         return ok;
     }
@@ -176,14 +182,34 @@ struct Steps {
 
     Phase sdCardCleanUp() { return sdCardCleanUpPhase(channel, log, device, password, webPort, runner); }
 
-    // The end every one of these workflows has: the SD-card cleanup, its records, and the closing
-    // sequence.
-    void run(WorkflowPlan& plan, std::function<void()> records)
+    // The end every one of these workflows has: the SD-card cleanup, its records, the journal
+    // line (written as the run ends; one that could not be written is told to the operator and the
+    // run counts as failed), and the closing sequence.
+    void run(WorkflowPlan& plan, std::function<void()> records, WorkflowOutcome& outcome)
     {
         plan.cleanUp = {sdCardCleanUp()};
-        plan.records = std::move(records);
-        plan.close = [this] { finishWorkflow(channel, log); };
+        plan.records = [this, records = std::move(records)] {
+            records();
+            journal->deviceAfter(device);
+        };
+        plan.close = [this, &outcome] {
+            if (!journal->written()) {
+                outcome.recordsWritten = false;
+                report.logMessage(journal->failureText(), kStyleError, true);
+            }
+            finishWorkflow(channel, log);
+        };
         runner->run(plan);
+    }
+
+    // The text record at `path`, its name for the journal, and when it could not be written the
+    // operator is told before the log is closed.
+    void textRecord(const std::string& path, bool written, WorkflowOutcome& outcome)
+    {
+        journal->setTextRecord(path);
+        if (written) return;
+        journal->textRecordFailed();
+        recordFailed(outcome);
     }
 
     // A record that could not be written is told to the operator before the log is closed.
@@ -280,8 +306,13 @@ void runFinalTest(WorkerChannel& channel, FinalTestBlock& b, WorkflowOutcome& ou
     const std::string sign = channel.operatorSign();
     if (log) log->appendLog(finalTestHeader(b, sign, when));
     Steps s = stepsFor(channel, log, b);
-    PhaseRunner runner(s.report);
+    RunJournal journal(b.root, app::JournalWorkflow::FinalTest);
+    journal.setOperator(sign);
+    journal.deviceBefore(*b.context.device);
+    journal.setBatch(b.batchNumber.str());
+    PhaseRunner runner(s.report, &journal);
     s.runner = &runner;
+    s.journal = &journal;
     const std::string folder = b.folder.str();
 
     WorkflowPlan plan;
@@ -299,8 +330,9 @@ void runFinalTest(WorkerChannel& channel, FinalTestBlock& b, WorkflowOutcome& ou
     };
     s.run(plan, [&] {
         const std::string text = log ? log->text() : std::string();
-        if (!app::writeTextFile(platform::joinPath(folder, app::kFinalTestLogName), text, false)) s.recordFailed(outcome);
-    });
+        const std::string path = platform::joinPath(folder, app::kFinalTestLogName);
+        s.textRecord(path, app::writeTextFile(path, text, false), outcome);
+    }, outcome);
 }
 
 void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome& outcome)
@@ -315,8 +347,13 @@ void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome
         log->appendLog(repairDeviceBlock(*b.context.device));
     }
     Steps s = stepsFor(channel, log, b);
-    PhaseRunner runner(s.report);
+    RunJournal journal(b.root, app::JournalWorkflow::RepairStart);
+    journal.setOperator(sign);
+    journal.deviceBefore(*b.context.device);
+    journal.setRepair(b.repairNumber.str());
+    PhaseRunner runner(s.report, &journal);
     s.runner = &runner;
+    s.journal = &journal;
     const std::string folder = b.folder.str();
     const std::string customer = platform::joinPath(folder, app::kCustomerConfigurationName);
     const std::string test = platform::joinPath(folder, app::kDefaultConfigurationName);
@@ -328,6 +365,7 @@ void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome
                       auto configuration = channel.askConfiguration(app::readTextFile(customer), true);
                       if (!configuration) {
                           if (log) log->appendLog(app::loadText(36037));
+                          s.note(36037);
                           return false;
                       }
                       if (!app::writeTextFile(test, *configuration, false)) {
@@ -357,8 +395,9 @@ void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome
     s.run(plan, [&] {
         // The log and the empty line pair that separates it from the repair end, in one replace.
         const std::string text = (log ? log->text() : std::string()) + "\r\n\r\n";
-        if (!app::writeTextFile(platform::joinPath(folder, app::kRepairLogName), text, false)) s.recordFailed(outcome);
-    });
+        const std::string path = platform::joinPath(folder, app::kRepairLogName);
+        s.textRecord(path, app::writeTextFile(path, text, false), outcome);
+    }, outcome);
 }
 
 void runRepairEnd(WorkerChannel& channel, RepairEndBlock& b, WorkflowOutcome& outcome)
@@ -371,8 +410,13 @@ void runRepairEnd(WorkerChannel& channel, RepairEndBlock& b, WorkflowOutcome& ou
                                     static_cast<int>(b.context.device->serialNumber), when.c_str()));
     }
     Steps s = stepsFor(channel, log, b);
-    PhaseRunner runner(s.report);
+    RunJournal journal(b.root, app::JournalWorkflow::RepairEnd);
+    journal.setOperator(sign);
+    journal.deviceBefore(*b.context.device);
+    journal.setRepair(b.repairNumber.str());
+    PhaseRunner runner(s.report, &journal);
     s.runner = &runner;
+    s.journal = &journal;
     const std::string folder = b.folder.str();
 
     WorkflowPlan plan;
@@ -393,10 +437,9 @@ void runRepairEnd(WorkerChannel& channel, RepairEndBlock& b, WorkflowOutcome& ou
         return ok;
     };
     s.run(plan, [&] {
-        if (!appendWhole(platform::joinPath(folder, app::kRepairLogName), log ? log->text() : std::string())) {
-            s.recordFailed(outcome);
-        }
-    });
+        const std::string path = platform::joinPath(folder, app::kRepairLogName);
+        s.textRecord(path, appendWhole(path, log ? log->text() : std::string()), outcome);
+    }, outcome);
 }
 
 // The fields every production block takes from its device and the station's settings.
@@ -410,6 +453,7 @@ Block productionBlock(net::DeviceRecord* device, const std::string& folder, cons
     block.context.devicePort = settings.devicePort;
     block.folder.assign(folder);
     block.ssid.assign(settings.ssid);
+    block.root = settings.root;
     return block;
 }
 

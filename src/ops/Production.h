@@ -44,9 +44,11 @@ struct WorkflowOutcome {
 };
 
 // What the three workflows of one numbered device share: the device, the record folder and the
-// CPU test's network name.
+// CPU test's network name, and the records root.
 struct ProductionBlock {
     DeviceContext context;
+    std::string root;  // the records root the journal goes under
+
     app::FixedText<260> folder;
     app::FixedText<33> ssid;
 };

@@ -62,6 +62,7 @@ StartOutcome startInitialProgramming(StarterHost& host, const ProductionStart& s
     params->ssid.assign(start.ssid);
     params->testI2c = start.testI2c;
     params->programmerTimeoutSeconds = start.programmerTimeoutSeconds;
+    params->recordsRoot = start.serialNumberPath;
     return handOver(host, start, std::move(params), runInitialProgramming, WorkerEnd::FinishedThenSearchEnded);
 }
 

@@ -22,7 +22,7 @@ struct ProductionStart {
     uint32_t target = 0;                     // host byte order
     std::string firmwareFolder;              // the newest firmware file in it is used; none: 30039
     std::string programmerFolder;            // initial programming: the tool folder
-    std::string serialNumberPath;            // stock update: the temporary file's folder
+    std::string serialNumberPath;            // the records root: the journal; stock update: the temporary file's folder
     bool testI2c = false;
     std::string ssid;                        // initial programming: the CPU test's WLAN name
     uint32_t programmerTimeoutSeconds = app::kDefaultProgrammerTimeoutSeconds;  // initial programming

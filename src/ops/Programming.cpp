@@ -4,6 +4,7 @@
 #include "ops/FunctionTests.h"
 #include "ops/LogWindow.h"
 #include "ops/Reporting.h"
+#include "ops/RunJournal.h"
 #include "ops/Search.h"
 #include "ops/WebOperations.h"
 #include "ops/Workflow.h"
@@ -128,7 +129,9 @@ void runInitialProgramming(ProgrammingParams& p)
     WorkerChannel& channel = *p.window;
     LogWindow* log = openWorkflowLog(channel, 36028, 36029);
     Reporter report(channel, log);
-    PhaseRunner runner(report);
+    RunJournal journal(p.recordsRoot, app::JournalWorkflow::Programming);
+    journal.setOperator(channel.operatorSign());
+    PhaseRunner runner(report, &journal);
 
     ProgrammerSettings settings;
     settings.toolFolder = p.toolFolder;
@@ -144,6 +147,7 @@ void runInitialProgramming(ProgrammingParams& p)
     plan.record = 36028;
     plan.phases = {
         {35311, 10, [&] {
+             journal.setFirmware(settings.imagePath.str());
              if (!programBoard(channel, settings)) return false;
              platform::clock().sleep(kBoardStartWaitMs);
              platform::notePrescribedWait(kBoardStartWaitMs);
@@ -152,6 +156,8 @@ void runInitialProgramming(ProgrammingParams& p)
         {35300, 30, [&] {
              findByDirectedSearch(channel, p.card, p.target, p.devicePort);
              device.device = channel.onlyListedDevice();
+             // A blank board had no firmware before.
+             if (device.device) journal.deviceAfter(device.device);
              if (!device.device && log) log->appendLog(app::loadText(36030));
              return device.device != nullptr;
          }},
@@ -164,6 +170,7 @@ void runInitialProgramming(ProgrammingParams& p)
              cpu.testI2c = p.testI2c;
              cpu.ssid = p.ssid;
              const bool ran = runCpuTest(cpu);
+             if (ran) journal.cpuFindings(cpu.findings);
              if (cpu.lastResult != 0) runner.noteResult(cpu.lastResult);
              return ran && cpu.passed;
          }},
@@ -177,7 +184,16 @@ void runInitialProgramming(ProgrammingParams& p)
         return p.succeeded = true;
     };
     plan.cleanUp = {sdCardCleanUpPhase(channel, log, device.device, device.password, p.webPort, &runner)};
-    plan.close = [&] { finishWorkflow(channel, log); };
+    plan.records = [&] {
+        if (device.device) journal.deviceAfter(device.device);
+    };
+    plan.close = [&] {
+        if (!journal.written()) {
+            p.succeeded = false;
+            report.logMessage(journal.failureText(), kStyleError, true);
+        }
+        finishWorkflow(channel, log);
+    };
     runner.run(plan);
 }
 

@@ -98,6 +98,7 @@ struct ProgrammingParams {
     uint32_t programmerTimeoutSeconds = app::kDefaultProgrammerTimeoutSeconds;
     uint16_t devicePort = net::kDevicePort;
     uint16_t webPort = net::kWebPort;
+    std::string recordsRoot;  // the journal goes under it; none: no journal
     bool succeeded = false;  // out: 35411 was reported
 };
 

@@ -8,6 +8,7 @@
 #include "app/Records.h"
 #include "ops/LogWindow.h"
 #include "ops/Reporting.h"
+#include "ops/RunJournal.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -82,6 +83,7 @@ public:
     StockSteps& operator=(const StockSteps&) = delete;
 
     bool found() const { return found_; }
+    void setJournal(RunJournal* journal) { journal_ = journal; }
     net::DeviceRecord* device() const { return device_; }
     net::DeviceRecord*& firstRow() { return firstRow_; }
 
@@ -96,7 +98,9 @@ public:
         }
         found_ = true;
         temporary_ = createStockTemporaryFile(p_.serialNumberPath);
-        return (device_ = refindYellow(window_)) != nullptr;
+        device_ = refindYellow(window_);
+        if (device_ && journal_) journal_->deviceBefore(*device_);
+        return device_ != nullptr;
     }
 
     bool backup()
@@ -165,6 +169,7 @@ public:
     {
         auto update = webParams<UpdateParams>();
         update.firmwarePath = p_.firmwarePath;
+        if (journal_) journal_->setFirmware(p_.firmwarePath.str());
         return updateFirmware(update) && (device_ = refindYellow(window_)) != nullptr;
     }
 
@@ -173,6 +178,7 @@ public:
     {
         if (found_) firstRow_ = window_.deviceAt(0);
         if (!ok || !(device_ = window_.onlyListedDevice())) return false;
+        if (journal_) journal_->deviceAfter(device_);
         device_->rowStatus = 2;
         window_.repaintList();
         if (log_) log_->appendLog("\r\n");
@@ -210,6 +216,7 @@ private:
     std::string temporary_;
     net::DeviceRecord* device_ = nullptr;
     net::DeviceRecord* firstRow_ = nullptr;
+    RunJournal* journal_ = nullptr;
     bool found_ = false;
 };
 
@@ -220,8 +227,11 @@ void runStockUpdate(StockUpdateParams& p)
     WorkerChannel& channel = *p.window;
     LogWindow* log = openWorkflowLog(channel, 36004, 36005);
     Reporter report(channel, log);
-    PhaseRunner runner(report);
+    RunJournal journal(p.serialNumberPath, app::JournalWorkflow::StockUpdate);
+    journal.setOperator(channel.operatorSign());
+    PhaseRunner runner(report, &journal);
     StockSteps s(p, report);
+    s.setJournal(&journal);
 
     auto phase = [&s](app::TextId heading, int32_t position, bool (StockSteps::*step)()) {
         return Phase(heading, position, [&s, step] { return (s.*step)(); });
@@ -230,7 +240,11 @@ void runStockUpdate(StockUpdateParams& p)
     confirm.style = HeadingStyle::Shown;
     // The number is sent only to a device that needed one and got it in the dialog just before.
     bool serialWanted = false;
-    Phase enterSerial(35317, 60, [&s, &serialWanted] { return serialWanted = s.enterSerialNumber(); });
+    Phase enterSerial(35317, 60, [&s, &serialWanted, &runner] {
+        serialWanted = s.enterSerialNumber();
+        if (!serialWanted) runner.noteResult(36008);  // the operator ended the run here
+        return serialWanted;
+    });
     enterSerial.style = HeadingStyle::Shown;
     enterSerial.when = [&s] { return s.needsSerialNumber(); };
     Phase sendSerial = phase(35308, 70, &StockSteps::sendSerialNumber);
@@ -261,7 +275,13 @@ void runStockUpdate(StockUpdateParams& p)
     };
     plan.cleanUp = {sdCardCleanUpPhase(channel, log, s.firstRow(), p.password, p.webPort, &runner)};
     plan.records = [&s] { s.records(); };
-    plan.close = [&] { finishWorkflow(channel, log); };
+    plan.close = [&] {
+        if (!journal.written()) {
+            p.succeeded = false;
+            report.logMessage(journal.failureText(), kStyleError, true);
+        }
+        finishWorkflow(channel, log);
+    };
     runner.run(plan);
 }
 

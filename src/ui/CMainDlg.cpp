@@ -33,6 +33,7 @@
 #include "ops/FunctionTests.h"
 #include "ops/InputChecks.h"
 #include "ops/Production.h"
+#include "ops/RunJournal.h"
 #include "ops/Search.h"
 #include "ops/UdpCommands.h"
 #include "ops/WebOperations.h"
@@ -41,6 +42,7 @@
 #include "ui/CDeviceListCtrl.h"
 #include "ui/CIpAddressCtrl.h"
 #include "ui/COutputDlg.h"
+#include "ui/ReportPage.h"
 #include "ui/CProgressTextCtrl.h"
 #include "ui/DeviceStatusBar.h"
 #include "ui/UiPrompt.h"
@@ -225,6 +227,7 @@ void CMainDlg::productionStart(int button)
 
 void CMainDlg::startWorkflow(std::function<void(ops::WorkerChannel&)> body, ops::WorkerEnd end)
 {
+    ops::setJournalStation(ops::kWindowProgram, ops::journalCardText(selectedCard_));
     startTask(ops::workflowTask(*channel_, std::move(body), end));
 }
 
@@ -277,6 +280,12 @@ void CMainDlg::exportList()
     }
 }
 
+// "Bericht…": the yield report of the last 30 days in the default browser.
+void CMainDlg::showReport()
+{
+    if (!openRecentReport(theApp().serialNumberPath())) refuse(app::TextId{35224}, app::kMbIconError);
+}
+
 app::SerialLog CMainDlg::serialLog() const
 {
     return app::SerialLog(theApp().serialNumberPath(), theApp().noSerialLog(), sign_);
@@ -294,7 +303,6 @@ void CMainDlg::stockUpdate()
     ops::ProductionStart start = productionStart();
     // The entered address as far as it goes; the field need not be complete here.
     start.target = ops::parseFourPartAddress(toCp1252(address_->text())).value_or(0);
-    start.serialNumberPath = theApp().serialNumberPath();
     ops::startStockUpdate(*this, start);
 }
 
@@ -349,6 +357,7 @@ ops::ProductionStart CMainDlg::productionStart()
     ops::ProductionStart start;
     start.card = selectedCard_;
     start.firmwareFolder = theApp().firmwarePath();
+    start.serialNumberPath = theApp().serialNumberPath();  // the records root
     start.beforeStart = [this] {
         clearDevices();
         pool_.setBusy(true);

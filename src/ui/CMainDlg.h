@@ -130,6 +130,7 @@ public:
     void restore();
     // "Export list": the listed devices into a CSV file the operator chooses.
     void exportList();
+    void showReport();
 
     // The window side of the worker messages WM_USER+1 to +27; window thread only.
     int showWorkerMessage(const ops::TextWithValue& message);  // +1
@@ -238,6 +239,7 @@ private:
     QMenu* fileMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QAction* exportAction_ = nullptr;  // 20012
+    QAction* reportAction_ = nullptr;  // 20013, the production modes only
     QAction* exitAction_ = nullptr;
     QAction* languageAction_ = nullptr;
     QAction* aboutAction_ = nullptr;

@@ -123,6 +123,9 @@ void CMainDlg::buildMenu()
     fileMenu_ = menuBar_->addMenu(QString());
     exportAction_ = fileMenu_->addAction(QString());
     exportAction_->setObjectName(QString::number(kExportMenu));
+    reportAction_ = fileMenu_->addAction(QString());
+    reportAction_->setObjectName(QString::number(kReportMenu));
+    reportAction_->setVisible(false);
     fileMenu_->addSeparator();
     exitAction_ = fileMenu_->addAction(QString());
     exitAction_->setObjectName(QString::number(kExitMenu));
@@ -233,6 +236,7 @@ void CMainDlg::connectControls()
     connect(languageAction_, &QAction::triggered, this, &CMainDlg::onLanguage);
     connect(aboutAction_, &QAction::triggered, this, [this] { prompt_.showAbout(); });
     connect(exportAction_, &QAction::triggered, this, &CMainDlg::exportList);
+    connect(reportAction_, &QAction::triggered, this, &CMainDlg::showReport);
     connect(cardList_, qOverload<int>(&QComboBox::activated), this, &CMainDlg::onCardChosen);
     connect(list_, &QTableWidget::itemSelectionChanged, this, &CMainDlg::onListSelectionChanged);
     connect(list_, &QTableWidget::cellDoubleClicked, this, &CMainDlg::onListDoubleClicked);
@@ -246,6 +250,7 @@ void CMainDlg::applyModeLayout()
 {
     setValue(signLabel_, sign_.empty() ? QString::fromLatin1(kNone) : fromCp1252(sign_));
     for (int id = kSearchButton; id <= kRestoreButton; ++id) control(id)->hide();
+    reportAction_->setVisible(true);
     list_->setFixedHeight(static_cast<int>(serviceListHeight_ * 130.0 / 150.0));
     control(kOperatorCaption)->show();
     control(kOperatorField)->show();
@@ -275,6 +280,7 @@ void CMainDlg::applyTexts()
 {
     fileMenu_->setTitle(uiText(app::TextId{30001}));
     exportAction_->setText(uiText(app::TextId{37350}));
+    reportAction_->setText(uiText(app::TextId{37502}));
     exitAction_->setText(uiText(app::TextId{30002}));
     helpMenu_->setTitle(uiText(app::TextId{30003}));
     languageAction_->setText(uiText(app::TextId{30004}));

@@ -16,6 +16,6 @@ enum ControlId : int {
     kDeviceListControl = 10026, kHeadingProgress, kStepProgress,
 };
 
-enum MenuId : int { kExitMenu = 20011, kExportMenu = 20012, kLanguageMenu = 20021, kAboutMenu = 20022 };
+enum MenuId : int { kExitMenu = 20011, kExportMenu = 20012, kReportMenu = 20013, kLanguageMenu = 20021, kAboutMenu = 20022 };
 
 }  // namespace vst::ui

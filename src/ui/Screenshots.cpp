@@ -220,13 +220,13 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
     }
     static const char* kModeNames[] = {"service", "stock", "endurance", "production"};
     out.save(window, language + QStringLiteral("-main-") + QString::fromLatin1(kModeNames[static_cast<int>(mode)]));
-    if (service) {
-        // The File menu opened, with the list export.
+    if (service || mode == app::OperatingMode::Production) {
+        // The File menu opened: the list export, in the production modes also the report.
         for (QMenu* menu : window.findChildren<QMenu*>()) {
             if (menu->title() != ui::uiText(app::TextId{30001})) continue;
             menu->setWindowTitle(menu->title());
             menu->adjustSize();
-            out.save(*menu, language + QStringLiteral("-menu-file"));
+            out.save(*menu, language + (service ? QStringLiteral("-menu-file") : QStringLiteral("-menu-file-production")));
         }
     }
     app::CApp::instance().setSettings({});

@@ -4,6 +4,7 @@
 #include "app/CApp.h"
 #include "app/Journal.h"
 #include "app/Json.h"
+#include "app/Sha256.h"
 #include "app/Texts.h"
 #include "app/Version.h"
 #include "platform/FileSystem.h"
@@ -322,4 +323,29 @@ TEST(Journal, AppendWritesWholeLinesIntoTheHostsMonthlyFile)
     CApp::instance().setTextIdOffset(kGermanOffset);
     EXPECT_EQ(journalFailureText(failed),
               "Der Eintrag im Protokoll " + failed.path + " konnte nicht geschrieben werden (" + failed.reason + ")!");
+}
+
+// The firmware image's digest: the standard vectors, and lengths around the block's padding
+// boundary (55, 56, 64, 119 bytes), where a wrong tail shows.
+TEST(JournalFirmwareDigest, KnownDigests)
+{
+    const struct {
+        std::string bytes;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        {std::string(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sha256Hex(c.bytes), c.digest) << c.bytes.size();
+
+    test::TempDir dir;
+    dir.write("fw.hex", "abc");
+    EXPECT_EQ(fileSha256Hex(dir.file("fw.hex")), cases[1].digest);
+    EXPECT_FALSE(fileSha256Hex(dir.file("missing.hex")));
 }

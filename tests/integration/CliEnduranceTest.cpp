@@ -13,6 +13,7 @@
 #include "support/FirmwareFile.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "JournalLines.h"
 #include "Testbed.h"
 
 using namespace vst;
@@ -242,4 +243,65 @@ TEST_F(CliEndurance, Refusals)
                                         " --fw x --target 192.168.0.201 endurance --type repair --number X",
                                     dir.file("stderr.txt"));
     EXPECT_EQ(r.out, text(30037) + "\n");
+}
+
+// An endurance run leaves one journal line per device it found: the device's own steps in order,
+// its outcome and failed step, the batch and the run's folder, the firmware it was given; a
+// position where no device was found leaves none.
+TEST_F(CliEndurance, EachFoundDeviceLeavesOneJournalLine)
+{
+    const std::vector<std::string> passedSteps = {"35300", "35305", "35306", "35308", "35307",
+                                                  "35309", "35313", "35314", "35315"};
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::function<void(int, devsim::Device&)> device;
+        int devices;
+        std::string arguments;
+        std::string options;
+        std::vector<std::string> macs;
+        std::string outcome;
+        std::string failedStep;
+        std::vector<std::string> steps;  // of each device
+        std::string lastStepOutcome;
+    };
+    const std::vector<Case> cases = {
+        {"device 2 not found", [&] { connects[2] = {}; }, {}, 3, "--type production --number N2 --count 3 --passes 1",
+         "--answer 35408=no", {"02:00:00:00:00:31", "02:00:00:00:00:33"}, "passed", "null", passedSteps,
+         "\"passed\""},
+        {"every device failing", [&] { connects.clear(); }, [](int, devsim::Device& d) { d.password = "other"; }, 2,
+         "--type production --number F --count 2", "", {"02:00:00:00:00:31", "02:00:00:00:00:32"}, "failed",
+         "35305", {"35300", "35305", "35315"}, "\"failed\""},  // the cleanup cannot log in either
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir.file("snr/_Records"));
+        if (simulator) simulator->stop();
+        simulator.reset();
+        if (c.arrange) c.arrange();
+        startDevices(c.devices, c.device);
+        const auto r = run(c.arguments, c.options);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        const auto lines = test::journalLines(dir.file("snr"));
+        ASSERT_EQ(lines.size(), c.macs.size()) << r.out << r.err;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const std::string& l = lines[i];
+            EXPECT_EQ(test::textAt(l, "workflow"), "endurance");
+            EXPECT_EQ(test::textAt(l, "device.mac"), c.macs[i]);
+            EXPECT_EQ(test::textAt(l, "outcome"), c.outcome) << l;
+            EXPECT_EQ(test::jsonAt(l, "failed_step"), c.failedStep) << l;
+            EXPECT_EQ(test::eachOf(l, "steps", "id"), c.steps) << l;
+            EXPECT_EQ(test::eachOf(l, "steps", "outcome").back(), c.lastStepOutcome) << l;
+            const std::string number = c.arguments.substr(c.arguments.find("--number ") + 9);
+            const std::string batch = number.substr(0, number.find(' '));
+            EXPECT_EQ(test::textAt(l, "batch"), batch);
+            EXPECT_EQ(test::textAt(l, "run"), "CHRG_" + batch);
+            EXPECT_EQ(test::textAt(l, "operator"), "AB");
+            EXPECT_EQ(test::textAt(l, "text_record"), "_Dauerlauf/CHRG_" + batch + "/Dauerlauf.log");
+            if (c.outcome == "passed") {
+                EXPECT_EQ(test::textAt(l, "firmware.file"), dir.file("fw/VestrolanV106.hex"));
+                EXPECT_EQ(test::jsonAt(l, "device.firmware_after"), "1.06");
+            }
+        }
+    }
 }

@@ -16,9 +16,13 @@
 #include "platform/CodePage.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "JournalLines.h"
 #include "Testbed.h"
 
 using namespace vst;
+using vst::test::eachOf;
+using vst::test::jsonAt;
+using vst::test::textAt;
 namespace fs = std::filesystem;
 
 namespace {
@@ -328,4 +332,160 @@ TEST_F(CliRecordWorkflows, RepairStartEndedEarlyLeavesItsNumberFree)
     Run r = cli("--config keep --serial 4711 repair-start 02:00:00:00:00:01 R1");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(simulator->device(0).serialNumber, 4711u);
+}
+
+// Each run of the final test, repair start and repair end leaves one journal line: its workflow,
+// outcome, failed step, its steps in order with their outcomes, and the facts of the device, the
+// station and the text record.
+TEST_F(CliRecordWorkflows, EachRunLeavesOneJournalLine)
+{
+    struct Case {
+        const char* name;
+        std::function<void(devsim::Device&)> device;
+        std::function<void()> arrange;
+        std::string command;
+        int status;
+        std::string workflow;
+        std::string outcome;
+        std::string failedStep;  // raw JSON
+        std::vector<std::string> steps;
+        std::vector<std::string> stepOutcomes;
+        std::function<void(const std::string&)> check;  // further checks of the line
+    };
+    const std::string serialFolder = "SNR_00001001";
+    auto finalTestFolder = [&](const std::string& configuration) {
+        return [&, configuration] {
+            fs::remove_all(dir.file("snr/" + serialFolder));
+            fs::create_directory(dir.file("snr/" + serialFolder));
+            dir.write("snr/" + serialFolder + "/Charge.txt", "CH-7\r\n");
+            dir.write("snr/" + serialFolder + "/config-processlist.bak", configuration);
+        };
+    };
+    const std::vector<std::string> finalSteps = {"35305", "35312", "35313", "35314", "35315"};
+    const std::vector<Case> cases = {
+        {"final test passes", {}, finalTestFolder("Name=L\r\n"), "endtest", 0, "final-test", "passed", "null",
+         finalSteps, {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\""},
+         [&](const std::string& l) {
+             EXPECT_EQ(textAt(l, "schema"), "vestrolan-record/1");
+             EXPECT_EQ(textAt(l, "id").size(), 36u);
+             EXPECT_EQ(textAt(l, "station.program"), "vestrolan-cli");
+             EXPECT_EQ(textAt(l, "operator"), "CLI");
+             EXPECT_EQ(textAt(l, "device.mac"), "02:00:00:00:00:01");
+             EXPECT_EQ(jsonAt(l, "device.serial"), "1001");
+             EXPECT_EQ(textAt(l, "device.ip"), "192.168.0.101");
+             EXPECT_EQ(jsonAt(l, "device.firmware_before"), "1.05");
+             EXPECT_EQ(jsonAt(l, "device.firmware_after"), "1.05");
+             EXPECT_EQ(textAt(l, "batch"), "CH-7");
+             EXPECT_EQ(jsonAt(l, "repair"), "<absent>");
+             EXPECT_EQ(jsonAt(l, "firmware"), "<absent>");
+             EXPECT_EQ(textAt(l, "text_record"), "SNR_00001001/Endtest.log");
+             EXPECT_EQ(eachOf(l, "measurements", "name"), (std::vector<std::string>{"\"cpu-findings\""}));
+             EXPECT_EQ(eachOf(l, "steps", "text")[0], "\"" + en(35305) + "\"");
+             // The success text is the run's, logged after the last phase, in no step.
+             for (const auto& messages : eachOf(l, "steps", "messages")) {
+                 EXPECT_EQ(messages.find("35412"), std::string::npos) << messages;
+             }
+         }},
+        {"final test with CPU findings", [](devsim::Device& d) { d.web.devInfo.push_back({"extrtc", "RTC steht"}); },
+         finalTestFolder("Name=L\r\n"), "endtest", 1, "final-test", "failed", "35313", finalSteps,
+         {"\"passed\"", "\"passed\"", "\"failed\"", "\"passed\"", "\"passed\""},
+         [&](const std::string& l) {
+             const auto ids = eachOf(l, "measurements", "ids");
+             ASSERT_EQ(ids.size(), 1u);
+             EXPECT_NE(ids[0].find("35255"), std::string::npos) << ids[0];
+         }},
+        {"final test restore fails", {}, finalTestFolder(std::string("Name=\0x\r\n", 9)), "endtest", 1, "final-test",
+         "failed", "35305", finalSteps, {"\"failed\"", "\"skipped\"", "\"skipped\"", "\"skipped\"", "\"passed\""},
+         {}},
+        {"final test calibration", [](devsim::Device& d) { d.web.calibrationItems = {"ENG;AIN1;3;1,0.5,2.0"}; },
+         finalTestFolder("Name=L\r\n"), "--calibrate 100,5,230,2.5 endtest", 0, "final-test", "passed", "null",
+         finalSteps, {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\""},
+         [&](const std::string& l) {
+             EXPECT_EQ(eachOf(l, "measurements", "name"),
+                       (std::vector<std::string>{"\"calibration\"", "\"cpu-findings\""}));
+             EXPECT_EQ(eachOf(l, "measurements", "item")[0], "\"ENG\"");
+             EXPECT_EQ(eachOf(l, "measurements", "primary")[0], "100");
+             EXPECT_EQ(eachOf(l, "measurements", "secondary")[0], "5");
+             EXPECT_EQ(eachOf(l, "measurements", "voltage")[0], "230");
+             EXPECT_EQ(eachOf(l, "measurements", "current")[0], "2.5");
+         }},
+        {"final test whose text record cannot be written", {},
+         [&, arrange = finalTestFolder("Name=L\r\n")] {
+             arrange();
+             fs::create_directories(dir.file("snr/" + serialFolder + "/Endtest.log/blocked"));
+         },
+         "endtest", 1, "final-test", "failed", "null", finalSteps,
+         {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\""}, {}},
+        {"repair start cancelled in the assistant", {}, [&] { fs::remove_all(dir.file("snr/" + serialFolder)); },
+         "repair-start", 1, "repair-start", "cancelled", "null",
+         {"35302", "35316", "35305", "35308", "35313", "35314", "35315"},
+         {"\"passed\"", "\"failed\"", "\"skipped\"", "\"skipped\"", "\"skipped\"", "\"skipped\"", "\"passed\""},
+         [&](const std::string& l) {
+             EXPECT_EQ(textAt(l, "repair"), "R1");
+             EXPECT_EQ(jsonAt(l, "batch"), "<absent>");
+             EXPECT_EQ(textAt(l, "text_record"), "SNR_00001001/REP_R1/Reparatur.log");
+         }},
+        {"repair start passes", {}, [&] { fs::remove_all(dir.file("snr/" + serialFolder)); },
+         "--config keep repair-start", 0, "repair-start", "passed", "null",
+         {"35302", "35316", "35305", "35308", "35313", "35314", "35315"},
+         {"\"passed\"", "\"passed\"", "\"passed\"", "\"skipped\"", "\"passed\"", "\"passed\"", "\"passed\""}, {}},
+        {"repair end with the process list halted", [](devsim::Device& d) { d.web.devInfo.push_back({"spstate", "halt"}); },
+         {}, "--answer 30051=yes repair-end", 1, "repair-end", "failed", "35313",
+         {"35305", "35313", "35314", "35304", "35315"},
+         {"\"passed\"", "\"failed\"", "\"failed\"", "\"skipped\"", "\"passed\""}, {}},
+        {"repair end passes", {}, {}, "--answer 30051=yes repair-end", 0, "repair-end", "passed", "null",
+         {"35305", "35313", "35314", "35304", "35315"},
+         {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\""},
+         [&](const std::string& l) { EXPECT_EQ(textAt(l, "repair"), "R1"); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start(c.device);
+        if (c.arrange) c.arrange();
+        const size_t before = test::journalLines(dir.file("snr")).size();
+        const bool repair = c.workflow != "final-test";
+        Run r = cli("--answer 30044=yes --answer 30045=yes --answer 30049=yes " + c.command + " " + kMac +
+                    (repair ? " R1" : ""));
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        const auto lines = test::journalLines(dir.file("snr"));
+        ASSERT_EQ(lines.size(), before + 1) << r.out << r.err;
+        const std::string& l = lines.back();
+        EXPECT_EQ(textAt(l, "workflow"), c.workflow);
+        EXPECT_EQ(textAt(l, "outcome"), c.outcome);
+        EXPECT_EQ(jsonAt(l, "failed_step"), c.failedStep);
+        EXPECT_EQ(eachOf(l, "steps", "id"), c.steps) << l;
+        EXPECT_EQ(eachOf(l, "steps", "outcome"), c.stepOutcomes) << l;
+        EXPECT_LE(textAt(l, "started"), textAt(l, "ended"));
+        if (c.check) c.check(l);
+    }
+}
+
+// No journal can be written (_Records is a file): the operator is told (37500), the run counts
+// as failed, and the text record is still written.
+TEST_F(CliRecordWorkflows, JournalThatCannotBeWrittenFailsTheRun)
+{
+    start();
+    fs::create_directory(dir.file("snr/SNR_00001001"));
+    dir.write("snr/SNR_00001001/config-processlist.bak", "Name=L\r\n");
+    dir.write("snr/_Records", "not a folder");
+    Run r = cli("--answer 30044=yes endtest 02:00:00:00:00:01");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find(line(35412)), std::string::npos) << r.out;
+    const std::string told = platform::cp1252ToUtf8(en(37500));
+    EXPECT_NE(r.out.find(told.substr(0, told.find("%s"))), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("_Records"), std::string::npos) << r.out;
+    EXPECT_TRUE(exists("SNR_00001001/Endtest.log"));
+    EXPECT_EQ(read("_Records"), "not a folder");
+}
+
+// A start refused before its worker runs writes no journal line.
+TEST_F(CliRecordWorkflows, RefusedStartWritesNoJournal)
+{
+    start();
+    Run r = cli("repair-end 02:00:00:00:00:01 R9");  // no such repair
+    EXPECT_EQ(r.status, 1);
+    r = cli("endtest 02:00:00:00:00:01");  // 30044 answered No
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(test::journalLines(dir.file("snr")).empty());
+    EXPECT_FALSE(exists("_Records"));
 }

@@ -12,11 +12,13 @@
 #include <thread>
 
 #include "app/Format.h"
+#include "app/Sha256.h"
 #include "app/Texts.h"
 #include "platform/CodePage.h"
 #include "support/FirmwareFile.h"
 #include "support/RunCommand.h"
 #include "support/TempDir.h"
+#include "JournalLines.h"
 #include "Testbed.h"
 
 using namespace vst;
@@ -238,4 +240,96 @@ TEST_F(CliProduction, TwoStockUpdatesShareTheSerialFolder)
     EXPECT_EQ(a.status, 0) << a.err;
     EXPECT_EQ(b.status, 0);
     EXPECT_EQ(leftovers(), 0);
+}
+
+// Initial programming and the stock update leave one journal line per run under the records root
+// --snr names: workflow, outcome, failed step, steps in order, the firmware sent or programmed
+// with its digest, and the device's firmware before and after. Without --snr, no journal.
+TEST_F(CliProduction, EachRunLeavesOneJournalLine)
+{
+    addDeviceAddress("192.168.0.101/24");
+    const std::string snr = "--snr " + dir.file("snr") + " ";
+    const std::string ipe = "--ipe " + dir.file("ipe") + " --ssid \"\" ";
+    const std::vector<std::string> stockSteps = {"35300", "35301", "35316", "35303", "35307",
+                                                 "35317", "35308", "35309", "35315"};
+    struct Case {
+        const char* name;
+        uint32_t serial;
+        std::string firmware;  // the newest image's version digits
+        std::string arguments;
+        int status;
+        std::string workflow;
+        std::string outcome;
+        std::string failedStep;
+        std::vector<std::string> steps;
+        std::vector<std::string> stepOutcomes;
+        std::string firmwareFile;  // "" for none
+        std::string before;
+        std::string after;
+    };
+    const std::vector<Case> cases = {
+        {"program", 1001, "105", snr + ipe + "program", 0, "programming", "passed", "null",
+         {"35311", "35300", "35307", "35313", "35315"},
+         {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\""}, "fw/VestrolanV105.hex", "null",
+         "1.05"},
+        {"stock, same version", 1001, "105", snr + "--config keep stock", 0, "stock-update", "passed", "null",
+         stockSteps,
+         {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"skipped\"", "\"skipped\"",
+          "\"skipped\"", "\"passed\""},
+         "", "1.05", "1.05"},
+        {"stock, newer image", 1001, "106", snr + "--config keep stock", 0, "stock-update", "passed", "null",
+         stockSteps,
+         {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"skipped\"", "\"skipped\"",
+          "\"passed\"", "\"passed\""},
+         "fw/VestrolanV106.hex", "1.05", "1.06"},
+        {"stock, assistant cancelled", 1001, "105", snr + "stock", 1, "stock-update", "failed", "35316", stockSteps,
+         {"\"passed\"", "\"passed\"", "\"failed\"", "\"skipped\"", "\"skipped\"", "\"skipped\"", "\"skipped\"",
+          "\"skipped\"", "\"passed\""},
+         "", "1.05", "1.05"},
+        {"stock, serial number refused", 0, "105", snr + "--config keep stock", 1, "stock-update", "cancelled",
+         "null", stockSteps,
+         {"\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"passed\"", "\"failed\"", "\"skipped\"",
+          "\"skipped\"", "\"passed\""},
+         "", "1.05", "1.05"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir.file("fw"));
+        std::filesystem::create_directories(dir.file("fw"));
+        const std::string version = c.firmware.substr(0, 1) + "." + c.firmware.substr(1);
+        firmware(c.firmware, version);
+        if (simulator) simulator->stop();
+        simulator.reset();
+        startSimulator({device(c.serial)});
+        const size_t before = test::journalLines(dir.file("snr")).size();
+        Run r = cli(c.arguments);
+        EXPECT_EQ(r.status, c.status) << r.out << r.err;
+        const auto lines = test::journalLines(dir.file("snr"));
+        ASSERT_EQ(lines.size(), before + 1) << r.out << r.err;
+        const std::string& l = lines.back();
+        EXPECT_EQ(test::textAt(l, "workflow"), c.workflow);
+        EXPECT_EQ(test::textAt(l, "outcome"), c.outcome);
+        EXPECT_EQ(test::jsonAt(l, "failed_step"), c.failedStep);
+        EXPECT_EQ(test::eachOf(l, "steps", "id"), c.steps) << l;
+        EXPECT_EQ(test::eachOf(l, "steps", "outcome"), c.stepOutcomes) << l;
+        EXPECT_EQ(test::textAt(l, "station.program"), "vestrolan-cli");
+        EXPECT_EQ(test::textAt(l, "station.card"), "192.168.0.1") << l;
+        EXPECT_EQ(test::textAt(l, "device.mac"), "02:00:00:00:00:01");
+        EXPECT_EQ(test::jsonAt(l, "device.serial"), c.serial ? std::to_string(c.serial) : "null");
+        EXPECT_EQ(test::jsonAt(l, "device.firmware_before"), c.before);
+        EXPECT_EQ(test::jsonAt(l, "device.firmware_after"), c.after);
+        EXPECT_EQ(test::jsonAt(l, "text_record"), "null");
+        if (c.firmwareFile.empty()) {
+            EXPECT_EQ(test::jsonAt(l, "firmware"), "<absent>");
+        } else {
+            EXPECT_EQ(test::textAt(l, "firmware.file"), dir.file(c.firmwareFile));
+            EXPECT_EQ(test::textAt(l, "firmware.sha256"), app::sha256Hex(dir.read(c.firmwareFile)));
+        }
+    }
+
+    // Without --snr the programming writes no journal and still succeeds.
+    std::filesystem::remove_all(dir.file("snr/_Records"));
+    Run r = cli(ipe + "program");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(test::journalLines(dir.file("snr")).empty());
 }

@@ -9,12 +9,16 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 
+#include "app/Journal.h"
 #include "ops/DeviceListCsv.h"
 #include "ui/CIpAddressCtrl.h"
 #include "ui/COutputDlg.h"
 #include "ui/CProgressTextCtrl.h"
+#include "ui/ReportPage.h"
 #include "WindowFixture.h"
 
 using namespace vst;
@@ -48,6 +52,7 @@ TEST_F(MainWindow, ServiceStationStartsWithTemplateStates)
     EXPECT_TRUE(prompt.signLists.empty()) << "no sign is asked without a serial-number folder";
     EXPECT_EQ(window->selectedCard(), nullptr);
     EXPECT_FALSE(window->windowIcon().isNull());
+    EXPECT_FALSE(window->menuAction(20013)->isVisible()) << "no report in service mode";
 }
 
 TEST_F(MainWindow, ControlsAreNamedByIdAndCaption)
@@ -121,6 +126,8 @@ TEST_F(MainWindow, ModeLayoutsShowTheirControlsAndShrinkTheList)
         EXPECT_EQ(window->windowTitle(), "Vestrolan-Manager - " + test::german(30006) + " MM");
         EXPECT_EQ(window->operatorSign(), "MM");
         EXPECT_TRUE(window->programmingAllowed() || expected.mode == OperatingMode::Production);
+        EXPECT_TRUE(window->menuAction(20013)->isVisible()) << "the report, in every production mode";
+        EXPECT_EQ(window->menuAction(20013)->text(), test::german(37502));
         window.reset();
     }
 }
@@ -619,4 +626,37 @@ TEST_F(MainWindow, ProductionButtonsRefuseWithoutFirmwareOrCard)
         EXPECT_EQ(window->runningWorkers(), 0);
         EXPECT_EQ(list()->devices().count(), 1);
     }
+}
+
+// The menu's report page covers the last 30 days, today included, and tells when it cannot be
+// written.
+TEST(ReportPage, CoversTheLast30Days)
+{
+    test::TempDir records;
+    const app::JournalInstant now = app::journalNow();
+    const struct {
+        const char* batch;
+        int daysAgo;
+    } runs[] = {{"BATCH-RECENT", 29}, {"BATCH-OLD", 31}};
+    for (const auto& run : runs) {
+        app::JournalRecord r;
+        r.id = app::randomUuid();
+        r.workflow = app::JournalWorkflow::FinalTest;
+        r.outcome = app::RunOutcome::Passed;
+        r.startedMs = now.utcMs - int64_t{run.daysAgo} * 86400000;
+        r.endedMs = r.startedMs + 1000;
+        r.utcOffsetMin = now.utcOffsetMin;
+        r.station = app::thisStation("vestrolan-manager", "");
+        r.device.mac = {0x02, 0, 0, 0, 0, static_cast<uint8_t>(run.daysAgo)};
+        r.batch = run.batch;
+        ASSERT_TRUE(app::appendJournalRecord(records.str(), r).ok);
+    }
+    const auto page = ui::writeRecentReportPage(records.str(), records.str(), now);
+    ASSERT_TRUE(page);
+    std::ifstream in(*page, std::ios::binary);
+    const std::string html((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u) << html.substr(0, 100);
+    EXPECT_NE(html.find("BATCH-RECENT"), std::string::npos);
+    EXPECT_EQ(html.find("BATCH-OLD"), std::string::npos);
+    EXPECT_FALSE(ui::writeRecentReportPage(records.str(), records.file("no-such-folder"), now));
 }

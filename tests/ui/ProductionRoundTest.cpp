@@ -8,6 +8,7 @@
 #include "support/FirmwareFile.h"
 #include "ui/COutputDlg.h"
 
+#include "JournalLines.h"
 #include "Testbed.h"
 #include "WindowFixture.h"
 
@@ -131,6 +132,21 @@ TEST_F(ProductionRound, FinalTestRepairStartAndRepairEndFromTheirButtons)
     ASSERT_NE(end, std::string::npos) << repairLog;
     EXPECT_NE(repairLog.find(wlanFinding, end), std::string::npos);
 
+    // The journal of the three runs, written by the window's program.
+    const auto journal = test::journalLines(records.str());
+    ASSERT_EQ(journal.size(), 3u);
+    const char* workflows[] = {"final-test", "repair-start", "repair-end"};
+    for (size_t i = 0; i < journal.size(); ++i) {
+        EXPECT_EQ(test::textAt(journal[i], "workflow"), workflows[i]);
+        EXPECT_EQ(test::textAt(journal[i], "station.program"), "vestrolan-manager");
+        EXPECT_EQ(test::textAt(journal[i], "operator"), "AB") << journal[i];
+        EXPECT_EQ(test::textAt(journal[i], "outcome"), "failed") << journal[i];
+        // The WLAN finding fails the CPU test.
+        EXPECT_EQ(test::jsonAt(journal[i], "failed_step"), "35313") << journal[i];
+    }
+    EXPECT_EQ(test::textAt(journal[0], "batch"), "CH-9");
+    EXPECT_EQ(test::textAt(journal[2], "text_record"), "SNR_00001001/REP_R7/Reparatur.log");
+
     // A repair number that cannot name a folder is refused by the dialog; nothing starts.
     prompt.repairNumbers = {QStringLiteral("R/8")};
     button(10022)->click();
@@ -203,6 +219,14 @@ TEST_F(ProductionRound, EnduranceRunStartedAndStoppedFromItsButtons)
     EXPECT_EQ(read("SNR_00007001/Charge.txt"), "W1");
     EXPECT_EQ(window->deviceList()->count(), 1);
     EXPECT_EQ(simulator->device(0).serialNumber, 7001u);
+    // Stopped after its device passed a test pass: the device's line says passed.
+    const auto journal = test::journalLines(records.str());
+    ASSERT_EQ(journal.size(), 1u);
+    EXPECT_EQ(test::textAt(journal[0], "workflow"), "endurance");
+    EXPECT_EQ(test::textAt(journal[0], "outcome"), "passed") << journal[0];
+    EXPECT_EQ(test::textAt(journal[0], "station.program"), "vestrolan-manager");
+    EXPECT_EQ(test::textAt(journal[0], "run"), "CHRG_W1");
+    EXPECT_EQ(test::jsonAt(journal[0], "device.serial"), "7001");
 }
 
 // The list sorted against the found order (MAC addresses descending): the run still gives device k
