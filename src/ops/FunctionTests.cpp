@@ -462,6 +462,7 @@ private:
                 return toLogout();
             }
             stepEnded_ = now();
+            report_.announceWait(app::loadText(35312), kCalibrationStepWaitMs);
             state_ = State::Wait;
             break;
         }

@@ -158,6 +158,7 @@ private:
                 failures_ = 0;
                 sentAt_ = now();
                 report_.logStep(app::loadText(35111), 60);
+                report_.announceWait(app::loadText(35111), kRestartWaitMs);
                 state_ = State::RestartWait;
             } else if (timedOut(kCommandAnswerTimeoutMs)) {
                 fail(35202);
@@ -341,6 +342,7 @@ private:
                 if (reply == 'F') {
                     sentAt_ = now();
                     report_.logStep(app::loadText(35111), 60);
+                    report_.announceWait(app::loadText(35111), kRestartWaitMs);
                     state_ = State::RestartWait;
                 } else if (next_ + 1 < chunks_.size()) {
                     ++next_;

@@ -140,6 +140,7 @@ private:
             if (r < 0) return;
             if (r != 0) return fail(35205);
             announce(35111, 60);
+            report_.announceWait(app::loadText(35111), kRebootWaitMs);
             rebootAt_ = now();
             state_ = State::Wait;
             break;
