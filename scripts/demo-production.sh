@@ -83,7 +83,7 @@ if [ "$what" = endurance ] || [ "$mode" = endurance ]; then
 fi
 cli="$build/src/cli/vestrolan-cli"
 case "$what" in
-  program) cmd=("$cli" --card 0 --fw "$work/fw" --ipe "$work/ipe" --target 192.168.0.110 --ssid "" program) ;;
+  program) cmd=("$cli" --card 0 --snr "$records" --fw "$work/fw" --ipe "$work/ipe" --target 192.168.0.110 --ssid "" program) ;;
   stock)
     serial=$(next_serial)
     cmd=("$cli" --card 0 --snr "$records" --fw "$work/fw" --target 192.168.0.120 --config keep --serial "$serial" stock)

@@ -576,6 +576,9 @@ private:
             }
             const uint32_t now = platform::clock().tickCount();
             if (passes_ != 0 && now - passStart_ < kPassSpacingMs) {
+                // The window counts the rest of the spacing down, once per pass.
+                if (!spacingAnnounced_) report_->announceWait(app::loadText(35313), kPassSpacingMs - (now - passStart_));
+                spacingAnnounced_ = true;
                 platform::clock().sleep(kPassPollMs);
                 return false;
             }
@@ -586,6 +589,7 @@ private:
             }
             ++passes_;
             passStart_ = now;
+            spacingAnnounced_ = false;
         }
         idleSweep_ = false;
         if (log_) log_->markLog();
@@ -708,6 +712,7 @@ private:
     uint32_t index_ = 0;
     int passes_ = 0;
     uint32_t passStart_ = 0;
+    bool spacingAnnounced_ = false;  // the spacing before the next pass was announced
     bool goOn_ = true;
     bool idleSweep_ = true;
     bool limitReached_ = false;

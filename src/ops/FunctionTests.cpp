@@ -383,6 +383,7 @@ private:
             const BodyStep s = exchangeEnded(session_.pollRunCalibrationStep(), calibrationStepFailureText);
             if (s != BodyStep::Done) return s;
             stepEnded_ = now();
+            report_.announceWait(app::loadText(35312), kCalibrationStepWaitMs);
             state_ = State::Wait;
             break;
         }

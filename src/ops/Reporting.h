@@ -16,6 +16,9 @@ enum : int32_t {
     kStyleInformation = 64,
 };
 
+// Waits up to this long are over before a countdown would be worth reading.
+inline constexpr uint32_t kShortestAnnouncedWaitMs = 5000;
+
 class Reporter {
 public:
     Reporter(WorkerChannel& channel, LogWindow* log) : channel_(channel), log_(log) {}
@@ -37,6 +40,9 @@ public:
     void setPosition(int32_t position);
     // Empties the second progress bar at the end of an operation.
     void clearStep();
+    // Tells the window that `step` now waits `milliseconds` (whole seconds shown); waits of 5 s
+    // and less are not announced.
+    void announceWait(const std::string& step, uint32_t milliseconds);
 
     WorkerChannel& channel() { return channel_; }
     LogWindow* log() { return log_; }

@@ -3,7 +3,9 @@
 #include "app/FirmwareCheck.h"
 #include "app/NetworkCards.h"
 #include "app/Records.h"
+#include "app/Format.h"
 #include "app/Texts.h"
+#include "ops/DeviceColumns.h"
 #include "ops/Search.h"
 
 namespace vst::ops {
@@ -113,8 +115,32 @@ StartOutcome startBulkUpdate(StarterHost& host, const PasswordPolicy& policy, Up
 
 }  // namespace
 
+std::string updateQuestion(const std::vector<net::DeviceRecord*>& devices, const std::string& file)
+{
+    std::vector<const net::DeviceRecord*> served;
+    for (const net::DeviceRecord* device : devices) {
+        if (device && device->productKind == 0) served.push_back(device);
+    }
+    if (served.empty()) return {};
+    float version = 0;
+    const std::string newVersion = app::firmwareVersionFromFileName(file, version) ? versionText(version) : "?";
+    if (served.size() > 1) {
+        return app::formatText(app::loadText(37454), static_cast<int>(served.size()), newVersion.c_str());
+    }
+    const net::DeviceRecord& device = *served.front();
+    return app::formatText(app::loadText(37453), device.name.str().c_str(), net::macText(device.mac).c_str(),
+                           deviceColumnText(device, kColumnAppVersion).c_str(), newVersion.c_str());
+}
+
 StartOutcome startUpdate(StarterHost& host, const PasswordPolicy& policy, UpdateStart& start)
 {
+    if (start.confirm) {
+        const std::string question = updateQuestion(start.devices, start.file);
+        const uint32_t style = app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2;
+        if (!question.empty() && host.prompt().messageBox(question, style) != app::kIdYes) {
+            return StartOutcome::Cancelled;
+        }
+    }
     if (start.several) return startBulkUpdate(host, policy, start);
     if (start.devices.empty() || !start.devices.front()) return StartOutcome::Refused;
     net::DeviceRecord* device = start.devices.front();

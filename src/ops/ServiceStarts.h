@@ -74,11 +74,17 @@ struct UpdateStart {
     std::vector<net::Mac> macs;               // several devices that need not be listed
     std::string file;                         // checked already (chooseFirmwareFile or the console)
     bool showSummary = true;                  // the bulk run's summary as a message box
+    // Ask before anything is sent (the window's "Update" button): the devices' names, MACs and
+    // versions as the list shows them and the file's version; No starts nothing.
+    bool confirm = false;
     // Out: the operation's result, and the bulk run's results.
     std::shared_ptr<bool> succeeded = std::make_shared<bool>(false);
     std::shared_ptr<BulkUpdateParams> bulk;
 };
 StartOutcome startUpdate(StarterHost& host, const PasswordPolicy& policy, UpdateStart& start);
+// The question before an update of `devices` (served kind only) with `file`: 37453 for one
+// device, 37454 for several; empty when none of them is of the served kind.
+std::string updateQuestion(const std::vector<net::DeviceRecord*>& devices, const std::string& file);
 
 // The UDP write commands of one device: network settings, name, backup and restore. The record
 // holds the new settings or name already; `file` is the backup or restore file.

@@ -179,6 +179,7 @@ private:
             if (confirmed(net::kWordSetNetworkAnswer)) {
                 sentAt_ = now();
                 report_.logStep(app::loadText(35111), 60);
+                report_.announceWait(app::loadText(35111), kRestartWaitMs);
                 state_ = State::RestartWait;
             }
             break;
@@ -352,6 +353,7 @@ private:
                 if (reply == 'F') {
                     sentAt_ = now();
                     report_.logStep(app::loadText(35111), 60);
+                    report_.announceWait(app::loadText(35111), kRestartWaitMs);
                     state_ = State::RestartWait;
                 } else if (next_ + 1 < chunks_.size()) {
                     ++next_;

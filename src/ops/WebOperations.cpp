@@ -115,6 +115,7 @@ private:
                 break;
             }
             announce(35111, 60);
+            report_.announceWait(app::loadText(35111), kRebootWaitMs);
             rebootAt_ = now();
             state_ = State::Wait;
             break;

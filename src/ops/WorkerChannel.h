@@ -69,6 +69,13 @@ public:
     virtual std::string operatorSign() = 0;                                // +25
     virtual LogWindow* createLogWindow() = 0;                              // +26
     virtual void destroyLogWindow(LogWindow* log) = 0;                     // +27
+    // A step begins a fixed wait of `seconds` (a device restart and the like); a window can count
+    // it down. The log and the records do not change; the console has nothing to show.
+    virtual void announceWait(const std::string& step, int seconds)
+    {
+        (void)step;
+        (void)seconds;
+    }
 };
 
 // The worker's access to the device list and to the flags a search and a run go on by.

@@ -280,6 +280,8 @@ SettingsStore& machineSettings()
                                  files.machine);
     return store;
 }
+
+SettingsStore& userSettings() { return machineSettings(); }
 #endif
 
 }  // namespace vst::platform

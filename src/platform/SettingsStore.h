@@ -113,6 +113,11 @@ private:
 // "0407", any other named locale "0409", and an unset or "C" locale leaves it unreadable.
 SettingsStore& machineSettings();
 
+// The store of one user's own state (the window's place, its columns and sort order). On Windows
+// the registry under HKEY_CURRENT_USER; elsewhere the user's settings file, which already takes
+// every write (the machine's file is only read).
+SettingsStore& userSettings();
+
 // The installation-language answer for a locale name such as "de_DE.UTF-8"; nullopt for none.
 std::optional<std::string> installLanguageForLocale(const std::string& locale);
 

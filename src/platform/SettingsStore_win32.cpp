@@ -111,4 +111,10 @@ SettingsStore& machineSettings()
     return store;
 }
 
+SettingsStore& userSettings()
+{
+    static RegistrySettingsStore store(HKEY_CURRENT_USER);
+    return store;
+}
+
 }  // namespace vst::platform

@@ -44,6 +44,7 @@
 #include "ui/COutputDlg.h"
 #include "ui/ReportPage.h"
 #include "ui/CProgressTextCtrl.h"
+#include "ui/DeviceStatusBar.h"
 #include "ui/UiPrompt.h"
 #include "ui/UiText.h"
 #include "ui/WindowChannel.h"
@@ -182,6 +183,7 @@ bool CMainDlg::initialise()
 void CMainDlg::closeEvent(QCloseEvent* event)
 {
     if (pool_.idle()) {
+        saveState();
         event->accept();
         return;
     }
@@ -217,7 +219,7 @@ void CMainDlg::productionStart(int button)
     if (!device) return;
     ops::ProductionSettings settings;
     settings.root = theApp().serialNumberPath();
-    settings.showNumber = [this](const std::string& text) { batchLabel_->setText(fromCp1252(text)); };
+    settings.showNumber = [this](const std::string& text) { setValue(batchLabel_, fromCp1252(text)); };
     if (button == kFinalTestButton) ops::startFinalTest(*this, device, settings);
     else if (button == kRepairStartButton) ops::startRepairStart(*this, device, settings);
     else ops::startRepairEnd(*this, device, settings);
@@ -244,6 +246,7 @@ void CMainDlg::workerFinished()
     if (pool_.idle()) {
         pool_.setEnduranceActive(false);
         workerDevice_.reset();
+        statusBar_->stopCountdown();
         enableControls(idleSwitches());
         setCloseEnabled(true);
         searchButtonRunning_ = false;
@@ -333,7 +336,7 @@ void CMainDlg::enduranceStart()
     start.repair = choice->repair;
     start.number = choice->number;
     start.serials = choice->serials;
-    start.showNumber = [this](const std::string& text) { batchLabel_->setText(fromCp1252(text)); };
+    start.showNumber = [this](const std::string& text) { setValue(batchLabel_, fromCp1252(text)); };
     start.beforeStart = [this] {
         clearDevices();
         pool_.setEnduranceActive(true);
@@ -412,14 +415,11 @@ ops::PasswordPolicy CMainDlg::passwordPolicy()
 
 void CMainDlg::update()
 {
-    const std::vector<int> rows = list_->selectedRows();
+    const std::vector<net::DeviceRecord*> selected = list_->selectedRecords();
     ops::UpdateStart start;
-    start.several = mode() == OperatingMode::Service && rows.size() > 1;
-    if (start.several) {
-        for (int row : rows) start.devices.push_back(list_->recordAt(row));
-    } else {
-        start.devices.push_back(list_->current());
-    }
+    start.several = mode() == OperatingMode::Service && selected.size() > 1;
+    start.devices = start.several ? selected : std::vector<net::DeviceRecord*>{list_->current()};
+    start.confirm = true;
     if (!start.devices.front() && !start.several) return;
     const auto file = ops::chooseFirmwareFile(*this, theApp().firmwarePath(), [this] {
         FileDialogRequest request;
@@ -509,10 +509,10 @@ void CMainDlg::onCardChosen(int index)
 void CMainDlg::onListSelectionChanged()
 {
     const int row = list_->focusedSelectedRow();
-    net::DeviceRecord* record = row >= 0 ? list_->recordAt(row) : nullptr;
+    net::DeviceRecord* record = row >= 0 ? list_->recordAtView(row) : nullptr;
     list_->setCurrent(record);
     showDevice(record);
-    if (mode() != OperatingMode::Endurance) batchLabel_->setText(QString::fromLatin1(kNone));
+    if (mode() != OperatingMode::Endurance) setValue(batchLabel_, QString::fromLatin1(kNone));
     // While a worker runs the controls stay as it needs them, whoever changed the selection.
     if ((mode() == OperatingMode::Service || mode() == OperatingMode::Production) && pool_.idle()) {
         enableControls(idleSwitches());
@@ -523,7 +523,7 @@ void CMainDlg::onListDoubleClicked(int row, int column)
 {
     if (mode() != OperatingMode::Service || !pool_.idle()) return;
     net::DeviceRecord* device = list_->current();
-    if (!device || list_->recordAt(row) != device) return;
+    if (!device || list_->recordAtView(row) != device) return;
     const auto& app = theApp();
     if (device->productKind == 0) {
         switch (column) {
@@ -568,6 +568,7 @@ void CMainDlg::setHeading(const ops::TextWithValue& heading)
 
 void CMainDlg::setStep(const ops::TextWithValue& step)
 {
+    statusBar_->stopCountdown();
     progress2_->setTextAndPosition(fromCp1252(step.text), step.value);
 }
 
@@ -668,6 +669,7 @@ bool CMainDlg::calibrate(config::CalibrationRequest& request) { return prompt_.c
 ops::LogWindow* CMainDlg::createLogWindow()
 {
     auto* log = new COutputDlg(this);
+    log->setPrompt(&prompt_);
     logs_.push_back(log);
     log->show();
     log->placeOverParent();

@@ -25,11 +25,13 @@
 #include "ops/UdpCommands.h"
 #include "ui/UiPrompt.h"
 #include "ops/WorkerChannel.h"
+#include "platform/SettingsStore.h"
 
 class QAction;
 class QComboBox;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPushButton;
@@ -44,6 +46,7 @@ class CDeviceListCtrl;
 class CIpAddressCtrl;
 class COutputDlg;
 class CProgressTextCtrl;
+class DeviceStatusBar;
 class WindowChannel;
 struct DialogUnits;
 
@@ -87,6 +90,13 @@ public:
     CProgressTextCtrl* firstProgress() const { return progress1_; }
     CProgressTextCtrl* secondProgress() const { return progress2_; }
     CIpAddressCtrl* addressField() const { return address_; }
+    QLineEdit* filterField() const { return filter_; }
+    DeviceStatusBar* statusBar() const { return statusBar_; }
+    // Where the window keeps its place, columns and sort order for the next start (none: nowhere).
+    void setStateStore(platform::SettingsStore* store) { stateStore_ = store; }
+    // Puts the kept place, columns and sort order on the window (after it is shown).
+    void restoreState();
+    void saveState();
     const std::vector<app::NetworkCard>& cards() const { return cards_; }
     const app::NetworkCard* selectedCard() const { return selectedCard_; }
     bool programmingAllowed() const { return programmingAllowed_; }
@@ -160,6 +170,7 @@ public:
     const std::string& operatorSign() const { return sign_; }  // +25
     ops::LogWindow* createLogWindow();                         // +26
     void destroyLogWindow(ops::LogWindow* log);                // +27
+    void announceWait(const std::string& step, int seconds);
     void passwordRefused(const net::DeviceRecord& device);     // +28
 
     // The device passwords typed while the station runs (memory only).
@@ -179,6 +190,14 @@ private:
     QLabel* addLabel(int id);
     void applyTitle();
     void applyModeLayout();
+    // The filter field above the list and the count and countdown under it; the keys.
+    QLineEdit* buildFilter();
+    void connectViewControls();
+    void onFilterChanged(const QString& text);
+    void showCount();
+    // A value field's text, and its accessible name: caption and value ("Bearbeiter: XY").
+    void setValue(QLabel* field, const QString& text);
+    void nameValues();
     void showDevice(const net::DeviceRecord* record);
     void clearDevices();
     ControlSwitches idleSwitches() const;
@@ -232,6 +251,9 @@ private:
     CDeviceListCtrl* list_ = nullptr;    // 10026
     CProgressTextCtrl* progress1_ = nullptr;  // 10027
     CProgressTextCtrl* progress2_ = nullptr;  // 10028
+    QLineEdit* filter_ = nullptr;
+    DeviceStatusBar* statusBar_ = nullptr;
+    platform::SettingsStore* stateStore_ = nullptr;
 };
 
 }  // namespace vst::ui

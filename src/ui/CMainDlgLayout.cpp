@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include "ui/CIpAddressCtrl.h"
 #include "ui/COutputDlg.h"
 #include "ui/CProgressTextCtrl.h"
+#include "ui/DeviceStatusBar.h"
 #include "ui/ControlIds.h"
 #include "ui/UiText.h"
 
@@ -73,8 +75,10 @@ void CMainDlg::buildControls()
     QHBoxLayout* header = buildHeader(du);
     QHBoxLayout* searchRow = buildSearchRow(du);
 
+    QLineEdit* filter = buildFilter();
     list_ = new CDeviceListCtrl(this);
     identify(list_, kDeviceListControl);
+    statusBar_ = new DeviceStatusBar(this);
     serviceListHeight_ = du.y(kListHeightUnits);
     list_->setMinimumWidth(du.x(kListWidthUnits));
     list_->setFixedHeight(serviceListHeight_);
@@ -90,7 +94,9 @@ void CMainDlg::buildControls()
     layout->setMenuBar(menuBar_);
     layout->addLayout(header);
     layout->addLayout(searchRow);
+    layout->addWidget(filter);
     layout->addWidget(list_);
+    layout->addWidget(statusBar_);
     layout->addWidget(progress1_);
     layout->addWidget(progress2_);
     layout->addLayout(buildButtons(du));
@@ -108,6 +114,7 @@ void CMainDlg::buildControls()
         control(id)->setEnabled(false);
     }
     connectControls();
+    connectViewControls();
 }
 
 void CMainDlg::buildMenu()
@@ -241,7 +248,7 @@ QAction* CMainDlg::menuAction(int id) const { return findChild<QAction*>(QString
 
 void CMainDlg::applyModeLayout()
 {
-    signLabel_->setText(sign_.empty() ? QString::fromLatin1(kNone) : fromCp1252(sign_));
+    setValue(signLabel_, sign_.empty() ? QString::fromLatin1(kNone) : fromCp1252(sign_));
     for (int id = kSearchButton; id <= kRestoreButton; ++id) control(id)->hide();
     reportAction_->setVisible(true);
     list_->setFixedHeight(static_cast<int>(serviceListHeight_ * 130.0 / 150.0));
@@ -286,13 +293,17 @@ void CMainDlg::applyTexts()
         widget->setAccessibleName(oneLine(text));
     }
     setSearchCaptions(searching_);
-    // Value fields are named after their labels.
-    const std::pair<int, int> named[] = {{kOperatorField, kOperatorCaption}, {kNumberField, kNumberCaption}, {kDeviceField, kDeviceCaption}, {kCardList, kAddressCaption}, {kAddressField, kAddressCaption}};
+    // Value fields are named after their labels, with their values.
+    nameValues();
+    const std::pair<int, int> named[] = {{kCardList, kAddressCaption}, {kAddressField, kAddressCaption}};
     for (const auto& [field, label] : named) {
         control(field)->setAccessibleName(oneLine(static_cast<QLabel*>(control(label))->text()));
     }
     address_->setLabel(oneLine(static_cast<QLabel*>(control(kAddressCaption))->text()));
     list_->applyHeaderTexts();
+    filter_->setPlaceholderText(uiText(app::TextId{37450}));
+    filter_->setAccessibleName(filter_->placeholderText());
+    statusBar_->applyTexts();
     for (COutputDlg* log : logs_) log->applyTexts();
     applyTitle();
 }
@@ -324,6 +335,7 @@ void CMainDlg::enableControls(const ControlSwitches& on)
     control(kUpdateButton)->setEnabled(on.device || on.update);
     control(kProgrammingButton)->setEnabled(on.programming && programmingAllowed_);
     list_->setEnabled(on.list);
+    filter_->setEnabled(on.list);
     control(kEnduranceStartButton)->setEnabled(on.enduranceStart);
     control(kEnduranceStopButton)->setEnabled(on.enduranceStop);
 }
@@ -335,12 +347,9 @@ ControlSwitches CMainDlg::idleSwitches() const
     const net::DeviceRecord* device = list_->current();
     on.device = device && device->productKind == 0;
     // Several selected rows: "Update" updates those of them that are of the served kind.
-    const auto rows = list_->selectedRows();
+    const auto rows = list_->selectedRecords();
     if (mode() == OperatingMode::Service && rows.size() > 1) {
-        on.update = std::any_of(rows.begin(), rows.end(), [this](int row) {
-            const net::DeviceRecord* r = list_->recordAt(row);
-            return r && r->productKind == 0;
-        });
+        on.update = std::any_of(rows.begin(), rows.end(), [](const net::DeviceRecord* r) { return r && r->productKind == 0; });
     }
     on.enduranceStop = false;
     return on;
@@ -355,12 +364,12 @@ void CMainDlg::setCloseEnabled(bool enabled)
 void CMainDlg::showDevice(const net::DeviceRecord* record)
 {
     if (!record) {
-        deviceLabel_->setText(QString::fromLatin1(kNone));
+        setValue(deviceLabel_, QString::fromLatin1(kNone));
         return;
     }
     const QString name = fromCp1252(record->name.str());
-    if (record->serialNumber == net::kNoSerialNumber) deviceLabel_->setText(name);
-    else deviceLabel_->setText(QStringLiteral("%1 (#%2)").arg(name, QString::asprintf("%08d", static_cast<int>(record->serialNumber))));
+    if (record->serialNumber == net::kNoSerialNumber) setValue(deviceLabel_, name);
+    else setValue(deviceLabel_, QStringLiteral("%1 (#%2)").arg(name, QString::asprintf("%08d", static_cast<int>(record->serialNumber))));
 }
 
 }  // namespace vst::ui

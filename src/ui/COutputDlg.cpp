@@ -1,6 +1,9 @@
 #include "ui/COutputDlg.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -10,6 +13,8 @@
 #include <algorithm>
 #include <QVBoxLayout>
 
+#include "platform/FileSystem.h"
+#include "ui/UiPrompt.h"
 #include "ui/UiText.h"
 
 namespace vst::ui {
@@ -28,15 +33,31 @@ COutputDlg::COutputDlg(QWidget* parent) : QDialog(parent)
     ok_->setObjectName(QStringLiteral("11301"));
     ok_->setDefault(true);
     ok_->setEnabled(false);
+    // Copy and save work at any time; neither closes the window.
+    copy_ = new QPushButton(this);
+    copy_->setObjectName(QStringLiteral("copy"));
+    save_ = new QPushButton(this);
+    save_->setObjectName(QStringLiteral("save"));
+    for (QPushButton* button : {copy_, save_}) button->setAutoDefault(false);
     applyTexts();
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(text_, 1);
-    layout->addWidget(ok_, 0, Qt::AlignHCenter);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(copy_);
+    buttons->addWidget(save_);
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addStretch(1);
+    // The same width right of OK as left of it keeps OK in the middle.
+    buttons->addSpacing(copy_->sizeHint().width() + save_->sizeHint().width() + buttons->spacing());
+    layout->addLayout(buttons);
 
     const DialogUnits du(this);
     resize(du.x(300), du.y(165));
     connect(ok_, &QPushButton::clicked, this, [this] { close(); });
+    connect(copy_, &QPushButton::clicked, this, &COutputDlg::copyLog);
+    connect(save_, &QPushButton::clicked, this, &COutputDlg::saveLogAs);
 }
 
 void COutputDlg::applyTexts()
@@ -45,6 +66,40 @@ void COutputDlg::applyTexts()
     text_->setAccessibleName(windowTitle());
     ok_->setText(uiText(app::TextId{31301}));
     ok_->setAccessibleName(ok_->text());
+    copy_->setText(uiText(app::TextId{37456}));
+    copy_->setAccessibleName(copy_->text());
+    save_->setText(uiText(app::TextId{37457}));
+    save_->setAccessibleName(save_->text());
+}
+
+std::string COutputDlg::utf8Text() const
+{
+    // The log's lines end in CR LF already; a bare LF a device sent gets its CR too.
+    const std::string log = text();
+    std::string crlf;
+    crlf.reserve(log.size() + log.size() / 32);
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (log[i] == '\n' && (i == 0 || log[i - 1] != '\r')) crlf += '\r';
+        crlf += log[i];
+    }
+    return platform::cp1252ToUtf8(crlf);
+}
+
+void COutputDlg::copyLog() { QGuiApplication::clipboard()->setText(QString::fromStdString(utf8Text())); }
+
+void COutputDlg::saveLogAs()
+{
+    if (!prompt_) return;
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.defaultName = kLogDefaultName;
+    request.defaultExtension = kLogExtension;
+    request.filter = kLogFilter;
+    const auto file = prompt_->chooseFile(request);
+    if (!file) return;
+    if (!platform::replaceFile(platform::osPath(*file), utf8Text())) {
+        prompt_->messageBox(app::loadText(35224), app::kMbIconError);
+    }
 }
 
 void COutputDlg::placeOverParent()

@@ -18,6 +18,8 @@ class QPushButton;
 
 namespace vst::ui {
 
+class UiPrompt;
+
 class COutputDlg : public QDialog, public ops::LogWindow {
     Q_OBJECT
 public:
@@ -38,6 +40,17 @@ public:
     // Shows the changes that wait for the next redraw at once (window thread).
     void showPendingText() { showLogText(); }
     QPushButton* okButton() const { return ok_; }
+    QPushButton* copyButton() const { return copy_; }
+    QPushButton* saveButton() const { return save_; }
+
+    // The prompt that chooses the file of "Speichern…" and reports a failed write.
+    void setPrompt(UiPrompt* prompt) { prompt_ = prompt; }
+    // "Kopieren": the whole log to the clipboard.
+    void copyLog();
+    // "Speichern…": the whole log as UTF-8 with CR LF into the file the operator chooses.
+    void saveLogAs();
+    // The log as such a file holds it.
+    std::string utf8Text() const;
 
 protected:
     void textChanged(size_t kept, const std::string& appended) override;
@@ -54,6 +67,9 @@ private:
 
     QPlainTextEdit* text_ = nullptr;
     QPushButton* ok_ = nullptr;
+    QPushButton* copy_ = nullptr;
+    QPushButton* save_ = nullptr;
+    UiPrompt* prompt_ = nullptr;
     bool closeAllowed_ = false;  // window thread only
     std::atomic<bool> closed_{false};
 

@@ -25,6 +25,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QToolTip>
 
 #include <cstdio>
 #include <fstream>
@@ -37,6 +38,7 @@
 #include "app/Texts.h"
 #include "config/CalibrationRequest.h"
 #include "ops/Reporting.h"
+#include "ops/ServiceStarts.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CDeviceListCtrl.h"
 #include "ui/CLangDlg.h"
@@ -117,12 +119,17 @@ class Renderer {
 public:
     explicit Renderer(QString folder) : folder_(std::move(folder)) {}
 
-    bool save(QWidget& widget, const QString& name)
+    // `overlay`, when given, paints over the window's picture (what the pointer would show).
+    bool save(QWidget& widget, const QString& name, const std::function<void(QPainter&)>& overlay = {})
     {
         widget.show();
         QApplication::processEvents();
         const QString file = QDir(folder_).filePath(name + QStringLiteral(".png"));
-        const QPixmap contents = widget.grab();
+        QPixmap contents = widget.grab();
+        if (overlay) {
+            QPainter painter(&contents);
+            overlay(painter);
+        }
         // A window whose picture is one colour was not drawn (a platform that renders nothing).
         const bool drawn = !isOneColour(contents.toImage());
         const bool ok = drawn && withTitleBar(widget, contents).save(file);
@@ -223,6 +230,73 @@ void renderMainWindow(Renderer& out, const QString& language, app::OperatingMode
         }
     }
     app::CApp::instance().setSettings({});
+}
+
+// The service window in the states an operator meets while working through a list: every row
+// colour, a filter with its count over a sorted list, and a restart counted down.
+void renderServiceStates(Renderer& out, const QString& language)
+{
+    app::CApp::instance().setSettings({});
+    const auto fill = [](ui::CMainDlg& window, bool coloured) {
+        window.addDevice(device(0, 1, "Kesselhaus", 12345678, 1.05f, 1.02f, coloured ? 1 : 0));
+        window.addDevice(device(0, 2, "Halle 3", 12345679, 1.0512f, 1.02f, coloured ? 2 : 0, true));
+        window.addDevice(device(0, 3, "Halle 1", net::kNoSerialNumber, 1.04f, 1.01f, coloured ? 3 : 0));
+        window.addDevice(device(1, 4, "Z\xE4hler Ost", net::kNoSerialNumber, 2.5f, 0.0f, 0));
+        window.addDevice(device(3, 5, "Funk-Gateway", 20000001, 3.1f, 0.0f, 0));
+    };
+    {
+        // In progress, passed, failed and uncoloured rows; nothing selected, so every colour shows.
+        DemoPrompt prompt;
+        ui::CMainDlg window(prompt, demoCards());
+        if (!window.initialise()) return;
+        fill(window, true);
+        out.save(window, language + QStringLiteral("-main-row-states"));
+        // The same rows with the tooltip each coloured row shows under the pointer.
+        window.show();
+        QApplication::processEvents();
+        ui::CDeviceListCtrl* list = window.deviceList();
+        out.save(window, language + QStringLiteral("-main-row-tooltips"), [&](QPainter& painter) {
+            for (int row = 0; row < 3; ++row) {
+                // Each tip beside the pointer, on its own row.
+                const QRect cell = list->visualRect(list->model()->index(row, 4));
+                QToolTip::showText(list->viewport()->mapToGlobal(cell.center()), list->item(row, 4)->toolTip(), list);
+                QApplication::processEvents();
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    if (!top->inherits("QTipLabel") || !top->isVisible()) continue;
+                    const QPixmap tip = top->grab();
+                    const QPoint at(cell.center().x() + cell.width() / 4, cell.center().y() - tip.height() / 2);
+                    painter.drawPixmap(list->viewport()->mapTo(&window, at), tip);
+                }
+                QToolTip::hideText();
+            }
+        });
+    }
+    {
+        // "hall" typed into the filter over a list sorted by name, the first shown row selected.
+        DemoPrompt prompt;
+        ui::CMainDlg window(prompt, demoCards());
+        if (!window.initialise()) return;
+        fill(window, false);
+        window.deviceList()->sortBy({1, false});
+        window.filterField()->setText(QStringLiteral("hall"));
+        ui::CDeviceListCtrl* list = window.deviceList();
+        int first = 0;
+        while (first < list->rowCount() && list->isRowHidden(first)) ++first;
+        list->selectOnly(first);
+        out.save(window, language + QStringLiteral("-main-filter"));
+    }
+    {
+        // A firmware update waiting for the device's restart.
+        DemoPrompt prompt;
+        ui::CMainDlg window(prompt, demoCards());
+        if (!window.initialise()) return;
+        fill(window, false);
+        window.deviceList()->selectOnly(1);
+        window.enableControls({});
+        window.setStep({app::loadText(35111), 60});
+        window.announceWait(app::loadText(35111), 45);
+        out.save(window, language + QStringLiteral("-main-countdown"));
+    }
 }
 
 // The configuration assistant, a sensor's settings and the energy calibration, on the shipped
@@ -334,6 +408,14 @@ void renderDialogs(Renderer& out, const QString& language, const std::string& re
                                                                             app::kMbDefaultButton2);
         out.save(box, language + QStringLiteral("-message-box"));
     }
+    {
+        // The question before the "Update" button updates a device.
+        std::vector<net::DeviceRecord*> devices{record.get()};
+        QMessageBox box;
+        ui::prepareMessageBox(box, ui::fromCp1252(ops::updateQuestion(devices, "/fw/VestrolanV106.hex")),
+                              app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2);
+        out.save(box, language + QStringLiteral("-update-confirmation"));
+    }
 }
 
 }  // namespace
@@ -368,6 +450,7 @@ int main(int argc, char** argv)
                                 app::OperatingMode::Production}) {
             renderMainWindow(out, language, mode, root);
         }
+        renderServiceStates(out, language);
         renderDialogs(out, language, root);
         renderConfigurationDialogs(out, language, root);
     }

@@ -1,5 +1,7 @@
 #include "ui/StationHost.h"
 
+#include "platform/SettingsStore.h"
+
 #include <QApplication>
 
 #include <clocale>
@@ -59,9 +61,12 @@ void StationHost::runMainWindow()
     applyQtTranslation();
     CMainDlg window(prompt(), std::move(cards_));
     if (operatorPrompt_) operatorPrompt_->setParentWindow(&window);
+    // The operator's own window place, columns and sort order.
+    window.setStateStore(&platform::userSettings());
     if (window.initialise()) {
         shown_ = true;
         window.show();
+        window.restoreState();
         runEventLoop(window);
     }
     if (operatorPrompt_) operatorPrompt_->setParentWindow(nullptr);

@@ -45,6 +45,9 @@ inline constexpr const char* kBackupDefaultName = "config-processlist";
 inline constexpr const char* kDeviceListFilter = "CSV (*.csv)";
 inline constexpr const char* kDeviceListExtension = "csv";
 inline constexpr const char* kDeviceListDefaultName = "Vestrolan-devices";
+inline constexpr const char* kLogFilter = "Log (*.log)";
+inline constexpr const char* kLogExtension = "log";
+inline constexpr const char* kLogDefaultName = "Log";
 
 // What the language dialog did.
 struct LanguageChoice {

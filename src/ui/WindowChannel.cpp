@@ -141,4 +141,9 @@ void WindowChannel::passwordRefused(const net::DeviceRecord& device)
     onWindowThread([&] { window_.passwordRefused(device); });
 }
 
+void WindowChannel::announceWait(const std::string& step, int seconds)
+{
+    onWindowThread([&] { window_.announceWait(step, seconds); });
+}
+
 }  // namespace vst::ui

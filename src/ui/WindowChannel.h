@@ -50,6 +50,7 @@ public:
     ops::LogWindow* createLogWindow() override;
     void destroyLogWindow(ops::LogWindow* log) override;
     void passwordRefused(const net::DeviceRecord& device) override;
+    void announceWait(const std::string& step, int seconds) override;
     // WM_USER+24: the energy-sensor calibration; true when the operator confirmed the values.
     bool calibrate(config::CalibrationRequest& request) override;
 

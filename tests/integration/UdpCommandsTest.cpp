@@ -94,6 +94,7 @@ TEST_F(UdpCommands, NetworkConfigurationIntoForeignSubnetIsFoundByLimitedBroadca
                                                app::textAt(35111), app::textAt(35114), app::textAt(35106), ""};
     ASSERT_GE(all.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(all.end() - static_cast<long>(expected.size()), all.end()), expected);
+    EXPECT_EQ(window.waits(), (std::vector<std::pair<std::string, int>>{{app::textAt(35111), 15}}));
 }
 
 TEST_F(UdpCommands, WrongPasswordChangesNothing)

@@ -98,6 +98,8 @@ TEST_F(WebOperations, FirmwareUpdateWaitsForTheRestartAndFindsTheNewVersion)
     EXPECT_GT(platform::clock().tickCount() - start, ops::kRebootWaitMs);
     EXPECT_EQ(result(), app::textAt(35212));
     EXPECT_EQ(stepsAfterSearch(), texts({35105, 35112, 35115, 35110, 35111, 35114, 35106}));
+    // The restart's wait is announced for a countdown; the log does not show it.
+    EXPECT_EQ(window.waits(), (std::vector<std::pair<std::string, int>>{{app::textAt(35111), 45}}));
     ASSERT_EQ(window.devices().count(), 1);
     EXPECT_FLOAT_EQ(window.devices().at(0)->appVersion, 1.06f);
     EXPECT_EQ(window.devices().current(), window.devices().at(0));

@@ -134,6 +134,17 @@ public:
         return nullptr;
     }
     void destroyLogWindow(ops::LogWindow*) override { record(ops::StatusMessage::DestroyLogWindow); }
+    // The announced waits: the step and its seconds.
+    std::vector<std::pair<std::string, int>> waits() const
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return waits_;
+    }
+    void announceWait(const std::string& step, int seconds) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        waits_.emplace_back(step, seconds);
+    }
 
 private:
     void record(ops::StatusMessage m, const std::string& text = {}, int32_t value = 0)
@@ -145,6 +156,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<Call> calls_;
     ops::DeviceList devices_;
+    std::vector<std::pair<std::string, int>> waits_;
 };
 
 }  // namespace vst::test

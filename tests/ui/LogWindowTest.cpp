@@ -1,4 +1,5 @@
 // The log window and the progress bar with text.
+#include <QClipboard>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -96,6 +97,30 @@ TEST_F(LogWindow, SavedLogIsTheWholeText)
     EXPECT_TRUE(log.saveLog(dir.file("Endtest.log"), true));
     EXPECT_EQ(dir.read("Endtest.log"), "Endtest:\r\n  - ok\r\nEndtest:\r\n  - ok\r\n");
     EXPECT_FALSE(log.saveLog(dir.file("missing/Endtest.log"), false));
+}
+
+// "Kopieren" and "Speichern…": the whole log as UTF-8 with CR LF, at any time; a file that cannot
+// be written is reported and the log stays as it is.
+TEST_F(LogWindow, CopyAndSaveTakeTheWholeLogAsUtf8WithCrLf)
+{
+    test::TempDir dir;
+    test::ScriptedUiPrompt prompt;
+    log.setPrompt(&prompt);
+    log.appendLog("Endtest:\r\n  - Pr\xFC" "fung\n");
+    const std::string expected = "Endtest:\r\n  - Pr\xC3\xBC" "fung\r\n";
+    EXPECT_EQ(log.copyButton()->text(), test::german(37456));
+    EXPECT_EQ(log.saveButton()->accessibleName(), test::german(37457));
+    log.copyButton()->click();
+    EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected);
+
+    prompt.files = {dir.file("Kopie.log"), dir.file("missing/Kopie.log"), std::nullopt};
+    for (int i = 0; i < 3; ++i) log.saveButton()->click();
+    EXPECT_EQ(dir.read("Kopie.log"), expected);
+    EXPECT_EQ(prompt.fileRequests.at(0).kind, ui::FileDialogRequest::Kind::Save);
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0].text, app::loadText(35224));
+    EXPECT_EQ(log.text(), "Endtest:\r\n  - Pr\xFC" "fung\n");
+    EXPECT_FALSE(log.closedByOperator());
 }
 
 TEST_F(LogWindow, OnlyTheWorkerLetsTheOperatorClose)

@@ -228,3 +228,61 @@ TEST_F(ProductionRound, EnduranceRunStartedAndStoppedFromItsButtons)
     EXPECT_EQ(test::textAt(journal[0], "run"), "CHRG_W1");
     EXPECT_EQ(test::jsonAt(journal[0], "device.serial"), "7001");
 }
+
+// The list sorted against the found order (MAC addresses descending): the run still gives device k
+// the serial number of line k, since workers work on the found order and only the view is sorted.
+TEST_F(ProductionRound, EnduranceRunUnderASortedListNumbersDevicesInFoundOrder)
+{
+    std::vector<devsim::Device> fleet;
+    for (uint8_t k = 1; k <= 3; ++k) {
+        addDeviceAddress("192.168.0." + std::to_string(200 + k) + "/24");
+        auto d = test::simulatedDevice("192.168.0." + std::to_string(150 + k), static_cast<uint8_t>(0x50 + k), "Neu");
+        d.password = "730";
+        d.serialNumber = net::kNoSerialNumber;
+        d.restartMs = 20;
+        fleet.push_back(d);
+    }
+    startSimulator(fleet);
+    std::filesystem::create_directories(records.file("_Dauerlauf"));
+    std::filesystem::create_directories(records.file("fw"));
+    records.write("fw/VestrolanV106.hex", test::firmwareImage("1.06"));
+
+    app::AppSettings s;
+    s.internalMode = true;
+    s.operatingMode = app::OperatingMode::Endurance;
+    s.serialNumberPath = records.str();
+    s.firmwarePath = records.file("fw");
+    s.targetAddress = 0xC0A800C9;
+    s.networkCardIndex = card0->index;
+    prompt.signChoices = {0};
+    app::CApp::instance().setSettings(s);
+    window = std::make_unique<ui::CMainDlg>(prompt, cards);
+    ASSERT_TRUE(window->initialise());
+    window->show();
+    window->deviceList()->sortBy({3, true});
+
+    prompt.enduranceRuns = {test::EnduranceEntry{
+        false, QStringLiteral("W2"), QStringLiteral("3"), {QStringLiteral("7001"), QStringLiteral("7002"), QStringLiteral("7003")}}};
+    prompt.configurations = {std::string("[User]\r\nOrt=DL\r\n\r\n#PCN 1\r\n")};
+    prompt.onMessage = [&](const std::string& text) {
+        // The operator connects device k when asked for it.
+        for (int k = 1; k <= 3; ++k) {
+            if (text == app::formatText(app::loadText(35407), k)) addDeviceAddress("192.168.0." + std::to_string(150 + k) + "/24");
+        }
+    };
+    button(10017)->click();
+    ASSERT_GT(window->runningWorkers(), 0);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto logs = window->findChildren<ui::COutputDlg*>();
+            return !logs.empty() && logs.front()->text().find(app::loadText(36023)) != std::string::npos;
+        },
+        kWorkerTimeoutMs));
+    run(10018);
+    ASSERT_FALSE(HasFailure());
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(simulator->device(k).serialNumber, 7001u + static_cast<uint32_t>(k)) << "device " << k + 1;
+        EXPECT_EQ(window->deviceList()->recordAt(k)->mac[5], 0x51 + k) << "the list keeps the found order";
+    }
+    EXPECT_EQ(window->deviceList()->recordAtView(0)->mac[5], 0x53) << "the view stays sorted";
+}

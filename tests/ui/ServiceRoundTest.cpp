@@ -279,11 +279,44 @@ TEST_F(ServiceRound, FirmwareUpdateTakesTheNewestFileOfTheFirmwareFolder)
     openWindow(s);
     search();
     select(1);
+    prompt.answers = {app::kIdYes};
     button(10010)->click();
     ASSERT_TRUE(idle());
     EXPECT_TRUE(prompt.fileRequests.empty()) << "no file dialog with a firmware folder";
     EXPECT_EQ(simulator->device(0).webState.uploads, 1u) << simulator->device(0).webState.uploadProblem;
     EXPECT_EQ(cell(1, 5), "1.06") << lastMessage();
+}
+
+// The update's question answered No: no password is asked and no device hears of it, for one
+// device and for several.
+TEST_F(ServiceRound, UpdateAnsweredNoSendsNothing)
+{
+    startFleet();
+    records.write("VestrolanV106.hex", ";VERSION=1.06\n:00000001FF\n");
+    app::AppSettings s;
+    s.firmwarePath = records.str();
+    openWindow(s);
+    search();
+    const struct {
+        bool all;
+        std::string question;
+    } cases[] = {
+        {false, "Firmware von Kessel (02:00:00:00:00:01) von Version " + cell(1, 5).toStdString() +
+                    " auf Version 1.06 aktualisieren?"},
+        {true, "Firmware von 2 Ger\xE4ten auf Version 1.06 aktualisieren?"},
+    };
+    for (const auto& c : cases) {
+        select(1);
+        if (c.all) window->deviceList()->selectAll();
+        prompt.answers = {app::kIdNo};
+        button(10010)->click();
+        EXPECT_EQ(window->runningWorkers(), 0);
+        EXPECT_EQ(lastMessage(), c.question);
+        EXPECT_EQ(lastStyle(), app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2);
+    }
+    QTest::qWait(200);
+    EXPECT_EQ(prompt.passwordDialogs, 0);
+    for (int device = 0; device < 3; ++device) EXPECT_EQ(simulator->device(device).webState.requests, 0u) << device;
 }
 
 TEST_F(ServiceRound, SerialNumberInUseNeedsTheReleasePassword)
@@ -474,6 +507,7 @@ TEST_F(ServiceRound, UpdateOfSeveralSelectedDevicesInOneGo)
     // skipped, and the refused password is forgotten.
     list->selectAll();
     prompt.passwords = {QStringLiteral("falsch")};
+    prompt.answers = {app::kIdYes};
     button(10010)->click();
     EXPECT_EQ(prompt.passwordDialogs, 1);
     ASSERT_TRUE(QTest::qWaitFor(
@@ -482,7 +516,8 @@ TEST_F(ServiceRound, UpdateOfSeveralSelectedDevicesInOneGo)
     const std::string log = window->logWindows().front()->text();
     EXPECT_EQ(lastMessage(), "Update abgeschlossen: 1 aktualisiert, 1 fehlgeschlagen, 1 \xFC" "bersprungen");
     EXPECT_EQ(lastStyle(), 48u);
-    EXPECT_EQ(prompt.shown.size(), 1u) << "one message box: the summary";
+    EXPECT_EQ(prompt.shown.size(), 2u) << "two message boxes: the question and the summary";
+    EXPECT_EQ(prompt.shown.front().text, "Firmware von 2 Ger\xE4ten auf Version 1.06 aktualisieren?");
     EXPECT_NE(log.find("\r\nKessel (02:00:00:00:00:01):\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("  - MSG: " + app::loadText(35212) + "\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("\r\nTresor (02:00:00:00:00:02):\r\n  - " + app::loadText(35105) + "\r\n"), std::string::npos);
