@@ -57,7 +57,7 @@ void Reporter::clearStep() { channel_.setStep({std::string(), 0}); }
 
 void Reporter::announceWait(const std::string& step, uint32_t milliseconds)
 {
-    if (milliseconds > kShortestAnnouncedWaitMs) window_.announceWait(step, static_cast<int>(milliseconds / 1000));
+    if (milliseconds > kShortestAnnouncedWaitMs) channel_.announceWait(step, static_cast<int>(milliseconds / 1000));
 }
 
 std::string timestampText() { return app::currentDateTimeText(); }
