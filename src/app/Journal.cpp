@@ -192,6 +192,108 @@ std::string journalMacText(const std::array<uint8_t, 6>& mac)
     return out;
 }
 
+namespace {
+
+void appendStation(std::string& out, const JournalRecord::Station& station)
+{
+    out += '{';
+    key(out, "host");
+    text(out, station.host);
+    out += ',';
+    key(out, "program");
+    text(out, station.program);
+    out += ',';
+    key(out, "version");
+    text(out, station.version);
+    out += ',';
+    key(out, "card");
+    text(out, station.card);
+    out += '}';
+}
+
+void appendDevice(std::string& out, const JournalRecord::Device& device)
+{
+    out += '{';
+    key(out, "mac");
+    json::appendString(out, journalMacText(device.mac));
+    out += ',';
+    key(out, "serial");
+    out += device.serial ? std::to_string(*device.serial) : "null";
+    out += ',';
+    key(out, "ip");
+    text(out, device.ip);
+    out += ',';
+    key(out, "firmware_before");
+    optionalNumber(out, device.firmwareBefore);
+    out += ',';
+    key(out, "firmware_after");
+    optionalNumber(out, device.firmwareAfter);
+    out += '}';
+}
+
+void appendSteps(std::string& out, const std::vector<JournalStep>& steps)
+{
+    out += '[';
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const auto& s = steps[i];
+        if (i) out += ',';
+        out += '{';
+        key(out, "id");
+        out += std::to_string(s.id);
+        out += ',';
+        key(out, "text");
+        text(out, s.text);
+        out += ',';
+        key(out, "started");
+        json::appendString(out, isoUtcText(s.startedMs));
+        out += ',';
+        key(out, "ended");
+        json::appendString(out, isoUtcText(s.endedMs));
+        out += ',';
+        key(out, "outcome");
+        json::appendString(out, stepOutcomeName(s.outcome));
+        out += ',';
+        key(out, "messages");
+        ids(out, s.messages);
+        out += '}';
+    }
+    out += ']';
+}
+
+void appendMeasurements(std::string& out, const std::vector<JournalMeasurement>& measurements)
+{
+    out += '[';
+    for (size_t i = 0; i < measurements.size(); ++i) {
+        const auto& m = measurements[i];
+        if (i) out += ',';
+        out += '{';
+        key(out, "name");
+        if (m.kind == JournalMeasurement::Kind::CpuFindings) {
+            json::appendString(out, "cpu-findings");
+            out += ',';
+            key(out, "ids");
+            ids(out, m.ids);
+        } else {
+            json::appendString(out, "calibration");
+            out += ',';
+            key(out, "item");
+            text(out, m.item);
+            for (const auto& [name, value] : {std::pair<const char*, double>{"primary", m.primary},
+                                              {"secondary", m.secondary},
+                                              {"voltage", m.voltage},
+                                              {"current", m.current}}) {
+                out += ',';
+                key(out, name);
+                json::appendNumber(out, value);
+            }
+        }
+        out += '}';
+    }
+    out += ']';
+}
+
+}  // namespace
+
 std::string journalLine(const JournalRecord& r)
 {
     std::string out;
@@ -222,39 +324,13 @@ std::string journalLine(const JournalRecord& r)
     out += std::to_string(r.utcOffsetMin);
     out += ',';
     key(out, "station");
-    out += '{';
-    key(out, "host");
-    text(out, r.station.host);
+    appendStation(out, r.station);
     out += ',';
-    key(out, "program");
-    text(out, r.station.program);
-    out += ',';
-    key(out, "version");
-    text(out, r.station.version);
-    out += ',';
-    key(out, "card");
-    text(out, r.station.card);
-    out += "},";
     key(out, "operator");
     text(out, r.operatorSign);
     out += ',';
     key(out, "device");
-    out += '{';
-    key(out, "mac");
-    json::appendString(out, journalMacText(r.device.mac));
-    out += ',';
-    key(out, "serial");
-    out += r.device.serial ? std::to_string(*r.device.serial) : "null";
-    out += ',';
-    key(out, "ip");
-    text(out, r.device.ip);
-    out += ',';
-    key(out, "firmware_before");
-    optionalNumber(out, r.device.firmwareBefore);
-    out += ',';
-    key(out, "firmware_after");
-    optionalNumber(out, r.device.firmwareAfter);
-    out += '}';
+    appendDevice(out, r.device);
     for (const auto& [name, value] : {std::pair<const char*, const std::optional<std::string>*>{"batch", &r.batch},
                                       {"repair", &r.repair},
                                       {"run", &r.run}}) {
@@ -276,60 +352,11 @@ std::string journalLine(const JournalRecord& r)
     }
     out += ',';
     key(out, "steps");
-    out += '[';
-    for (size_t i = 0; i < r.steps.size(); ++i) {
-        const auto& s = r.steps[i];
-        if (i) out += ',';
-        out += '{';
-        key(out, "id");
-        out += std::to_string(s.id);
-        out += ',';
-        key(out, "text");
-        text(out, s.text);
-        out += ',';
-        key(out, "started");
-        json::appendString(out, isoUtcText(s.startedMs));
-        out += ',';
-        key(out, "ended");
-        json::appendString(out, isoUtcText(s.endedMs));
-        out += ',';
-        key(out, "outcome");
-        json::appendString(out, stepOutcomeName(s.outcome));
-        out += ',';
-        key(out, "messages");
-        ids(out, s.messages);
-        out += '}';
-    }
-    out += "],";
+    appendSteps(out, r.steps);
+    out += ',';
     key(out, "measurements");
-    out += '[';
-    for (size_t i = 0; i < r.measurements.size(); ++i) {
-        const auto& m = r.measurements[i];
-        if (i) out += ',';
-        out += '{';
-        key(out, "name");
-        if (m.kind == JournalMeasurement::Kind::CpuFindings) {
-            json::appendString(out, "cpu-findings");
-            out += ',';
-            key(out, "ids");
-            ids(out, m.ids);
-        } else {
-            json::appendString(out, "calibration");
-            out += ',';
-            key(out, "item");
-            text(out, m.item);
-            for (const auto& [name, value] : {std::pair<const char*, double>{"primary", m.primary},
-                                              {"secondary", m.secondary},
-                                              {"voltage", m.voltage},
-                                              {"current", m.current}}) {
-                out += ',';
-                key(out, name);
-                json::appendNumber(out, value);
-            }
-        }
-        out += '}';
-    }
-    out += "],";
+    appendMeasurements(out, r.measurements);
+    out += ',';
     key(out, "text_record");
     optionalText(out, r.textRecord);
     out += "}\n";

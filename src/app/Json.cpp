@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "platform/CodePage.h"
+
 namespace vst::app::json {
 namespace {
 
@@ -160,25 +162,6 @@ private:
     size_t at_ = 0;
 };
 
-void appendUtf8(std::string& out, uint32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Well-formed UTF-8 (no overlong forms, no surrogates, nothing past U+10FFFF).
 bool validUtf8(std::string_view s)
 {
@@ -257,7 +240,7 @@ std::optional<std::string> unescape(std::string_view content)
             } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
                 return std::nullopt;
             }
-            appendUtf8(out, cp);
+            platform::appendUtf8(out, cp);
             break;
         }
         default: out += e; break;  // " \ /

@@ -96,7 +96,7 @@ private:
     template <typename Params>
     void fill(Params& p, net::DeviceRecord* device, const std::string& password, ops::LogWindow* log)
     {
-        p.window = &channel_;
+        p.channel = &channel_;
         p.device = device;
         p.password.assign(password);
         p.log = log;

@@ -21,29 +21,34 @@ DeviceWebSession::DeviceWebSession(const DeviceRecord& device) : device_(device)
 
 DeviceWebSession::~DeviceWebSession() { close(); }
 
-bool DeviceWebSession::close() { return socket_.close(); }
+// Every path that ends a connection comes here: the socket is closed and no connect is under way.
+bool DeviceWebSession::close()
+{
+    connecting_ = false;
+    return socket_.close();
+}
 
 // ---- connection engine -------------------------------------------------------------------------
 
 void DeviceWebSession::fail() { state_ = ExchangeState::Failed; }
 
+void DeviceWebSession::abandonConnection()
+{
+    close();
+    fail();
+}
+
 void DeviceWebSession::connectStep()
 {
     if (!connecting_) {
-        socket_.close();
+        close();
         if (!socket_.open()) return fail();
         socket_.setBufferSizes(kWebSocketBuffer, kWebSocketBuffer);
         const uint32_t peer = toHostOrder(device_.address);
         const uint32_t local = device_.card ? app::cardAddressFor(*device_.card, peer) : 0;
-        if (!device_.card || !socket_.bind(local, 0)) {
-            socket_.close();
-            return fail();
-        }
+        if (!device_.card || !socket_.bind(local, 0)) return abandonConnection();
         const auto started = socket_.startConnect(peer, port_);
-        if (started == platform::TcpSocket::Connect::Failed) {
-            socket_.close();
-            return fail();
-        }
+        if (started == platform::TcpSocket::Connect::Failed) return abandonConnection();
         connecting_ = true;
         connectStart_ = now();
         if (started == platform::TcpSocket::Connect::InProgress) return;
@@ -64,16 +69,10 @@ void DeviceWebSession::connectStep()
         state_ = ExchangeState::SendHeader;
         break;
     case platform::TcpSocket::Connect::InProgress:
-        if (now() - connectStart_ >= kConnectTimeoutMs) {
-            connecting_ = false;
-            socket_.close();
-            fail();
-        }
+        if (now() - connectStart_ >= kConnectTimeoutMs) abandonConnection();
         break;
     case platform::TcpSocket::Connect::Failed:
-        connecting_ = false;
-        socket_.close();
-        fail();
+        abandonConnection();
         break;
     }
 }
@@ -289,8 +288,7 @@ void DeviceWebSession::prepare(Endpoint endpoint, int defaultResult, int failure
 {
     kind_ = kind;
     streamLines_ = 0;
-    socket_.close();
-    connecting_ = false;
+    close();
     state_ = ExchangeState::Connect;
     endpoint_ = endpoint;
     result_ = defaultResult;
@@ -309,15 +307,24 @@ void DeviceWebSession::prepare(Endpoint endpoint, int defaultResult, int failure
     line_ = nullptr;
     answerHead_.clear();
     cookieRejected_ = false;
+    sysInfo_ = nullptr;
+    devInfo_ = nullptr;
+    i2cState_ = nullptr;
 }
 
-int DeviceWebSession::endExchange(int result)
+void DeviceWebSession::expectDocument(size_t maxSize)
 {
-    socket_.close();
+    bodyMode_ = Body::Document;
+    documentSize_ = maxSize;
+}
+
+PollResult DeviceWebSession::endExchange(int result)
+{
+    close();
     state_ = ExchangeState::Idle;
     document_.clear();
     document_.shrink_to_fit();
-    return result;
+    return PollResult::ended(result);
 }
 
 void DeviceWebSession::finishDocument()
@@ -386,7 +393,7 @@ void DeviceWebSession::readBody()
     }
 }
 
-int DeviceWebSession::poll()
+PollResult DeviceWebSession::poll()
 {
     pump();
     switch (state_) {
@@ -394,18 +401,18 @@ int DeviceWebSession::poll()
         if (endpoint_ == Endpoint::Upload) return uploadHeaderStep();
         if (!queueRequestHeader(path_, contentType_, post_, body_.size())) return endExchange(failureCode_);
         state_ = post_ ? ExchangeState::SendBody : ExchangeState::ReadHeaders;
-        return -1;
+        return {};
     case ExchangeState::SendBody:
         if (endpoint_ == Endpoint::Upload) return uploadBodyStep();
         if (queueBytes(body_.data(), body_.size()) != body_.size()) return endExchange(failureCode_);
         state_ = ExchangeState::ReadHeaders;
-        return -1;
+        return {};
     default:
         return readStep();
     }
 }
 
-int DeviceWebSession::readStep()
+PollResult DeviceWebSession::readStep()
 {
     switch (state_) {
     case ExchangeState::ReadHeaders: {
@@ -424,11 +431,11 @@ int DeviceWebSession::readStep()
                 if (endpoint_ == Endpoint::CalibrationStep) result_ = 1;
             }
         }
-        return -1;
+        return {};
     }
     case ExchangeState::ReadBody:
         readBody();
-        return -1;
+        return {};
     case ExchangeState::Closed:
         if (endpoint_ == Endpoint::Login && cookieRejected_) result_ = invalidCode_;
         return endExchange(result_);
@@ -437,14 +444,13 @@ int DeviceWebSession::readStep()
         if (endpoint_ == Endpoint::Upload && file_ && std::ftell(file_) > 0) return endExchange(1);
         return endExchange(failureCode_);
     default:
-        return -1;
+        return {};
     }
 }
 
 int DeviceWebSession::readAnswer(std::string_view answer, size_t slice)
 {
-    socket_.close();
-    connecting_ = false;
+    close();
     receive_.reset();
     send_.reset();
     headerLines_ = 0;
@@ -462,8 +468,8 @@ int DeviceWebSession::readAnswer(std::string_view answer, size_t slice)
         }
         const size_t before = receive_.used();
         const ExchangeState stateBefore = state_;
-        const int result = readStep();
-        if (result >= 0) return result;
+        const PollResult result = readStep();
+        if (!result.pending()) return result.code();
         if (receive_.used() != before || state_ != stateBefore) continue;
         // Nothing moved: bytes that no reader takes once the buffer is full, or once the device
         // has closed, are never read - the connection would run into its drain limit.
@@ -484,7 +490,7 @@ void DeviceWebSession::beginLogin(std::string_view password)
     body_ = "pass=" + std::string(password.substr(0, 54));  // the form field holds 59 characters
     locations_ = {{"/system/index.htm?state=1", 0}, {"/login.htm?state=-1", 1}, {"/login.htm?state=-2", 2}};
 }
-int DeviceWebSession::pollLogin() { return poll(); }
+PollResult DeviceWebSession::pollLogin() { return poll(); }
 
 void DeviceWebSession::beginLogout()
 {
@@ -492,32 +498,26 @@ void DeviceWebSession::beginLogout()
     path_ = "/logout.htm?action=1";
     locations_ = {{"/system/index.htm?state=2", 0}, {"/system/index.htm?state=-1", 1}};
 }
-int DeviceWebSession::pollLogout() { return poll(); }
+PollResult DeviceWebSession::pollLogout() { return poll(); }
 
 void DeviceWebSession::beginReadSysInfo(SysInfo* out)
 {
     prepare(Endpoint::SysInfo, 1, 2, 1);
     path_ = "/xml/system/sysinfo.xml";
-    bodyMode_ = Body::Document;
-    documentSize_ = 4096;
+    expectDocument(4096);
     sysInfo_ = out;
-    devInfo_ = nullptr;
-    i2cState_ = nullptr;
     if (out) *out = SysInfo{};
 }
-int DeviceWebSession::pollReadSysInfo() { return poll(); }
+PollResult DeviceWebSession::pollReadSysInfo() { return poll(); }
 
 void DeviceWebSession::beginReadDevInfo(DevInfo* out)
 {
     prepare(Endpoint::DevInfo, 1, 2, 1);
     path_ = "/xml/protect/devinfo.xml";
-    bodyMode_ = Body::Document;
-    documentSize_ = 16384;
-    sysInfo_ = nullptr;
+    expectDocument(16384);
     devInfo_ = out;
-    i2cState_ = nullptr;
 }
-int DeviceWebSession::pollReadDevInfo() { return poll(); }
+PollResult DeviceWebSession::pollReadDevInfo() { return poll(); }
 
 void DeviceWebSession::beginDeleteMediaFile(std::string_view fileName)
 {
@@ -526,13 +526,9 @@ void DeviceWebSession::beginDeleteMediaFile(std::string_view fileName)
     std::snprintf(query, sizeof query, "%s?%s=%c&%s=%s", "/xml/system/storage/media-file-delete.xml", "media", 'S',
                   "name", std::string(fileName).c_str());
     path_ = query;
-    bodyMode_ = Body::Document;
-    documentSize_ = 256;
-    sysInfo_ = nullptr;
-    devInfo_ = nullptr;
-    i2cState_ = nullptr;
+    expectDocument(256);
 }
-int DeviceWebSession::pollDeleteMediaFile() { return poll(); }
+PollResult DeviceWebSession::pollDeleteMediaFile() { return poll(); }
 
 void DeviceWebSession::beginReadI2cRegister(bool* stateOk)
 {
@@ -542,14 +538,11 @@ void DeviceWebSession::beginReadI2cRegister(bool* stateOk)
                   "/xml/protect/i2c-access.xml?mode=read&", "module", 2u, "addr", 0x28u, "regaddr", 0u, "reglen", 0u,
                   "datalen", 4u, "btord", 1u);
     path_ = query;
-    bodyMode_ = Body::Document;
-    documentSize_ = 512;
-    sysInfo_ = nullptr;
-    devInfo_ = nullptr;
+    expectDocument(512);
     i2cState_ = stateOk;
     if (stateOk) *stateOk = false;
 }
-int DeviceWebSession::pollReadI2cRegister() { return poll(); }
+PollResult DeviceWebSession::pollReadI2cRegister() { return poll(); }
 
 void DeviceWebSession::beginReadProcessTestLine(unsigned mode, int defaultResult, std::string* line)
 {
@@ -561,7 +554,7 @@ void DeviceWebSession::beginReadProcessTestLine(unsigned mode, int defaultResult
     lineWindow_ = 249;
     line_ = line;
 }
-int DeviceWebSession::pollReadProcessTestLine()
+PollResult DeviceWebSession::pollReadProcessTestLine()
 {
     if (line_) line_->clear();
     return poll();
@@ -575,7 +568,7 @@ void DeviceWebSession::beginReadCalibrationInfoLine(int defaultResult, std::stri
     lineWindow_ = 99;
     line_ = line;
 }
-int DeviceWebSession::pollReadCalibrationInfoLine()
+PollResult DeviceWebSession::pollReadCalibrationInfoLine()
 {
     if (line_) line_->clear();
     return poll();
@@ -597,7 +590,7 @@ void DeviceWebSession::beginRunCalibrationStep(std::string_view type, uint8_t in
     path_ = query;
     bodyMode_ = Body::CalibrationPairs;
 }
-int DeviceWebSession::pollRunCalibrationStep() { return poll(); }
+PollResult DeviceWebSession::pollRunCalibrationStep() { return poll(); }
 
 void DeviceWebSession::beginSetSerialNumber(int32_t serial)
 {
@@ -612,7 +605,7 @@ void DeviceWebSession::beginSetSerialNumber(int32_t serial)
                   {"/popup/protect/serialnumber.htm?state=-1", 1},
                   {kNoRights, 2}};
 }
-int DeviceWebSession::pollSetSerialNumber() { return poll(); }
+PollResult DeviceWebSession::pollSetSerialNumber() { return poll(); }
 
 void DeviceWebSession::beginSetDateTime(std::string_view formBody)
 {
@@ -626,7 +619,7 @@ void DeviceWebSession::beginSetDateTime(std::string_view formBody)
                   {"/system/datetime.htm?state=-2", 2},
                   {kNoRights, 3}};
 }
-int DeviceWebSession::pollSetDateTime() { return poll(); }
+PollResult DeviceWebSession::pollSetDateTime() { return poll(); }
 
 // ---- firmware upload -----------------------------------------------------------------------------
 
@@ -666,7 +659,7 @@ void DeviceWebSession::beginUploadFirmware(std::FILE* file, double* progress)
     partHeadQueued_ = false;
 }
 
-int DeviceWebSession::uploadHeaderStep()
+PollResult DeviceWebSession::uploadHeaderStep()
 {
     char type[100];
     std::snprintf(type, sizeof type, "%s%s%s", "multipart/form-data", "; boundary=", kMultipartBoundary);
@@ -674,16 +667,16 @@ int DeviceWebSession::uploadHeaderStep()
         static_cast<unsigned long>(fileSize_) + std::strlen(kFirmwareDisposition) + kMultipartFixedBytes;
     if (!queueRequestHeader(path_, type, true, length)) return endExchange(9);
     state_ = ExchangeState::SendBody;
-    return -1;
+    return {};
 }
 
-int DeviceWebSession::uploadBodyStep()
+PollResult DeviceWebSession::uploadBodyStep()
 {
     if (!partHeadQueued_) {
         const std::string head = multipartPartHead();
         if (queueBytes(head.data(), head.size()) != head.size()) return endExchange(1);
         partHeadQueued_ = true;
-        return -1;
+        return {};
     }
     if (queued_ < fileSize_) {
         // Chunks of at most kUploadChunk bytes, each no larger than the room the send ring has,
@@ -698,16 +691,16 @@ int DeviceWebSession::uploadBodyStep()
             queued_ += static_cast<long>(got);
             if (progress_) *progress_ = static_cast<double>(queued_) / static_cast<double>(fileSize_) * 100.0;
         }
-        return -1;
+        return {};
     }
     const std::string closing = multipartClosing();
     if (queueBytes(closing.data(), closing.size()) != closing.size()) return endExchange(1);
     if (progress_) *progress_ = 100.0;
     state_ = ExchangeState::ReadHeaders;
-    return -1;
+    return {};
 }
 
-int DeviceWebSession::pollUploadFirmware() { return poll(); }
+PollResult DeviceWebSession::pollUploadFirmware() { return poll(); }
 
 // ---- reboot ----------------------------------------------------------------------------------------
 
@@ -717,11 +710,11 @@ void DeviceWebSession::beginRequestReboot()
     path_ = "/cgi/protect/reboot.cgi";
 }
 
-int DeviceWebSession::pollRequestReboot()
+PollResult DeviceWebSession::pollRequestReboot()
 {
     pump();
     if (state_ == ExchangeState::Failed) return endExchange(1);
-    if (state_ != ExchangeState::SendHeader) return -1;
+    if (state_ != ExchangeState::SendHeader) return {};
     if (!queueRequestHeader(path_, nullptr, false, 0)) return endExchange(1);
     // Send the request out; the answer is never read, the device restarts.
     const uint32_t start = now();

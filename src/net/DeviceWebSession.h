@@ -1,7 +1,7 @@
 #pragma once
 // One HTTP/1.1 conversation with a device's web server: one request per TCP connection, driven by
-// polling. Each endpoint has a begin step that prepares an exchange and a poll step that returns -1
-// while the exchange runs and its result code at the end. The device's meaning is read from the
+// polling. Each endpoint has a begin step that prepares an exchange and a poll step that tells
+// whether the exchange still runs and, once it ended, its result code. The device's meaning is read from the
 // Location header of its redirects or from a small body. The session cookie from the login is sent
 // with every later request of the same session.
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "net/DeviceDocuments.h"
 #include "net/DeviceRecord.h"
 #include "net/Limits.h"
+#include "net/PollResult.h"
 #include "platform/TcpSocket.h"
 
 namespace vst::net {
@@ -68,6 +69,7 @@ public:
     bool readHeaderLine(std::optional<std::string>* location, bool& endOfHeaders);
     size_t peekBytes(void* destination, size_t max) const { return receive_.peek(destination, max); }
     size_t consumeBytes(void* destination, size_t max) { return receive_.consume(destination, max); }
+    // Ends the connection, if there is one (the one place the socket is closed).
     bool close();
 
     ExchangeState state() const { return state_; }
@@ -80,33 +82,33 @@ public:
 
     // Endpoints. Result codes as the device web interface defines them (see the .cpp).
     void beginLogin(std::string_view password);
-    int pollLogin();
+    PollResult pollLogin();
     void beginLogout();
-    int pollLogout();
+    PollResult pollLogout();
     void beginReadSysInfo(SysInfo* out);
-    int pollReadSysInfo();
+    PollResult pollReadSysInfo();
     void beginReadDevInfo(DevInfo* out);
-    int pollReadDevInfo();
+    PollResult pollReadDevInfo();
     void beginDeleteMediaFile(std::string_view fileName);
-    int pollDeleteMediaFile();
+    PollResult pollDeleteMediaFile();
     void beginReadI2cRegister(bool* stateOk);
-    int pollReadI2cRegister();
+    PollResult pollReadI2cRegister();
     // The line of each poll goes to `line` (emptied by every poll first).
     void beginReadProcessTestLine(unsigned mode, int defaultResult, std::string* line);
-    int pollReadProcessTestLine();
+    PollResult pollReadProcessTestLine();
     void beginReadCalibrationInfoLine(int defaultResult, std::string* line);
-    int pollReadCalibrationInfoLine();
+    PollResult pollReadCalibrationInfoLine();
     void beginRunCalibrationStep(std::string_view type, uint8_t index, std::string_view data);
-    int pollRunCalibrationStep();
+    PollResult pollRunCalibrationStep();
     void beginSetSerialNumber(int32_t serial);
-    int pollSetSerialNumber();
+    PollResult pollSetSerialNumber();
     void beginSetDateTime(std::string_view formBody);
-    int pollSetDateTime();
+    PollResult pollSetDateTime();
     // The file stays the caller's; `progress` (optional) receives the percentage queued so far.
     void beginUploadFirmware(std::FILE* file, double* progress);
-    int pollUploadFirmware();
+    PollResult pollUploadFirmware();
     void beginRequestReboot();
-    int pollRequestReboot();
+    PollResult pollRequestReboot();
 
     // Reads `answer` as the exchange that the last begin step prepared would read it from the
     // device, without a connection: the bytes arrive `slice` at a time as the reader takes them,
@@ -134,19 +136,23 @@ private:
 
     void prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode,
                  AnswerKind kind = AnswerKind::Document);
+    // The answer is a document of at most `maxSize` bytes, read as a whole.
+    void expectDocument(size_t maxSize);
     void enforceLimits();
     void sendQueued();
-    int poll();
+    PollResult poll();
     // The reading side of poll: headers, body, and the end of the exchange.
-    int readStep();
+    PollResult readStep();
     void readBody();
     void finishDocument();
     void connectStep();
     void receiveStep();
     void fail();
-    int endExchange(int result);
-    int uploadHeaderStep();
-    int uploadBodyStep();
+    // Closes the socket and fails the exchange: a connection that could not be made.
+    void abandonConnection();
+    PollResult endExchange(int result);
+    PollResult uploadHeaderStep();
+    PollResult uploadBodyStep();
 
     const DeviceRecord& device_;
     uint16_t port_ = kWebPort;

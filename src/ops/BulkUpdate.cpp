@@ -39,8 +39,8 @@ std::string bulkSummaryText(int updated, int failed, int skipped)
 
 bool bulkUpdate(BulkUpdateParams& p)
 {
-    if (!p.window) return false;
-    WorkerChannel& channel = *p.window;
+    if (!p.channel) return false;
+    WorkerChannel& channel = *p.channel;
     p.results.clear();
     p.updated = p.failed = p.skipped = 0;
 
@@ -77,7 +77,7 @@ bool bulkUpdate(BulkUpdateParams& p)
         } else {
             const size_t before = log->text().size();
             UpdateParams update;
-            update.window = &channel;
+            update.channel = &channel;
             update.device = device;
             update.password = entry.password;
             update.firmwarePath = p.firmwarePath;

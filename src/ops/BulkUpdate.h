@@ -28,7 +28,7 @@ struct BulkUpdateResult {
 };
 
 struct BulkUpdateParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     app::FixedText<260> firmwarePath;
     // The devices in the order they are updated, each found in the window's list by its MAC.
     std::vector<BulkUpdateDevice> devices;

@@ -42,7 +42,7 @@ template <typename Params>
 Params paramsFor(const DeviceContext& c)
 {
     Params p;
-    p.window = c.channel;
+    p.channel = c.channel;
     p.device = c.device;
     p.password = c.password;
     p.log = c.log;

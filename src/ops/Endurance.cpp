@@ -161,19 +161,19 @@ namespace {
 class EnduranceRun {
 public:
     EnduranceRun(EnduranceParams& p, EnduranceOutcome& outcome)
-        : p_(p), window_(*p.window), outcome_(outcome), devices_(p.deviceCount)
+        : p_(p), channel_(*p.channel), outcome_(outcome), devices_(p.deviceCount)
     {
     }
 
     void run()
     {
-        log_ = window_.createLogWindow();
-        report_ = std::make_unique<Reporter>(window_, log_);
+        log_ = channel_.createLogWindow();
+        report_ = std::make_unique<Reporter>(channel_, log_);
         journals_ = std::make_unique<DeviceJournals>(p_.root, app::JournalWorkflow::Endurance,
                                                      static_cast<int>(p_.deviceCount));
         runner_ = std::make_unique<PhaseRunner>(*report_, journals_.get());
         runner_->begin(36010);
-        const std::string sign = window_.operatorSign();
+        const std::string sign = channel_.operatorSign();
         const std::string runName = platform::stationPath(platform::osPath(p_.runFolder.str()).filename());
         for (int n = 1; n <= journals_->count(); ++n) {
             RunJournal& j = journals_->device(n);
@@ -192,7 +192,7 @@ public:
         // on another station cannot change what this run's devices get.
         if (!p_.repair) takePrivateCopy();
 
-        while (!limitReached_ && goOn_ && window_.enduranceActive() && p_.deviceCount > 0) {
+        while (!limitReached_ && goOn_ && channel_.enduranceActive() && p_.deviceCount > 0) {
             if (!devices_[index_].failed && !performPhaseReported()) continue;
             index_ = (index_ + 1) % p_.deviceCount;
             if (index_ == 0) {
@@ -256,7 +256,7 @@ private:
         d.failureStepText = app::loadText(stepText);
         stepFailed_ = true;
         if (d.record) d.record->rowStatus = 3;
-        window_.repaintList();
+        channel_.repaintList();
     }
 
     // Ends a step whose operation may have found the device again: that replaced the record the
@@ -265,13 +265,13 @@ private:
     // failure: the device fails at the step and its current row turns red.
     bool settle(bool ok, const net::Mac& mac, app::TextId stepText)
     {
-        current().record = listedDevice(window_, mac, static_cast<int>(index_));
+        current().record = listedDevice(channel_, mac, static_cast<int>(index_));
         if (!ok || !current().record) {
             fail(stepText);
             return true;
         }
         current().record->rowStatus = 1;
-        window_.repaintList();
+        channel_.repaintList();
         return true;
     }
 
@@ -280,7 +280,7 @@ private:
     UdpCommandParams udpParams(const std::string& file)
     {
         UdpCommandParams u;
-        u.window = &window_;
+        u.channel = &channel_;
         u.device = current().record;
         u.password = p_.password;
         u.filePath.assign(file);
@@ -294,7 +294,7 @@ private:
     Params webParams()
     {
         Params w;
-        w.window = &window_;
+        w.channel = &channel_;
         w.device = current().record;
         w.password = p_.password;
         w.log = log_;
@@ -361,18 +361,18 @@ private:
         idleSweep_ = false;
         step(35300, 10);
         report_->askOperator(app::formatText(app::loadText(35407), static_cast<int>(deviceNumber())), kStyleInformation);
-        window_.searchStarted();
+        channel_.searchStarted();
         auto list = std::make_shared<SearchJobList>();
         SearchJob& job = list->add();
         job.list = list.get();
-        job.window = &window_;
+        job.channel = &channel_;
         job.card = p_.card;
         job.kind0Only = true;
         job.log = log_;
         job.devicePort = p_.devicePort;
         runSearch(job);
 
-        const int count = window_.deviceCount();
+        const int count = channel_.deviceCount();
         const int index = static_cast<int>(index_);
         if (count <= index) {
             if (ask(35408)) {
@@ -387,14 +387,14 @@ private:
             placeholder->serialNumber = net::kNoSerialNumber;
             placeholder->card = p_.card;
             placeholder->rowStatus = 3;
-            window_.addDevice(std::move(placeholder));
-            current().record = window_.deviceAt(index);
+            channel_.addDevice(std::move(placeholder));
+            current().record = channel_.deviceAt(index);
             fail(35300);
             append(app::loadText(36014));
             return true;
         }
         if (count == index + 1) {
-            net::DeviceRecord* record = window_.deviceAt(index);
+            net::DeviceRecord* record = channel_.deviceAt(index);
             if (!record) return false;
             current().record = record;
             if (p_.repair && !isProductionSerial(record->serialNumber)) {
@@ -403,7 +403,7 @@ private:
                 return true;
             }
             record->rowStatus = 1;
-            window_.repaintList();
+            channel_.repaintList();
             current().found = true;
             journal().deviceBefore(*record);
             append(deviceFoundText(*record));
@@ -415,7 +415,7 @@ private:
             return true;
         }
         for (int row = count - 1; row >= index; --row) {
-            if (net::DeviceRecord* r = window_.deviceAt(row)) window_.removeDevice(*r);
+            if (net::DeviceRecord* r = channel_.deviceAt(row)) channel_.removeDevice(*r);
         }
         append(app::loadText(36015));
         return false;
@@ -431,7 +431,7 @@ private:
             return true;
         }
         step(35316, 25);
-        const auto confirmed = window_.askConfiguration(app::readTextFile(runConfiguration()), true);
+        const auto confirmed = channel_.askConfiguration(app::readTextFile(runConfiguration()), true);
         if (!confirmed) {
             fail(35316);
             append(app::loadText(36018));
@@ -514,7 +514,7 @@ private:
             return true;
         }
         // The release check and the assigned line in the serial-number log, under its lock.
-        if (!window_.releaseSerialNumber(t)) {
+        if (!channel_.releaseSerialNumber(t)) {
             fail(35308);
             append(app::loadText(36022));
             return true;
@@ -621,7 +621,7 @@ private:
         for (index_ = 0; index_ < p_.deviceCount; ++index_) {
             const DeviceState& d = current();
             if (!d.record || d.failureStep == 35300) continue;
-            runner_->runPhase(sdCardCleanUpPhase(window_, log_, d.record, p_.password, p_.webPort, runner_.get()),
+            runner_->runPhase(sdCardCleanUpPhase(channel_, log_, d.record, p_.password, p_.webPort, runner_.get()),
                               static_cast<int>(deviceNumber()));
         }
         outcome_.aborted = !goOn_;
@@ -641,7 +641,7 @@ private:
                 } else if (d.passesDone > 0) {
                     append(app::formatText(app::loadText(36026), n));
                     if (d.record) d.record->rowStatus = 2;
-                    window_.repaintList();
+                    channel_.repaintList();
                 } else {
                     append(app::formatText(app::loadText(kNotCompletedText), n));
                 }
@@ -672,7 +672,7 @@ private:
             toldFailure = j.failureText();
             report_->logMessage(toldFailure, kStyleError, true);
         }
-        finishWorkflow(window_, log_);
+        finishWorkflow(channel_, log_);
     }
 
     // Each device's line: passed when it went through a test pass and its run was not aborted,
@@ -699,7 +699,7 @@ private:
     }
 
     EnduranceParams& p_;
-    WorkerChannel& window_;
+    WorkerChannel& channel_;
     EnduranceOutcome& outcome_;
     LogWindow* log_ = nullptr;
     std::unique_ptr<Reporter> report_;
@@ -790,7 +790,7 @@ StartOutcome startEnduranceRun(StarterHost& host, const EnduranceStart& start, s
     if (start.beforeStart) start.beforeStart();
     host.startWorkflow(
         [params, outcome](WorkerChannel& channel) {
-            params->window = &channel;
+            params->channel = &channel;
             runEnduranceRun(*params, *outcome);
         },
         WorkerEnd::Finished);

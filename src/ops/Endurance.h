@@ -105,7 +105,7 @@ uint32_t firstUnusableRunAddress(const app::NetworkCard& card, uint32_t target, 
 
 // The worker's parameter block.
 struct EnduranceParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     bool repair = false;
     uint32_t deviceCount = 0;
     app::FixedText<20> number;

@@ -107,51 +107,27 @@ private:
     std::optional<app::NetworkCard> card_;
 };
 
-// A web operation that remembers the last result it reported, for the caller's block.
-class FunctionTest : public WebOperation {
-public:
-    using WebOperation::WebOperation;
-    app::TextId lastResult() const { return lastResult_; }
+app::TextId calibrationStepFailureText(int result)
+{
+    switch (result) {
+    case 1: return 35245;
+    case 2: return 35206;
+    default: return 35205;
+    }
+}
 
-protected:
-    void report(app::TextId text, int32_t style)
-    {
-        lastResult_ = text;
-        result(text, style);
-    }
-    void failWith(app::TextId text, int32_t style = kStyleExclamation)
-    {
-        report(text, style);
-        finish(false);
-    }
-    void succeedWith(app::TextId text)
-    {
-        report(text, kStyleInformation);
-        finish(true);
-    }
-    // Polls the login like loggedIn(), remembering a refusal as the last result.
-    bool loginDone()
-    {
-        const int r = session_.pollLogin();
-        if (r > 0) failWith(loginFailureText(r));
-        return r == 0;
-    }
+class CpuTest : public WebOperation {
+public:
+    explicit CpuTest(CpuTestParams& p) : WebOperation(p, WebFrame{0, 30}), p_(p) {}
 
 private:
-    app::TextId lastResult_ = 0;
-};
-
-class CpuTest : public FunctionTest {
-public:
-    explicit CpuTest(CpuTestParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
-
-private:
+    // The body reads the device information and the I2C register; after the logout come the
+    // system information and the search over the device's wireless network.
     enum class State {
-        Start, Login, DevInfo, I2c, Logout, SysInfo, WlanOpen, WlanWait, NetworkWait, SearchSend, SearchAnswer,
-        Verdict,
+        DevInfo, I2c, SysInfo, WlanOpen, WlanWait, NetworkWait, SearchSend, SearchAnswer, Verdict,
     };
     CpuTestParams& p_;
-    State state_ = State::Start;
+    State state_ = State::DevInfo;
     net::DevInfo devInfo_{};
     net::SysInfo sysInfo_{};
     bool i2cOk_ = false;
@@ -167,61 +143,51 @@ private:
         wlan_.close();
     }
 
-    void toLogout()
+    bool prepare() override
     {
-        beginLogout(30);
-        state_ = State::Logout;
+        if (device_.passwordRequired) endpoint_.password() = p_.password;
+        return true;
     }
 
-    void step() override
+    void beginBody() override
+    {
+        devInfo_ = net::DevInfo{};
+        session_.beginReadDevInfo(&devInfo_);
+        announce(35128, 10);
+    }
+
+    BodyStep body() override
+    {
+        if (state_ == State::I2c) return exchangeEnded(session_.pollReadI2cRegister(), readFailureText);
+        const net::PollResult r = session_.pollReadDevInfo();
+        if (r.done() && p_.testI2c) {
+            session_.beginReadI2cRegister(&i2cOk_);
+            announce(35126, 20);
+            state_ = State::I2c;
+            return BodyStep::Pending;
+        }
+        return exchangeEnded(r, readFailureText);
+    }
+
+    // Whatever the body found, the system information is read next.
+    void loggedOut() override
+    {
+        sysInfo_ = net::SysInfo{};
+        session_.beginReadSysInfo(&sysInfo_);
+        announce(35127, 40);
+        state_ = State::SysInfo;
+    }
+
+    void afterLogout() override
     {
         switch (state_) {
-        case State::Start:
-            beginLogin(0, p_.password.str());
-            if (device_.passwordRequired) endpoint_.password() = p_.password;
-            state_ = State::Login;
+        case State::DevInfo:
+        case State::I2c:
             break;
-        case State::Login:
-            if (!loginDone()) return;
-            devInfo_ = net::DevInfo{};
-            session_.beginReadDevInfo(&devInfo_);
-            announce(35128, 10);
-            state_ = State::DevInfo;
-            break;
-        case State::DevInfo: {
-            const int r = session_.pollReadDevInfo();
-            if (r < 0) return;
-            if (r == 0 && p_.testI2c) {
-                session_.beginReadI2cRegister(&i2cOk_);
-                announce(35126, 20);
-                state_ = State::I2c;
-                return;
-            }
-            if (r != 0) report(readFailureText(r), kStyleExclamation);
-            toLogout();
-            break;
-        }
-        case State::I2c: {
-            const int r = session_.pollReadI2cRegister();
-            if (r < 0) return;
-            if (r != 0) report(readFailureText(r), kStyleExclamation);
-            toLogout();
-            break;
-        }
-        case State::Logout: {
-            const int r = session_.pollLogout();
-            if (r < 0) return;
-            if (r != 0) return failWith(logoutFailureText(r));
-            sysInfo_ = net::SysInfo{};
-            session_.beginReadSysInfo(&sysInfo_);
-            announce(35127, 40);
-            state_ = State::SysInfo;
-            break;
-        }
         case State::SysInfo: {
-            const int r = session_.pollReadSysInfo();
-            if (r < 0) return;
-            if (r != 0) return failWith(readFailureText(r));
+            const net::PollResult r = session_.pollReadSysInfo();
+            if (r.pending()) return;
+            if (r.failed()) return fail(readFailureText(r.code()));
             if (p_.ssid.empty()) {
                 state_ = State::Verdict;
                 return;
@@ -230,81 +196,74 @@ private:
             state_ = State::WlanOpen;
             break;
         }
-        case State::WlanOpen:
-            if (!wlan_.open()) {
-                report(35248, kStyleError);
-                state_ = State::Verdict;
-            } else if (!wlan_.connect(p_.ssid.str())) {
-                report(35249, kStyleExclamation);
-                state_ = State::Verdict;
-            } else {
-                announce(35133, 60);
-                since_ = now();
-                state_ = State::WlanWait;
-            }
-            break;
+        case State::WlanOpen: openWlan(); break;
         case State::WlanWait:
             if (wlan_.connected()) {
                 announce(35134, 70);
                 since_ = now();
                 state_ = State::NetworkWait;
             } else if (now() - since_ > kWlanConnectWaitMs) {
-                report(35250, kStyleExclamation);
-                state_ = State::Verdict;
+                giveUpWlan(35250, kStyleExclamation);
             }
             break;
-        case State::NetworkWait:
-            if (!wlan_.connected()) {
-                report(35251, kStyleExclamation);
-                state_ = State::Verdict;
-                return;
-            }
-            if (!waitedLongerThan(since_, kWlanAttachWaitMs)) return;
-            platform::notePrescribedWait(kWlanAttachWaitMs);
-            wlanCard_ = wlan_.card();
-            if (!wlanCard_) wlanCard_ = wlan_.findCardAgain();
-            if (!wlanCard_) {
-                report(35252, kStyleExclamation);
-                state_ = State::Verdict;
-                return;
-            }
-            endpoint_.close();
-            if (!endpoint_.open(true, &*wlanCard_, sysInfo_.wlanAddress)) {
-                report(35200, kStyleError);
-                state_ = State::Verdict;
-                return;
-            }
-            if (device_.passwordRequired) endpoint_.password() = p_.password;
-            // Only the device's own WLAN address may answer this search.
-            if (endpoint_.targetIsUnicast()) endpoint_.acceptOnlyFrom(endpoint_.target());
-            announce(35114, 80);
-            state_ = State::SearchSend;
-            break;
+        case State::NetworkWait: attachToWlan(); break;
         case State::SearchSend:
             if (endpoint_.sendSearch(&sysInfo_.wlanMac)) {
                 report_.setPosition(90);
                 since_ = now();
                 state_ = State::SearchAnswer;
             } else if (++sendFailures_ >= 3) {
-                report(35203, kStyleExclamation);
-                state_ = State::Verdict;
+                giveUpWlan(35203, kStyleExclamation);
             }
             break;
-        case State::SearchAnswer: {
-            std::unique_ptr<net::DeviceRecord> answer;
-            const auto r = endpoint_.readSearchAnswer(false, &answer);
-            if (r == net::SearchAnswerResult::RecordBuilt && answer && answer->mac == sysInfo_.wlanMac) {
-                wlanPassed_ = true;
-                state_ = State::Verdict;
-            } else if (now() - since_ > 2000) {
-                report(35204, kStyleExclamation);
-                state_ = State::Verdict;
-            }
-            break;
+        case State::SearchAnswer: readWlanAnswer(); break;
+        case State::Verdict: verdict(); break;
         }
-        case State::Verdict:
-            verdict();
-            break;
+    }
+
+    // The wireless part ends with its finding reported; the verdict follows.
+    void giveUpWlan(app::TextId text, int32_t style)
+    {
+        result(text, style);
+        state_ = State::Verdict;
+    }
+
+    void openWlan()
+    {
+        if (!wlan_.open()) return giveUpWlan(35248, kStyleError);
+        if (!wlan_.connect(p_.ssid.str())) return giveUpWlan(35249, kStyleExclamation);
+        announce(35133, 60);
+        since_ = now();
+        state_ = State::WlanWait;
+    }
+
+    // After the attach wait, the endpoint moves to the wireless card, aimed at the device's WLAN address.
+    void attachToWlan()
+    {
+        if (!wlan_.connected()) return giveUpWlan(35251, kStyleExclamation);
+        if (!waitedLongerThan(since_, kWlanAttachWaitMs)) return;
+        platform::notePrescribedWait(kWlanAttachWaitMs);
+        wlanCard_ = wlan_.card();
+        if (!wlanCard_) wlanCard_ = wlan_.findCardAgain();
+        if (!wlanCard_) return giveUpWlan(35252, kStyleExclamation);
+        endpoint_.close();
+        if (!endpoint_.open(true, &*wlanCard_, sysInfo_.wlanAddress)) return giveUpWlan(35200, kStyleError);
+        if (device_.passwordRequired) endpoint_.password() = p_.password;
+        // Only the device's own WLAN address may answer this search.
+        if (endpoint_.targetIsUnicast()) endpoint_.acceptOnlyFrom(endpoint_.target());
+        announce(35114, 80);
+        state_ = State::SearchSend;
+    }
+
+    void readWlanAnswer()
+    {
+        std::unique_ptr<net::DeviceRecord> answer;
+        const auto r = endpoint_.readSearchAnswer(false, &answer);
+        if (r == net::SearchAnswerResult::RecordBuilt && answer && answer->mac == sysInfo_.wlanMac) {
+            wlanPassed_ = true;
+            state_ = State::Verdict;
+        } else if (now() - since_ > 2000) {
+            giveUpWlan(35204, kStyleExclamation);
         }
     }
 
@@ -321,28 +280,25 @@ private:
         if (!p_.ssid.empty() && !wlanPassed_) findings.push_back(35261);
         p_.passed = findings.empty();
         if (p_.passed) {
-            report(35253, kStyleInformation);
+            result(35253, kStyleInformation);
         } else {
-            report(35254, kStyleExclamation);
+            result(35254, kStyleExclamation);
             for (app::TextId id : findings) logItem(p_.log, app::loadText(id));
         }
         finish(true);
     }
 };
 
-class ProcessListTest : public FunctionTest {
+class ProcessListTest : public WebOperation {
 public:
-    explicit ProcessListTest(ProcessTestParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+    explicit ProcessListTest(ProcessTestParams& p) : WebOperation(p, WebFrame{20, 80}), p_(p) {}
 
 private:
-    enum class State { Start, Login, Lines, Logout };
     ProcessTestParams& p_;
-    State state_ = State::Start;
     std::string line_;
     unsigned mode_ = 0;
     bool modeOneRequested_ = false;
     bool errorSeen_ = false;
-    bool completed_ = false;
 
     void finish(bool ok) override
     {
@@ -350,52 +306,34 @@ private:
         p_.passed = !errorSeen_;
     }
 
-    void step() override
+    void beginBody() override
     {
-        switch (state_) {
-        case State::Start:
-            beginLogin(20, p_.password.str());
-            state_ = State::Login;
-            break;
-        case State::Login:
-            if (!loginDone()) return;
-            session_.beginReadProcessTestLine(0, 1, &line_);
-            announce(35129, 40);
-            state_ = State::Lines;
-            break;
-        case State::Lines: {
-            const int r = session_.pollReadProcessTestLine();
-            if (!line_.empty()) examine(line_);
-            if (r < 0) return;
-            if (r != 0) {
-                report(readFailureText(r), kStyleExclamation);
-                completed_ = false;
-            } else if (mode_ == 0 && modeOneRequested_ && !p_.skipFollowUp) {
-                // The follow-up needs the test hardware: the operator confirms it in a message box.
-                modeOneRequested_ = false;
-                report_.logSubMessage(app::loadText(35262), kStyleInformation, true);
-                mode_ = 1;
-                session_.beginReadProcessTestLine(1, 1, &line_);
-                return;
-            } else {
-                completed_ = true;
-            }
-            beginLogout(80);
-            state_ = State::Logout;
-            break;
+        session_.beginReadProcessTestLine(0, 1, &line_);
+        announce(35129, 40);
+    }
+
+    BodyStep body() override
+    {
+        const net::PollResult r = session_.pollReadProcessTestLine();
+        if (!line_.empty()) examine(line_);
+        if (r.done() && mode_ == 0 && modeOneRequested_ && !p_.skipFollowUp) {
+            // The follow-up needs the test hardware: the operator confirms it in a message box.
+            modeOneRequested_ = false;
+            report_.logSubMessage(app::loadText(35262), kStyleInformation, true);
+            mode_ = 1;
+            session_.beginReadProcessTestLine(1, 1, &line_);
+            return BodyStep::Pending;
         }
-        case State::Logout: {
-            const int r = session_.pollLogout();
-            if (r < 0) return;
-            if (r != 0) return failWith(logoutFailureText(r));
-            if (!completed_) return finish(false);
-            // A completed run is carried out whether or not it found errors.
-            if (errorSeen_) report(35264, kStyleExclamation);
-            else report(35263, kStyleInformation);
-            finish(true);
-            break;
-        }
-        }
+        return exchangeEnded(r, readFailureText);
+    }
+
+    void loggedOut() override
+    {
+        if (!bodyDone()) return finish(false);
+        // A completed run is carried out whether or not it found errors.
+        if (errorSeen_) result(35264, kStyleExclamation);
+        else result(35263, kStyleInformation);
+        finish(true);
     }
 
     void examine(const std::string& line)
@@ -409,58 +347,41 @@ private:
     }
 };
 
-class Calibration : public FunctionTest {
+class Calibration : public WebOperation {
 public:
-    explicit Calibration(DeviceStepParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+    explicit Calibration(DeviceStepParams& p) : WebOperation(p, WebFrame{20, 80, 35246, 35247}), p_(p) {}
 
 private:
-    enum class State { Start, Login, Items, Step, Wait, Logout };
+    enum class State { Items, Step, Wait };
     DeviceStepParams& p_;
-    State state_ = State::Start;
+    State state_ = State::Items;
     std::string line_;
     std::vector<net::CalibrationItem> items_;
     size_t next_ = 0;
-    bool done_ = false;
     uint32_t stepEnded_ = 0;
 
-    void step() override
+    void beginBody() override
+    {
+        session_.beginReadCalibrationInfoLine(1, &line_);
+        announce(35130, 40);
+    }
+
+    BodyStep body() override
     {
         switch (state_) {
-        case State::Start:
-            beginLogin(20, p_.password.str());
-            state_ = State::Login;
-            break;
-        case State::Login:
-            if (!loginDone()) return;
-            session_.beginReadCalibrationInfoLine(1, &line_);
-            announce(35130, 40);
-            state_ = State::Items;
-            break;
         case State::Items: {
-            const int r = session_.pollReadCalibrationInfoLine();
+            const net::PollResult r = session_.pollReadCalibrationInfoLine();
             if (!line_.empty() && items_.size() < kMaxCalibrationItems) {
                 if (auto item = net::parseCalibrationLine(withoutLineEnd(line_))) items_.push_back(*item);
             }
-            if (r < 0) return;
-            if (r != 0) {
-                report(readFailureText(r), kStyleExclamation);
-                return toLogout();
-            }
-            if (items_.empty()) {
-                done_ = true;
-                return toLogout();
-            }
+            const BodyStep read = exchangeEnded(r, readFailureText);
+            if (read != BodyStep::Done || items_.empty()) return read;
             announce(35131, 60);
-            nextItem();
-            break;
+            return nextItem();
         }
         case State::Step: {
-            const int r = session_.pollRunCalibrationStep();
-            if (r < 0) return;
-            if (r != 0) {
-                report(r == 1 ? 35245 : r == 2 ? 35206 : 35205, kStyleExclamation);
-                return toLogout();
-            }
+            const BodyStep s = exchangeEnded(session_.pollRunCalibrationStep(), calibrationStepFailureText);
+            if (s != BodyStep::Done) return s;
             stepEnded_ = now();
             report_.announceWait(app::loadText(35312), kCalibrationStepWaitMs);
             state_ = State::Wait;
@@ -469,28 +390,16 @@ private:
         case State::Wait:
             if (waitedLongerThan(stepEnded_, kCalibrationStepWaitMs)) {
                 platform::notePrescribedWait(kCalibrationStepWaitMs);
-                nextItem();
+                return nextItem();
             }
             break;
-        case State::Logout: {
-            const int r = session_.pollLogout();
-            if (r < 0) return;
-            if (r != 0) return failWith(logoutFailureText(r));
-            if (done_) succeedWith(35246);
-            else failWith(35247);
-            break;
         }
-        }
+        return BodyStep::Pending;
     }
 
-    void toLogout()
-    {
-        beginLogout(80);
-        state_ = State::Logout;
-    }
-
-    // Handles items until one needs the device; after the last one the run is done.
-    void nextItem()
+    // Handles items until one needs the device; after the last one the run is done, and an
+    // operator who declines an item ends it undone.
+    BodyStep nextItem()
     {
         while (next_ < items_.size()) {
             const net::CalibrationItem& item = items_[next_++];
@@ -507,75 +416,49 @@ private:
             request.sensorName.assign(item.name);
             request.sensorNumber = item.index;
             request.secondaryIsCurrent = item.secondaryIsCurrent ? 1 : 0;
-            if (!report_.window().calibrate(request)) {
+            if (!report_.channel().calibrate(request)) {
                 if (p_.log) p_.log->appendLog(app::loadText(35243) + "\r\n");
-                return toLogout();
+                return BodyStep::Failed;
             }
             session_.beginRunCalibrationStep(
                 item.type, item.index,
                 calibrationData(request.primary, request.secondary, request.voltage, request.current));
             p_.calibrations.push_back({item.type, request.primary, request.secondary, request.voltage, request.current});
             state_ = State::Step;
-            return;
+            return BodyStep::Pending;
         }
-        done_ = true;
-        toLogout();
+        return BodyStep::Done;
     }
 };
 
-class SdCardCleanup : public FunctionTest {
+class SdCardCleanup : public WebOperation {
 public:
-    explicit SdCardCleanup(DeviceStepParams& p) : FunctionTest(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+    explicit SdCardCleanup(DeviceStepParams& p) : WebOperation(p, WebFrame{10, 70, 35265}) {}
 
 private:
-    enum class State { Start, Login, Delete, Logout };
-    DeviceStepParams& p_;
-    State state_ = State::Start;
     size_t file_ = 0;
-    bool allDeleted_ = false;
 
-    void step() override
+    void beginBody() override
     {
-        switch (state_) {
-        case State::Start:
-            beginLogin(10, p_.password.str());
-            state_ = State::Login;
-            break;
-        case State::Login:
-            if (!loginDone()) return;
-            announce(35135, 40);
-            session_.beginDeleteMediaFile(kSdCardFiles[0]);
-            state_ = State::Delete;
-            break;
-        case State::Delete: {
-            const int r = session_.pollDeleteMediaFile();
-            if (r < 0) return;
-            if (r == 0 && ++file_ < std::size(kSdCardFiles)) {
-                session_.beginDeleteMediaFile(kSdCardFiles[file_]);
-                return;
-            }
-            if (r == 0) allDeleted_ = true;
-            else report(readFailureText(r), kStyleExclamation);
-            beginLogout(70);
-            state_ = State::Logout;
-            break;
+        announce(35135, 40);
+        session_.beginDeleteMediaFile(kSdCardFiles[0]);
+    }
+
+    BodyStep body() override
+    {
+        const net::PollResult r = session_.pollDeleteMediaFile();
+        if (r.done() && ++file_ < std::size(kSdCardFiles)) {
+            session_.beginDeleteMediaFile(kSdCardFiles[file_]);
+            return BodyStep::Pending;
         }
-        case State::Logout: {
-            const int r = session_.pollLogout();
-            if (r < 0) return;
-            if (r != 0) return failWith(logoutFailureText(r));
-            if (allDeleted_) succeedWith(35265);
-            else finish(false);
-            break;
-        }
-        }
+        return exchangeEnded(r, readFailureText);
     }
 };
 
 template <typename Operation, typename Params>
 bool runOperation(Params& p)
 {
-    if (!p.window || !p.device) return false;
+    if (!p.channel || !p.device) return false;
     Operation operation(p);
     const bool ok = operation.run();
     p.lastResult = operation.lastResult();

@@ -28,7 +28,7 @@ inline constexpr uint32_t kCalibrationStepWaitMs = 30000;
 inline constexpr size_t kMaxCalibrationItems = 20;
 
 struct CpuTestParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
     bool testI2c = false;
@@ -43,7 +43,7 @@ struct CpuTestParams {
 };
 
 struct ProcessTestParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
     bool skipFollowUp = false;  // mode 0 only
@@ -64,7 +64,7 @@ struct SentCalibration {
 
 // The calibration and the SD-card cleanup.
 struct DeviceStepParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
     LogWindow* log = nullptr;

@@ -37,6 +37,12 @@ bool pathsFit(const std::string& folder, std::initializer_list<const char*> name
     return true;
 }
 
+// Whether the paths of a repair folder's three files fit (with their set-aside names).
+bool repairFilesFit(const std::string& folder)
+{
+    return pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName});
+}
+
 // Versions go in as text with a decimal point whatever the locale.
 std::string withVersionsAsText(std::string format)
 {
@@ -99,7 +105,7 @@ struct Steps {
     bool configurationIntoDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &channel;
+        p.channel = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);
@@ -112,7 +118,7 @@ struct Steps {
     bool configurationFromDevice(const std::string& path)
     {
         UdpCommandParams p;
-        p.window = &channel;
+        p.channel = &channel;
         p.device = device;
         p.password = password;
         p.filePath.assign(path);
@@ -193,10 +199,7 @@ struct Steps {
             journal->deviceAfter(device);
         };
         plan.close = [this, &outcome] {
-            if (!journal->written()) {
-                outcome.recordsWritten = false;
-                report.logMessage(journal->failureText(), kStyleError, true);
-            }
+            if (!journal->reportUnwritten(report)) outcome.recordsWritten = false;
             finishWorkflow(channel, log);
         };
         runner->run(plan);
@@ -226,6 +229,27 @@ Steps stepsFor(WorkerChannel& channel, LogWindow* log, const ProductionBlock& b)
     const DeviceContext& c = b.context;
     return Steps{channel, log, Reporter(channel, log), c.device, c.password, b.ssid, c.webPort, c.devicePort};
 }
+
+// One device workflow's run: the log window, the time and operator's sign of its header, its
+// steps, the journal of the run and the runner that feeds it.
+struct DeviceRun {
+    DeviceRun(WorkerChannel& channel, const ProductionBlock& b, app::JournalWorkflow workflow)
+        : log(channel.createLogWindow()), when(timestampText()), sign(channel.operatorSign()),
+          s(stepsFor(channel, log, b)), journal(b.root, workflow), runner(s.report, &journal)
+    {
+        journal.setOperator(sign);
+        journal.deviceBefore(*b.context.device);
+        s.runner = &runner;
+        s.journal = &journal;
+    }
+
+    LogWindow* const log;
+    const std::string when;
+    const std::string sign;
+    Steps s;
+    RunJournal journal;
+    PhaseRunner runner;
+};
 
 bool containsRepairEndHeading(const std::string& logText)
 {
@@ -301,18 +325,11 @@ bool isProductionSerial(uint32_t serial) { return serial >= 1 && serial <= app::
 
 void runFinalTest(WorkerChannel& channel, FinalTestBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = channel.createLogWindow();
-    const std::string when = timestampText();
-    const std::string sign = channel.operatorSign();
-    if (log) log->appendLog(finalTestHeader(b, sign, when));
-    Steps s = stepsFor(channel, log, b);
-    RunJournal journal(b.root, app::JournalWorkflow::FinalTest);
-    journal.setOperator(sign);
-    journal.deviceBefore(*b.context.device);
-    journal.setBatch(b.batchNumber.str());
-    PhaseRunner runner(s.report, &journal);
-    s.runner = &runner;
-    s.journal = &journal;
+    DeviceRun run(channel, b, app::JournalWorkflow::FinalTest);
+    LogWindow* const log = run.log;
+    Steps& s = run.s;
+    if (log) log->appendLog(finalTestHeader(b, run.sign, run.when));
+    run.journal.setBatch(b.batchNumber.str());
     const std::string folder = b.folder.str();
 
     WorkflowPlan plan;
@@ -337,23 +354,16 @@ void runFinalTest(WorkerChannel& channel, FinalTestBlock& b, WorkflowOutcome& ou
 
 void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = channel.createLogWindow();
-    const std::string when = timestampText();
-    const std::string sign = channel.operatorSign();
     const uint32_t serial = b.newSerialNumber != 0 ? b.newSerialNumber : b.context.device->serialNumber;
+    DeviceRun run(channel, b, app::JournalWorkflow::RepairStart);
+    LogWindow* const log = run.log;
+    Steps& s = run.s;
     if (log) {
-        log->appendLog(recordHeader(36034, 36035, sign.c_str(), b.repairNumber.c_str(), static_cast<int>(serial),
-                                    when.c_str()));
+        log->appendLog(recordHeader(36034, 36035, run.sign.c_str(), b.repairNumber.c_str(), static_cast<int>(serial),
+                                    run.when.c_str()));
         log->appendLog(repairDeviceBlock(*b.context.device));
     }
-    Steps s = stepsFor(channel, log, b);
-    RunJournal journal(b.root, app::JournalWorkflow::RepairStart);
-    journal.setOperator(sign);
-    journal.deviceBefore(*b.context.device);
-    journal.setRepair(b.repairNumber.str());
-    PhaseRunner runner(s.report, &journal);
-    s.runner = &runner;
-    s.journal = &journal;
+    run.journal.setRepair(b.repairNumber.str());
     const std::string folder = b.folder.str();
     const std::string customer = platform::joinPath(folder, app::kCustomerConfigurationName);
     const std::string test = platform::joinPath(folder, app::kDefaultConfigurationName);
@@ -402,21 +412,14 @@ void runRepairStart(WorkerChannel& channel, RepairStartBlock& b, WorkflowOutcome
 
 void runRepairEnd(WorkerChannel& channel, RepairEndBlock& b, WorkflowOutcome& outcome)
 {
-    LogWindow* log = channel.createLogWindow();
-    const std::string when = timestampText();
-    const std::string sign = channel.operatorSign();
+    DeviceRun run(channel, b, app::JournalWorkflow::RepairEnd);
+    LogWindow* const log = run.log;
+    Steps& s = run.s;
     if (log) {
-        log->appendLog(recordHeader(36038, 36039, sign.c_str(), b.repairNumber.c_str(),
-                                    static_cast<int>(b.context.device->serialNumber), when.c_str()));
+        log->appendLog(recordHeader(36038, 36039, run.sign.c_str(), b.repairNumber.c_str(),
+                                    static_cast<int>(b.context.device->serialNumber), run.when.c_str()));
     }
-    Steps s = stepsFor(channel, log, b);
-    RunJournal journal(b.root, app::JournalWorkflow::RepairEnd);
-    journal.setOperator(sign);
-    journal.deviceBefore(*b.context.device);
-    journal.setRepair(b.repairNumber.str());
-    PhaseRunner runner(s.report, &journal);
-    s.runner = &runner;
-    s.journal = &journal;
+    run.journal.setRepair(b.repairNumber.str());
     const std::string folder = b.folder.str();
 
     WorkflowPlan plan;
@@ -534,9 +537,7 @@ StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, cons
     const uint32_t serial = newSerial != 0 ? newSerial : device->serialNumber;
     const std::string deviceDir = app::deviceFolder(settings.root, serial);
     const std::string folder = app::repairFolder(settings.root, serial, *number);
-    if (!pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName})) {
-        return refuse(host, 30050, app::kMbIconError);
-    }
+    if (!repairFilesFit(folder)) return refuse(host, 30050, app::kMbIconError);
     if (!platform::createDirectory(deviceDir)) return refuse(host, 30050, app::kMbIconError);
     if (app::directoryExists(folder)) {
         if (!confirm(host, 30049)) return StartOutcome::Cancelled;
@@ -566,9 +567,7 @@ StartOutcome startRepairEnd(StarterHost& host, net::DeviceRecord* device, const 
     if (!number) return refused;
     if (!isProductionSerial(device->serialNumber)) return refuse(host, 30055, app::kMbIconExclamation);
     const std::string folder = app::repairFolder(settings.root, device->serialNumber, *number);
-    if (!pathsFit(folder, {app::kRepairLogName, app::kDefaultConfigurationName, app::kCustomerConfigurationName})) {
-        return refuse(host, 30054, app::kMbIconExclamation);
-    }
+    if (!repairFilesFit(folder)) return refuse(host, 30054, app::kMbIconExclamation);
     if (!app::directoryExists(folder)) return refuse(host, 30054, app::kMbIconExclamation);
 
     const std::string logText = app::readTextFile(platform::joinPath(folder, app::kRepairLogName));

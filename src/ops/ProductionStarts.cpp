@@ -40,7 +40,7 @@ StartOutcome handOver(StarterHost& host, const ProductionStart& start, std::shar
     auto succeeded = start.succeeded;
     host.startWorkflow(
         [params, succeeded, run](WorkerChannel& channel) {
-            params->window = &channel;
+            params->channel = &channel;
             run(*params);
             *succeeded = params->succeeded;
         },

@@ -126,7 +126,7 @@ bool programBoard(WorkerChannel& channel, const ProgrammerSettings& settings)
 
 void runInitialProgramming(ProgrammingParams& p)
 {
-    WorkerChannel& channel = *p.window;
+    WorkerChannel& channel = *p.channel;
     LogWindow* log = openWorkflowLog(channel, 36028, 36029);
     Reporter report(channel, log);
     RunJournal journal(p.recordsRoot, app::JournalWorkflow::Programming);
@@ -188,10 +188,7 @@ void runInitialProgramming(ProgrammingParams& p)
         if (device.device) journal.deviceAfter(device.device);
     };
     plan.close = [&] {
-        if (!journal.written()) {
-            p.succeeded = false;
-            report.logMessage(journal.failureText(), kStyleError, true);
-        }
+        if (!journal.reportUnwritten(report)) p.succeeded = false;
         finishWorkflow(channel, log);
     };
     runner.run(plan);

@@ -85,7 +85,7 @@ bool programBoard(WorkerChannel& channel, const ProgrammerSettings& settings);
 
 // The parameter block of the initial-programming workflow.
 struct ProgrammingParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     app::FixedText<260> imagePath;
     app::FixedText<10> programmerType;
     app::FixedText<20> part;

@@ -35,7 +35,7 @@ uint32_t newAddressTarget(const net::DeviceRecord& device, bool broadcast)
 }
 
 Refind::Refind(net::UdpEndpoint& endpoint, const net::DeviceRecord& device, WorkerChannel& channel)
-    : endpoint_(endpoint), mac_(device.mac), window_(channel)
+    : endpoint_(endpoint), mac_(device.mac), channel_(channel)
 {
     // Asked at one device's address, only that address may answer.
     if (endpoint_.targetIsUnicast()) endpoint_.acceptOnlyFrom(endpoint_.target());
@@ -58,8 +58,8 @@ Refind::Event Refind::poll()
         const auto result = endpoint_.readSearchAnswer(true, &record);
         if (result == net::SearchAnswerResult::NothingWaiting) break;
         if (result != net::SearchAnswerResult::RecordBuilt || !record || record->mac != mac_) continue;
-        found_ = window_.replaceDevice(std::move(record));
-        window_.selectDevice(found_);
+        found_ = channel_.replaceDevice(std::move(record));
+        channel_.selectDevice(found_);
         return Event::Found;
     }
     if (platform::clock().tickCount() - sentAt_ > kAnswerTimeoutMs) return Event::NoAnswer;

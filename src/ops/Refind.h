@@ -32,7 +32,7 @@ public:
 private:
     net::UdpEndpoint& endpoint_;
     net::Mac mac_;
-    WorkerChannel& window_;
+    WorkerChannel& channel_;
     bool sent_ = false;
     int failures_ = 0;
     uint32_t sentAt_ = 0;

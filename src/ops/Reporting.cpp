@@ -13,51 +13,51 @@ void Reporter::appendLine(const std::string& line)
 int Reporter::logMessage(const std::string& text, int32_t style, bool show)
 {
     appendLine("MSG: " + text + "\r\n");
-    if (!log_ || show) return window_.showMessage({text, style});
+    if (!log_ || show) return channel_.showMessage({text, style});
     return 0;
 }
 
 int Reporter::logSubMessage(const std::string& text, int32_t style, bool show)
 {
     appendLine("  - MSG: " + text + "\r\n");
-    if (!log_ || show) return window_.showMessage({text, style});
+    if (!log_ || show) return channel_.showMessage({text, style});
     return 0;
 }
 
 void Reporter::logHeading(const std::string& text, int32_t position)
 {
     appendLine("\r\n" + text + ":\r\n");
-    window_.setHeading({text, position});
+    channel_.setHeading({text, position});
 }
 
 void Reporter::logStep(const std::string& text, int32_t position)
 {
     appendLine("  - " + text + "\r\n");
-    window_.setStep({text, position});
+    channel_.setStep({text, position});
 }
 
 void Reporter::logStepText(const std::string& text)
 {
     appendLine("  - " + text + "\r\n");
-    window_.setStepText(text);
+    channel_.setStepText(text);
 }
 
-int Reporter::askOperator(const std::string& text, int32_t style) { return window_.showMessage({text, style}); }
+int Reporter::askOperator(const std::string& text, int32_t style) { return channel_.showMessage({text, style}); }
 
-void Reporter::setHeading(const std::string& text, int32_t position) { window_.setHeading({text, position}); }
+void Reporter::setHeading(const std::string& text, int32_t position) { channel_.setHeading({text, position}); }
 
 std::optional<std::string> Reporter::askConfiguration(const std::string& text, bool editable)
 {
-    return window_.askConfiguration(text, editable);
+    return channel_.askConfiguration(text, editable);
 }
 
-void Reporter::setPosition(int32_t position) { window_.setStepPosition(position); }
+void Reporter::setPosition(int32_t position) { channel_.setStepPosition(position); }
 
-void Reporter::clearStep() { window_.setStep({std::string(), 0}); }
+void Reporter::clearStep() { channel_.setStep({std::string(), 0}); }
 
 void Reporter::announceWait(const std::string& step, uint32_t milliseconds)
 {
-    if (milliseconds > kShortestAnnouncedWaitMs) window_.announceWait(step, static_cast<int>(milliseconds / 1000));
+    if (milliseconds > kShortestAnnouncedWaitMs) channel_.announceWait(step, static_cast<int>(milliseconds / 1000));
 }
 
 std::string timestampText() { return app::currentDateTimeText(); }

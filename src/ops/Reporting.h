@@ -21,7 +21,7 @@ inline constexpr uint32_t kShortestAnnouncedWaitMs = 5000;
 
 class Reporter {
 public:
-    Reporter(WorkerChannel& window, LogWindow* log) : window_(window), log_(log) {}
+    Reporter(WorkerChannel& channel, LogWindow* log) : channel_(channel), log_(log) {}
 
     // "MSG: text": a message box when there is no log window or `show` is set; returns the button, else 0.
     int logMessage(const std::string& text, int32_t style, bool show);
@@ -44,13 +44,13 @@ public:
     // and less are not announced.
     void announceWait(const std::string& step, uint32_t milliseconds);
 
-    WorkerChannel& window() { return window_; }
+    WorkerChannel& channel() { return channel_; }
     LogWindow* log() { return log_; }
 
 private:
     void appendLine(const std::string& line);
 
-    WorkerChannel& window_;
+    WorkerChannel& channel_;
     LogWindow* log_;
 };
 

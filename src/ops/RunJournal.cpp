@@ -206,4 +206,11 @@ void DeviceJournals::workflowEnded(const WorkflowRecord& run)
     if (next_) next_->workflowEnded(run);
 }
 
+bool RunJournal::reportUnwritten(Reporter& report) const
+{
+    if (written()) return true;
+    report.logMessage(failureText(), kStyleError, true);
+    return false;
+}
+
 }  // namespace vst::ops

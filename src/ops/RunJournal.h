@@ -14,6 +14,7 @@
 #include "net/DeviceRecord.h"
 #include "ops/FunctionTests.h"
 #include "ops/PhaseObserver.h"
+#include "ops/Reporting.h"
 
 namespace vst::app {
 struct NetworkCard;
@@ -69,6 +70,9 @@ public:
     // for the operator when it was not.
     bool written() const { return written_.ok; }
     std::string failureText() const { return app::journalFailureText(written_); }
+    // After the run ended: true when its line was written; otherwise the operator is shown the
+    // failure text (a message box, logged) and the answer is false - the run did not succeed.
+    bool reportUnwritten(Reporter& report) const;
     const app::JournalRecord& record() const { return builder_.record(); }
 
     void workflowStarted(const WorkflowRecord& run) override;

@@ -38,14 +38,14 @@ void waitForOtherJobs(const SearchJob& job)
 
 class SearchRun {
 public:
-    explicit SearchRun(SearchJob& job) : job_(job), report_(*job.window, job.log) {}
+    explicit SearchRun(SearchJob& job) : job_(job), report_(*job.channel, job.log) {}
 
     void run()
     {
         endpoint_.close();
         endpoint_.setDevicePort(job_.devicePort);
         report_.logStep(app::loadText(35100), 10);
-        while (job_.window->mayContinue() && stateOf(job_) < static_cast<int32_t>(SearchState::Stopped)) {
+        while (job_.channel->mayContinue() && stateOf(job_) < static_cast<int32_t>(SearchState::Stopped)) {
             waitForOtherJobs(job_);
             step();
             platform::clock().sleep(1);
@@ -54,7 +54,7 @@ public:
         setState(job_, SearchState::Stopped);
         report_.clearStep();
         endpoint_.close();
-        job_.window->searchEnded();
+        job_.channel->searchEnded();
     }
 
 private:
@@ -91,7 +91,7 @@ private:
             std::unique_ptr<net::DeviceRecord> record;
             const auto result = endpoint_.readSearchAnswer(job_.kind0Only, &record);
             if (result == net::SearchAnswerResult::NothingWaiting) break;
-            if (result == net::SearchAnswerResult::RecordBuilt && record) job_.window->addDevice(std::move(record));
+            if (result == net::SearchAnswerResult::RecordBuilt && record) job_.channel->addDevice(std::move(record));
         }
         if (platform::clock().tickCount() - sentAt_ <= kScopeTimeoutMs) return false;
         platform::notePrescribedWait(kScopeTimeoutMs);
@@ -177,7 +177,7 @@ SearchJob& SearchJobList::add()
 
 bool runSearch(SearchJob& job)
 {
-    if (!job.window) return false;
+    if (!job.channel) return false;
     SearchRun(job).run();
     return true;
 }
@@ -186,7 +186,7 @@ bool findByDirectedSearch(WorkerChannel& channel, const app::NetworkCard* card, 
 {
     auto list = std::make_shared<SearchJobList>();
     SearchJob& job = list->add();
-    job.window = &channel;
+    job.channel = &channel;
     job.card = card;
     job.target = target;
     job.directedOnly = true;
@@ -199,7 +199,7 @@ std::function<void()> searchTask(std::shared_ptr<SearchJobList> list, SearchJob&
 {
     return [list = std::move(list), &job]() mutable {
         runSearch(job);
-        job.window->operationFinished();
+        job.channel->operationFinished();
         list.reset();
     };
 }

@@ -34,7 +34,7 @@ enum class SearchState : int32_t {
 struct SearchJob {
     SearchJobList* list = nullptr;  // the jobs of this search, this one included
     std::atomic<int32_t> state{0};  // written by its own worker only; only ever increases
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     const app::NetworkCard* card = nullptr;
     uint32_t target = 0;  // host byte order; 0 = no entered address
     bool directedOnly = false;

@@ -74,7 +74,7 @@ std::shared_ptr<SearchJobList> searchJobs(WorkerChannel& channel, const SearchSt
     for (const auto& card : *start.cards) {
         if (start.only && &card != start.only) continue;
         SearchJob& job = jobs->add();
-        job.window = &channel;
+        job.channel = &channel;
         job.card = &card;
         job.target = start.target;
         job.directedOnly = start.directedOnly;

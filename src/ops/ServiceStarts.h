@@ -117,7 +117,7 @@ void startServiceOperation(StarterHost& host, bool (*operation)(Params&), std::s
 {
     host.startServiceWorker(
         [operation, params = std::move(params), succeeded](WorkerChannel& channel) {
-            params->window = &channel;
+            params->channel = &channel;
             const bool ok = operation(*params);
             if (succeeded) *succeeded = ok;
         },

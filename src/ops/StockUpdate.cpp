@@ -65,9 +65,9 @@ net::DeviceRecord* refindYellow(WorkerChannel& channel)
 // The steps of the stock update on the one device at the target address.
 class StockSteps {
 public:
-    StockSteps(StockUpdateParams& p, Reporter& report) : p_(p), window_(*p.window), report_(report), log_(report.log())
+    StockSteps(StockUpdateParams& p, Reporter& report) : p_(p), channel_(*p.channel), report_(report), log_(report.log())
     {
-        udp_.window = &window_;
+        udp_.channel = &channel_;
         udp_.password = p.password;
         udp_.log = log_;
         udp_.devicePort = p.devicePort;
@@ -91,14 +91,14 @@ public:
     bool findDevice()
     {
         flushNeighbourCache();
-        findByDirectedSearch(window_, p_.card, p_.target, p_.devicePort);
-        if (!window_.onlyListedDevice()) {
+        findByDirectedSearch(channel_, p_.card, p_.target, p_.devicePort);
+        if (!channel_.onlyListedDevice()) {
             if (log_) log_->appendLog(app::loadText(36006));
             return false;
         }
         found_ = true;
         temporary_ = createStockTemporaryFile(p_.serialNumberPath);
-        device_ = refindYellow(window_);
+        device_ = refindYellow(channel_);
         if (device_ && journal_) journal_->deviceBefore(*device_);
         return device_ != nullptr;
     }
@@ -129,7 +129,7 @@ public:
         return true;
     }
 
-    bool restore() { return restoreConfiguration(udp_) && (device_ = refindYellow(window_)) != nullptr; }
+    bool restore() { return restoreConfiguration(udp_) && (device_ = refindYellow(channel_)) != nullptr; }
 
     bool clock()
     {
@@ -141,8 +141,8 @@ public:
 
     bool enterSerialNumber()
     {
-        window_.selectDevice(device_);
-        if (window_.enterSerialNumber()) return true;
+        channel_.selectDevice(device_);
+        if (channel_.enterSerialNumber()) return true;
         if (log_) log_->appendLog(app::loadText(36008));
         return false;
     }
@@ -150,7 +150,7 @@ public:
     bool sendSerialNumber()
     {
         auto serial = webParams<SerialParams>();
-        return setSerialNumber(serial) && (device_ = refindYellow(window_)) != nullptr;
+        return setSerialNumber(serial) && (device_ = refindYellow(channel_)) != nullptr;
     }
 
     bool firmwareDiffers() const
@@ -170,17 +170,17 @@ public:
         auto update = webParams<UpdateParams>();
         update.firmwarePath = p_.firmwarePath;
         if (journal_) journal_->setFirmware(p_.firmwarePath.str());
-        return updateFirmware(update) && (device_ = refindYellow(window_)) != nullptr;
+        return updateFirmware(update) && (device_ = refindYellow(channel_)) != nullptr;
     }
 
     // The end of a device that went through every step: green, and the success text 35405.
     bool conclude(bool ok)
     {
-        if (found_) firstRow_ = window_.deviceAt(0);
-        if (!ok || !(device_ = window_.onlyListedDevice())) return false;
+        if (found_) firstRow_ = channel_.deviceAt(0);
+        if (!ok || !(device_ = channel_.onlyListedDevice())) return false;
         if (journal_) journal_->deviceAfter(device_);
         device_->rowStatus = 2;
-        window_.repaintList();
+        channel_.repaintList();
         if (log_) log_->appendLog("\r\n");
         report_.logMessage(app::loadText(35405), kStyleInformation, true);
         return true;
@@ -197,7 +197,7 @@ public:
         }
         if (firstRow_ && firstRow_->rowStatus != 2) {
             firstRow_->rowStatus = 3;
-            window_.repaintList();
+            channel_.repaintList();
         }
     }
 
@@ -205,11 +205,11 @@ private:
     template <typename Params>
     Params webParams()
     {
-        return paramsFor<Params>(deviceContext(&window_, log_, device_, p_.password, p_.webPort, p_.devicePort));
+        return paramsFor<Params>(deviceContext(&channel_, log_, device_, p_.password, p_.webPort, p_.devicePort));
     }
 
     StockUpdateParams& p_;
-    WorkerChannel& window_;
+    WorkerChannel& channel_;
     Reporter& report_;
     LogWindow* log_;
     UdpCommandParams udp_;
@@ -224,7 +224,7 @@ private:
 
 void runStockUpdate(StockUpdateParams& p)
 {
-    WorkerChannel& channel = *p.window;
+    WorkerChannel& channel = *p.channel;
     LogWindow* log = openWorkflowLog(channel, 36004, 36005);
     Reporter report(channel, log);
     RunJournal journal(p.serialNumberPath, app::JournalWorkflow::StockUpdate);
@@ -276,10 +276,7 @@ void runStockUpdate(StockUpdateParams& p)
     plan.cleanUp = {sdCardCleanUpPhase(channel, log, s.firstRow(), p.password, p.webPort, &runner)};
     plan.records = [&s] { s.records(); };
     plan.close = [&] {
-        if (!journal.written()) {
-            p.succeeded = false;
-            report.logMessage(journal.failureText(), kStyleError, true);
-        }
+        if (!journal.reportUnwritten(report)) p.succeeded = false;
         finishWorkflow(channel, log);
     };
     runner.run(plan);

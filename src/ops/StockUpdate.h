@@ -20,7 +20,7 @@ namespace vst::ops {
 inline constexpr uint32_t kNeighbourFlushTimeoutMs = 30000;
 
 struct StockUpdateParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     const app::NetworkCard* card = nullptr;
     uint32_t target = 0;  // host byte order
     net::Password password;

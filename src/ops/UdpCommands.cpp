@@ -22,7 +22,7 @@ uint32_t now() { return platform::clock().tickCount(); }
 // the closing step and the cleared progress line.
 class UdpOperation {
 public:
-    explicit UdpOperation(UdpCommandParams& p) : p_(p), report_(*p.window, p.log) {}
+    explicit UdpOperation(UdpCommandParams& p) : p_(p), report_(*p.channel, p.log) {}
     virtual ~UdpOperation() = default;
 
     bool run()
@@ -93,12 +93,37 @@ protected:
 
     bool timedOut(uint32_t limit) const { return now() - sentAt_ > limit; }
 
+    // A command the device confirms: announced (35107), sent, then 35108 at 40; true once sent.
+    bool sendAnnounced(bool broadcast, const std::vector<uint8_t>& datagram)
+    {
+        if (!beginCommand(app::TextId{35107}, broadcast, StepOrder::StepThenBind)) return false;
+        if (!sendCommand(datagram)) return false;
+        report_.logStep(app::loadText(35108), 40);
+        return true;
+    }
+
+    // The device's confirmation, its answer with `word`: true once it came. A refusal ends the
+    // operation with 35208, no answer within the answer time with 35202.
+    bool confirmed(uint16_t word)
+    {
+        if (const uint8_t* a = answer(word)) {
+            if (a[10] == 0) {
+                fail(35208);
+                return false;
+            }
+            failures_ = 0;
+            return true;
+        }
+        if (timedOut(kCommandAnswerTimeoutMs)) fail(35202);
+        return false;
+    }
+
     // Reopens the endpoint bound for the re-find target and starts the re-find.
     void startRefind(uint32_t target)
     {
         endpoint_.close();
         if (endpoint_.open(true, p_.device->card, target)) endpoint_.setDevicePort(p_.devicePort);
-        refind_.emplace(endpoint_, *p_.device, *p_.window);
+        refind_.emplace(endpoint_, *p_.device, *p_.channel);
     }
     // Polls the re-find; reports its outcome with the given success text.
     void pollRefind(int32_t sentPosition, app::TextId successText)
@@ -146,22 +171,16 @@ private:
     {
         switch (state_) {
         case State::Send:
-            if (!beginCommand(app::TextId{35107}, p_.broadcast, StepOrder::StepThenBind)) return;
-            if (sendCommand(net::buildSetNetwork(*p_.device, endpoint_.password()))) {
-                report_.logStep(app::loadText(35108), 40);
+            if (sendAnnounced(p_.broadcast, net::buildSetNetwork(*p_.device, endpoint_.password()))) {
                 state_ = State::Answer;
             }
             break;
         case State::Answer:
-            if (const uint8_t* a = answer(net::kWordSetNetworkAnswer)) {
-                if (a[10] == 0) return fail(35208);
-                failures_ = 0;
+            if (confirmed(net::kWordSetNetworkAnswer)) {
                 sentAt_ = now();
                 report_.logStep(app::loadText(35111), 60);
                 report_.announceWait(app::loadText(35111), kRestartWaitMs);
                 state_ = State::RestartWait;
-            } else if (timedOut(kCommandAnswerTimeoutMs)) {
-                fail(35202);
             }
             break;
         case State::RestartWait:
@@ -191,22 +210,14 @@ private:
     {
         switch (state_) {
         case State::Send:
-            if (!beginCommand(app::TextId{35107}, false, StepOrder::StepThenBind)) return;
-            if (sendCommand(net::buildSetName(*p_.device, endpoint_.password()))) {
-                report_.logStep(app::loadText(35108), 40);
-                state_ = State::Answer;
-            }
+            if (sendAnnounced(false, net::buildSetName(*p_.device, endpoint_.password()))) state_ = State::Answer;
             break;
         case State::Answer:
-            if (const uint8_t* a = answer(net::kWordSetNameAnswer)) {
-                if (a[10] == 0) return fail(35208);
-                failures_ = 0;
+            if (confirmed(net::kWordSetNameAnswer)) {
                 report_.logStep(app::loadText(35114), 70);
                 // The device does not restart: the re-find goes to the same target on the same socket.
-                refind_.emplace(endpoint_, *p_.device, *p_.window);
+                refind_.emplace(endpoint_, *p_.device, *p_.channel);
                 state_ = State::Refind;
-            } else if (timedOut(kCommandAnswerTimeoutMs)) {
-                fail(35202);
             }
             break;
         case State::Refind:
@@ -390,7 +401,7 @@ char restoreReply(const uint8_t* datagram, size_t size) { return size > 11 ? sta
 
 namespace {
 
-bool validParams(const UdpCommandParams& p) { return p.window && p.device; }
+bool validParams(const UdpCommandParams& p) { return p.channel && p.device; }
 
 }  // namespace
 

@@ -18,7 +18,7 @@ namespace vst::ops {
 class LogWindow;
 
 struct UdpCommandParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     net::DeviceRecord* device = nullptr;  // owned by the device list
     net::Password password;               // sent only when the device asks for one
     app::FixedText<260> filePath;         // backup and restore

@@ -25,8 +25,9 @@ app::TextId logoutFailureText(int result)
 
 app::TextId readFailureText(int result) { return result == 1 ? 35206 : 35205; }
 
-WebOperation::WebOperation(WorkerChannel& window, LogWindow* log, net::DeviceRecord& device, uint16_t webPort)
-    : report_(window, log), device_(device), session_(device)
+WebOperation::WebOperation(WorkerChannel& channel, LogWindow* log, net::DeviceRecord& device, uint16_t webPort,
+                           const net::Password& password, const WebFrame& frame)
+    : report_(channel, log), device_(device), password_(password), session_(device), frame_(frame)
 {
     session_.setPort(webPort);
 }
@@ -41,7 +42,67 @@ bool WebOperation::run()
     return success_;
 }
 
-void WebOperation::result(app::TextId text, int32_t style) { report_.logSubMessage(app::loadText(text), style, false); }
+void WebOperation::step()
+{
+    switch (phase_) {
+    case Phase::Prepare:
+        if (!prepare()) return;
+        beginLogin();
+        phase_ = Phase::Login;
+        break;
+    case Phase::Login:
+        if (!loggedIn()) return;
+        phase_ = Phase::Body;
+        beginBody();
+        break;
+    case Phase::Body: {
+        const BodyStep s = body();
+        if (s == BodyStep::Pending || !running_) return;
+        bodyDone_ = s == BodyStep::Done;
+        beginLogout();
+        phase_ = Phase::Logout;
+        break;
+    }
+    case Phase::Logout: {
+        const net::PollResult r = session_.pollLogout();
+        if (r.pending()) return;
+        phase_ = Phase::AfterLogout;
+        logoutEnded(r);
+        break;
+    }
+    case Phase::AfterLogout:
+        afterLogout();
+        break;
+    }
+}
+
+void WebOperation::logoutEnded(net::PollResult logout)
+{
+    if (logout.failed()) return fail(logoutFailureText(logout.code()));
+    loggedOut();
+}
+
+void WebOperation::loggedOut()
+{
+    const app::TextId text = bodyDone_ ? frame_.doneText : frame_.failedText;
+    if (text == 0) return finish(bodyDone_);
+    if (bodyDone_) succeed(text);
+    else fail(text);
+}
+
+BodyStep WebOperation::exchangeEnded(net::PollResult r, app::TextId (*failureText)(int))
+{
+    if (r.pending()) return BodyStep::Pending;
+    if (r.done()) return BodyStep::Done;
+    result(failureText(r.code()), kStyleExclamation);
+    return BodyStep::Failed;
+}
+
+void WebOperation::result(app::TextId text, int32_t style)
+{
+    lastResult_ = text;
+    report_.logSubMessage(app::loadText(text), style, false);
+}
 
 void WebOperation::fail(app::TextId text, int32_t style)
 {
@@ -64,26 +125,26 @@ void WebOperation::finish(bool ok)
     success_ = ok;
 }
 
+void WebOperation::beginLogin()
+{
+    announce(35112, frame_.loginPosition);
+    session_.beginLogin(password_.str());
+}
+
 bool WebOperation::loggedIn()
 {
-    const int r = session_.pollLogin();
-    if (r > 0) fail(loginFailureText(r));
-    return r == 0;
+    const net::PollResult r = session_.pollLogin();
+    if (r.failed()) fail(loginFailureText(r.code()));
+    return r.done();
+}
+
+void WebOperation::beginLogout()
+{
+    announce(35113, frame_.logoutPosition);
+    session_.beginLogout();
 }
 
 void WebOperation::announce(app::TextId text, int32_t position) { report_.logStep(app::loadText(text), position); }
-
-void WebOperation::beginLogin(int32_t position, std::string_view password)
-{
-    announce(35112, position);
-    session_.beginLogin(password);
-}
-
-void WebOperation::beginLogout(int32_t position)
-{
-    announce(35113, position);
-    session_.beginLogout();
-}
 
 bool WebOperation::waitedLongerThan(uint32_t since, uint32_t limit)
 {

@@ -17,10 +17,10 @@ namespace {
 uint32_t now() { return platform::clock().tickCount(); }
 
 // The serial-number log as a worker writes it: the station's folder and the operator's sign.
-app::SerialLog serialLogOf(WorkerChannel& window)
+app::SerialLog serialLogOf(WorkerChannel& channel)
 {
     const auto& app = app::CApp::instance();
-    return app::SerialLog(app.serialNumberPath(), app.noSerialLog(), window.operatorSign());
+    return app::SerialLog(app.serialNumberPath(), app.noSerialLog(), channel.operatorSign());
 }
 
 app::TextId uploadFailureText(int result)
@@ -61,18 +61,16 @@ app::TextId clockSetFailureText(int result)
 
 class FirmwareUpdate : public WebOperation {
 public:
-    explicit FirmwareUpdate(UpdateParams& p)
-        : WebOperation(*p.window, p.log, *p.device, p.webPort), p_(p)
-    {
-    }
+    explicit FirmwareUpdate(UpdateParams& p) : WebOperation(p, WebFrame{20, 50}), p_(p) {}
     ~FirmwareUpdate() override
     {
         if (file_) std::fclose(file_);
     }
 
 private:
-    enum class State { Start, Login, Upload, LogoutAfterFailure, Reboot, Wait, Refind };
-    State state_ = State::Start;
+    // The body: the upload; once it is taken, the reboot and the search, without a logout.
+    enum class State { Upload, Reboot, Wait, Refind };
+    State state_ = State::Upload;
     UpdateParams& p_;
     std::FILE* file_ = nullptr;
     double progress_ = 0.0;
@@ -86,59 +84,36 @@ private:
         file_ = nullptr;
     }
 
-    void step() override
+    bool prepare() override
+    {
+        announce(35105, 10);
+        if (!openEndpoint(p_.devicePort)) {
+            fail(35200, kStyleError);
+            return false;
+        }
+        file_ = platform::openFile(p_.firmwarePath.str(), "rb");
+        if (!file_) fail(35211, kStyleError);
+        return file_ != nullptr;
+    }
+
+    void beginBody() override
+    {
+        announce(35115, 30);
+        session_.beginUploadFirmware(file_, &progress_);
+        sleepBetweenPolls_ = false;  // the upload runs as fast as the socket takes it
+    }
+
+    BodyStep body() override
     {
         switch (state_) {
-        case State::Start:
-            announce(35105, 10);
-            if (!openEndpoint(p_.devicePort)) return fail(35200, kStyleError);
-            file_ = platform::openFile(p_.firmwarePath.str(), "rb");
-            if (!file_) return fail(35211, kStyleError);
-            beginLogin(20, p_.password.str());
-            state_ = State::Login;
-            break;
-        case State::Login: {
-            if (!loggedIn()) return;
-            announce(35115, 30);
-            session_.beginUploadFirmware(file_, &progress_);
-            sleepBetweenPolls_ = false;  // the upload runs as fast as the socket takes it
-            state_ = State::Upload;
-            break;
-        }
-        case State::Upload: {
-            const int r = session_.pollUploadFirmware();
-            if (r < 0) {
-                // Once the request is out, the answer is awaited with the usual pause per poll.
-                sleepBetweenPolls_ = progress_ >= 100.0;
-                const int position = 30 + static_cast<int>(progress_ * 20 / 100);
-                if (position != shownPosition_) {
-                    shownPosition_ = position;
-                    report_.setPosition(position);
-                }
-                return;
-            }
-            sleepBetweenPolls_ = true;
-            if (r == 0) {
-                announce(35110, 50);
-                session_.beginRequestReboot();
-                state_ = State::Reboot;
-            } else {
-                result(uploadFailureText(r), kStyleExclamation);
-                beginLogout(50);
-                state_ = State::LogoutAfterFailure;
-            }
-            break;
-        }
-        case State::LogoutAfterFailure: {
-            const int r = session_.pollLogout();
-            if (r < 0) return;
-            if (r == 0) return finish(false);
-            return fail(logoutFailureText(r));
-        }
+        case State::Upload: return upload();
         case State::Reboot: {
-            const int r = session_.pollRequestReboot();
-            if (r < 0) return;
-            if (r != 0) return fail(35205);
+            const net::PollResult r = session_.pollRequestReboot();
+            if (r.pending()) break;
+            if (r.failed()) {
+                fail(35205);  // the operation ends without a logout
+                break;
+            }
             announce(35111, 60);
             report_.announceWait(app::loadText(35111), kRebootWaitMs);
             rebootAt_ = now();
@@ -149,7 +124,7 @@ private:
             if (waitedLongerThan(rebootAt_, kRebootWaitMs)) {
                 platform::notePrescribedWait(kRebootWaitMs);
                 announce(35114, 80);
-                refind_.emplace(endpoint_, device_, report_.window());
+                refind_.emplace(endpoint_, device_, report_.channel());
                 state_ = State::Refind;
             }
             break;
@@ -160,6 +135,32 @@ private:
             break;
         }
         }
+        return BodyStep::Pending;
+    }
+
+    // A refused upload is logged out of; a taken one goes on to the reboot.
+    BodyStep upload()
+    {
+        const net::PollResult r = session_.pollUploadFirmware();
+        if (r.pending()) {
+            // Once the request is out, the answer is awaited with the usual pause per poll.
+            sleepBetweenPolls_ = progress_ >= 100.0;
+            const int position = 30 + static_cast<int>(progress_ * 20 / 100);
+            if (position != shownPosition_) {
+                shownPosition_ = position;
+                report_.setPosition(position);
+            }
+            return BodyStep::Pending;
+        }
+        sleepBetweenPolls_ = true;
+        if (r.failed()) {
+            result(uploadFailureText(r.code()), kStyleExclamation);
+            return BodyStep::Failed;
+        }
+        announce(35110, 50);
+        session_.beginRequestReboot();
+        state_ = State::Reboot;
+        return BodyStep::Pending;
     }
 };
 
@@ -175,124 +176,78 @@ inline constexpr int kSerialRefindSearches = 3;
 class SerialNumberSet : public WebOperation {
 public:
     explicit SerialNumberSet(SerialParams& p)
-        : WebOperation(*p.window, p.log, *p.device, p.webPort), p_(p), expected_(p.device->serialNumber)
+        : WebOperation(p, WebFrame{20, 60}), p_(p), expected_(p.device->serialNumber)
     {
     }
 
 private:
-    enum class State { Start, Login, Set, Logout, Refind };
-    State state_ = State::Start;
     SerialParams& p_;
     uint32_t expected_;
-    int setResult_ = -1;
     int searches_ = 0;
 
     void finish(bool ok) override
     {
         WebOperation::finish(ok);
-        serialLogOf(report_.window()).logSerialConfirmation(expected_, serialNumberTaken(ok, setResult_ == 0));
+        serialLogOf(report_.channel()).logSerialConfirmation(expected_, serialNumberTaken(ok, bodyDone()));
+    }
+
+    bool prepare() override
+    {
+        announce(35105, 10);
+        if (openEndpoint(p_.devicePort)) return true;
+        fail(35200, kStyleError);
+        return false;
+    }
+
+    void beginBody() override
+    {
+        announce(35116, 40);
+        session_.beginSetSerialNumber(static_cast<int32_t>(expected_));
+    }
+
+    BodyStep body() override { return exchangeEnded(session_.pollSetSerialNumber(), serialSetFailureText); }
+
+    void logoutEnded(net::PollResult logout) override
+    {
+        if (!bodyDone()) return WebOperation::logoutEnded(logout);
+        // The device accepted the number: it is searched for even after a failed logout.
+        if (logout.failed()) result(logoutFailureText(logout.code()), kStyleExclamation);
+        startRefind();
     }
 
     void startRefind()
     {
         announce(35114, 80);
         ++searches_;
-        refind_.emplace(endpoint_, device_, report_.window());
-        state_ = State::Refind;
+        refind_.emplace(endpoint_, device_, report_.channel());
     }
 
-    void step() override
+    void afterLogout() override
     {
-        switch (state_) {
-        case State::Start:
-            announce(35105, 10);
-            if (!openEndpoint(p_.devicePort)) return fail(35200, kStyleError);
-            beginLogin(20, p_.password.str());
-            state_ = State::Login;
-            break;
-        case State::Login: {
-            if (!loggedIn()) return;
-            announce(35116, 40);
-            session_.beginSetSerialNumber(static_cast<int32_t>(expected_));
-            state_ = State::Set;
-            break;
+        const RefindStep s = pollRefindStep(*refind_, report_, 90);
+        if (s.outcome == RefindStep::Outcome::Found) {
+            if (refind_->found()->serialNumber == expected_) succeed(35219);
+            else fail(35220);
         }
-        case State::Set: {
-            const int r = session_.pollSetSerialNumber();
-            if (r < 0) return;
-            setResult_ = r;
-            if (r != 0) result(serialSetFailureText(r), kStyleExclamation);
-            beginLogout(60);
-            state_ = State::Logout;
-            break;
-        }
-        case State::Logout: {
-            const int r = session_.pollLogout();
-            if (r < 0) return;
-            if (setResult_ != 0) return r == 0 ? finish(false) : fail(logoutFailureText(r));
-            // The device accepted the number: it is searched for even after a failed logout.
-            if (r != 0) result(logoutFailureText(r), kStyleExclamation);
-            startRefind();
-            break;
-        }
-        case State::Refind: {
-            const RefindStep s = pollRefindStep(*refind_, report_, 90);
-            if (s.outcome == RefindStep::Outcome::Found) {
-                if (refind_->found()->serialNumber == expected_) succeed(35219);
-                else fail(35220);
-            }
-            if (s.outcome == RefindStep::Outcome::Failed) {
-                if (s.failure == 35204 && searches_ < kSerialRefindSearches) return startRefind();
-                fail(s.failure);
-            }
-            break;
-        }
+        if (s.outcome == RefindStep::Outcome::Failed) {
+            if (s.failure == 35204 && searches_ < kSerialRefindSearches) return startRefind();
+            fail(s.failure);
         }
     }
 };
 
 class ClockSet : public WebOperation {
 public:
-    explicit ClockSet(SerialParams& p) : WebOperation(*p.window, p.log, *p.device, p.webPort), p_(p) {}
+    explicit ClockSet(SerialParams& p) : WebOperation(p, WebFrame{10, 70, 35233}) {}
 
 private:
-    enum class State { Start, Login, Set, Logout };
-    State state_ = State::Start;
-    SerialParams& p_;
-    int setResult_ = -1;
-
-    void step() override
+    void beginBody() override
     {
-        switch (state_) {
-        case State::Start:
-            beginLogin(10, p_.password.str());
-            state_ = State::Login;
-            break;
-        case State::Login: {
-            if (!loggedIn()) return;
-            announce(35123, 40);
-            session_.beginSetDateTime(clockFormBody(platform::currentTimeZone()));
-            state_ = State::Set;
-            break;
-        }
-        case State::Set: {
-            const int r = session_.pollSetDateTime();
-            if (r < 0) return;
-            setResult_ = r;
-            if (r != 0) result(clockSetFailureText(r), kStyleExclamation);
-            beginLogout(70);
-            state_ = State::Logout;
-            break;
-        }
-        case State::Logout: {
-            const int r = session_.pollLogout();
-            if (r < 0) return;
-            if (r != 0) return fail(logoutFailureText(r));
-            if (setResult_ == 0) return succeed(35233);
-            return finish(false);
-        }
-        }
+        announce(35123, 40);
+        session_.beginSetDateTime(clockFormBody(platform::currentTimeZone()));
     }
+
+    BodyStep body() override { return exchangeEnded(session_.pollSetDateTime(), clockSetFailureText); }
 };
 
 }  // namespace
@@ -307,15 +262,15 @@ std::string clockFormBody(const platform::TimeZoneInfo& zone)
     return body;
 }
 
-bool updateFirmware(UpdateParams& p) { return p.window && p.device && FirmwareUpdate(p).run(); }
+bool updateFirmware(UpdateParams& p) { return p.channel && p.device && FirmwareUpdate(p).run(); }
 
-bool setSerialNumber(SerialParams& p) { return p.window && p.device && SerialNumberSet(p).run(); }
+bool setSerialNumber(SerialParams& p) { return p.channel && p.device && SerialNumberSet(p).run(); }
 
-void logSerialNumberNotSet(WorkerChannel& window, uint32_t serial)
+void logSerialNumberNotSet(WorkerChannel& channel, uint32_t serial)
 {
-    serialLogOf(window).logSerialConfirmation(serial, false);
+    serialLogOf(channel).logSerialConfirmation(serial, false);
 }
 
-bool setClock(SerialParams& p) { return p.window && p.device && ClockSet(p).run(); }
+bool setClock(SerialParams& p) { return p.channel && p.device && ClockSet(p).run(); }
 
 }  // namespace vst::ops

@@ -17,7 +17,7 @@ namespace vst::ops {
 class LogWindow;
 
 struct UpdateParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
     app::FixedText<260> firmwarePath;
@@ -28,7 +28,7 @@ struct UpdateParams {
 
 // The serial number (its device's serialNumber holds the number to set) and the clock.
 struct SerialParams {
-    WorkerChannel* window = nullptr;
+    WorkerChannel* channel = nullptr;
     net::DeviceRecord* device = nullptr;
     net::Password password;
     LogWindow* log = nullptr;
@@ -45,7 +45,7 @@ bool updateFirmware(UpdateParams& params);
 bool setSerialNumber(SerialParams& params);
 // A number whose assigned line is in the serial-number log, but which a workflow ends without
 // sending: the log gets "#SNR NOT FOUND" for it, so that the number is free again.
-void logSerialNumberNotSet(WorkerChannel& window, uint32_t serial);
+void logSerialNumberNotSet(WorkerChannel& channel, uint32_t serial);
 // True when the device took the time and the logout succeeded.
 bool setClock(SerialParams& params);
 

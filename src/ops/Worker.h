@@ -25,7 +25,7 @@ std::function<void()> workerTask(bool (*operation)(Params&), std::unique_ptr<Par
 {
     std::shared_ptr<Params> block(std::move(params));
     return [operation, block, end]() mutable {
-        WorkerChannel* channel = block->window;
+        WorkerChannel* channel = block->channel;
         operation(*block);
         channel->operationFinished();
         if (end == WorkerEnd::FinishedThenSearchEnded) channel->searchEnded();

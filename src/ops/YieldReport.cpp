@@ -376,6 +376,136 @@ std::string reportJson(const YieldReport& report)
     return out;
 }
 
+namespace {
+
+// The table of every group.
+void appendGroupTable(std::string& h, const YieldReport& report)
+{
+    h += "<section>\n<h2>Yield per workflow and batch</h2>\n<table>\n<thead><tr><th>Workflow</th><th>Batch</th>"
+         "<th>Devices</th><th>Runs</th><th>First-pass yield</th><th>Final yield</th><th>Most frequent failing steps</th>"
+         "</tr></thead>\n<tbody>\n";
+    for (const auto& g : report.groups) {
+        h += "<tr><td>" + xml(app::workflowName(g.workflow)) + "</td><td>" + xml(g.batch.value_or("")) + "</td>";
+        h += "<td class=\"n\">" + std::to_string(g.devices) + "</td><td class=\"n\">" + std::to_string(g.runs) + "</td>";
+        h += "<td class=\"n\">" + xml(percent(g.firstPassYield())) + "</td><td class=\"n\">" + xml(percent(g.finalYield())) +
+             "</td><td>";
+        for (size_t k = 0; k < g.topFailures.size(); ++k) {
+            if (k) h += "<br/>";
+            h += std::to_string(g.topFailures[k].count) + " \xC3\x97 [" + std::to_string(g.topFailures[k].id) + "] " +
+                 xml(stepHeadingText(g.topFailures[k].id));
+        }
+        h += "</td></tr>\n";
+    }
+    h += "</tbody>\n</table>\n</section>\n";
+}
+
+// A yield bar per batch: first-pass and final yield side by side, 0 to 100 %.
+void appendYieldBars(std::string& h, const YieldReport& report)
+{
+    const int rowHeight = 34, labelWidth = 220, barWidth = 400;
+    const int height = 30 + rowHeight * static_cast<int>(report.groups.size());
+    h += "<section>\n<h2>Yield per batch</h2>\n";
+    h += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(labelWidth + barWidth + 80) +
+         "\" height=\"" + std::to_string(height) + "\" role=\"img\">\n";
+    h += "<rect class=\"first\" x=\"" + std::to_string(labelWidth) + "\" y=\"2\" width=\"10\" height=\"10\"/>"
+         "<text x=\"" + std::to_string(labelWidth + 14) + "\" y=\"11\">first-pass yield</text>"
+         "<rect class=\"final\" x=\"" + std::to_string(labelWidth + 130) + "\" y=\"2\" width=\"10\" height=\"10\"/>"
+         "<text x=\"" + std::to_string(labelWidth + 144) + "\" y=\"11\">final yield</text>\n";
+    int y = 22;
+    for (const auto& g : report.groups) {
+        h += "<text x=\"0\" y=\"" + std::to_string(y + 17) + "\">" + xml(groupTitle(g)) + "</text>\n";
+        for (const auto& [cls, value, dy] : {std::tuple<const char*, double, int>{"first", g.firstPassYield(), 0},
+                                             {"final", g.finalYield(), 14}}) {
+            h += "<rect class=\"" + std::string(cls) + "\" x=\"" + std::to_string(labelWidth) + "\" y=\"" +
+                 std::to_string(y + dy) + "\" width=\"" + number(value * barWidth) + "\" height=\"12\"/>";
+            h += "<text x=\"" + number(labelWidth + value * barWidth + 4) + "\" y=\"" + std::to_string(y + dy + 10) +
+                 "\">" + xml(percent(value)) + "</text>\n";
+        }
+        y += rowHeight;
+    }
+    h += "</svg>\n</section>\n";
+}
+
+// Pareto chart of the failing steps: bars by count, most frequent first, with the cumulative share.
+void appendPareto(std::string& h, const YieldReport& report)
+{
+    const size_t shown = std::min<size_t>(report.failures.size(), 10);
+    int total = 0;
+    for (const auto& f : report.failures) total += f.count;
+    const int maxCount = shown ? report.failures.front().count : 1;
+    const int left = 40, plotHeight = 200, column = 60, top = 10;
+    const int width = left + column * static_cast<int>(std::max<size_t>(shown, 1)) + 40;
+    h += "<section>\n<h2>Failing steps (Pareto)</h2>\n";
+    if (shown == 0) {
+        h += "<p>No failed runs.</p>\n";
+    } else {
+        h += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) + "\" height=\"" +
+             std::to_string(top + plotHeight + 30) + "\" role=\"img\">\n";
+        h += "<line x1=\"" + std::to_string(left) + "\" y1=\"" + std::to_string(top + plotHeight) + "\" x2=\"" +
+             std::to_string(width - 30) + "\" y2=\"" + std::to_string(top + plotHeight) + "\" stroke=\"#000\"/>\n";
+        std::string points;
+        int cumulative = 0;
+        for (size_t i = 0; i < shown; ++i) {
+            const auto& f = report.failures[i];
+            const double barHeight = double(f.count) / maxCount * plotHeight;
+            const int x = left + column * static_cast<int>(i) + 8;
+            h += "<rect class=\"fail\" x=\"" + std::to_string(x) + "\" y=\"" + number(top + plotHeight - barHeight) +
+                 "\" width=\"" + std::to_string(column - 16) + "\" height=\"" + number(barHeight) + "\"><title>" +
+                 xml(stepHeadingText(f.id)) + "</title></rect>";
+            h += "<text x=\"" + std::to_string(x) + "\" y=\"" + number(top + plotHeight - barHeight - 2) + "\">" +
+                 std::to_string(f.count) + "</text>";
+            h += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(top + plotHeight + 14) + "\">" +
+                 std::to_string(f.id) + "</text>\n";
+            cumulative += f.count;
+            const double share = total ? double(cumulative) / total : 0;
+            points += (points.empty() ? "" : " ") + number(x + (column - 16) / 2.0) + "," +
+                      number(top + plotHeight - share * plotHeight);
+        }
+        h += "<polyline class=\"cum\" points=\"" + points + "\"/>\n";
+        h += "<text x=\"" + std::to_string(width - 28) + "\" y=\"" + std::to_string(top + 8) + "\">100 %</text>\n";
+        h += "</svg>\n<table>\n<thead><tr><th>Id</th><th>Step</th><th>Failed runs</th></tr></thead>\n<tbody>\n";
+        for (size_t i = 0; i < shown; ++i) {
+            const auto& f = report.failures[i];
+            h += "<tr><td>" + std::to_string(f.id) + "</td><td>" + xml(stepHeadingText(f.id)) +
+                 "</td><td class=\"n\">" + std::to_string(f.count) + "</td></tr>\n";
+        }
+        h += "</tbody>\n</table>\n";
+    }
+    h += "</section>\n";
+}
+
+// Devices per day.
+void appendDevicesPerDay(std::string& h, const YieldReport& report)
+{
+    h += "<section>\n<h2>Devices per day</h2>\n";
+    const auto& days = report.devicesPerDay;
+    if (days.empty()) {
+        h += "<p>No runs.</p>\n";
+    } else {
+        int maxDevices = 1;
+        for (const auto& d : days) maxDevices = std::max(maxDevices, d.devices);
+        const int plotWidth = 680, plotHeight = 160, left = 40, top = 10;
+        const double step = double(plotWidth) / static_cast<double>(days.size());
+        h += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(left + plotWidth + 10) +
+             "\" height=\"" + std::to_string(top + plotHeight + 30) + "\" role=\"img\">\n";
+        h += "<text x=\"0\" y=\"" + std::to_string(top + 8) + "\">" + std::to_string(maxDevices) + "</text>\n";
+        for (size_t i = 0; i < days.size(); ++i) {
+            const double barHeight = double(days[i].devices) / maxDevices * plotHeight;
+            h += "<rect class=\"day\" x=\"" + number(left + step * static_cast<double>(i)) + "\" y=\"" +
+                 number(top + plotHeight - barHeight) + "\" width=\"" + number(std::max(step - 1, 0.5)) +
+                 "\" height=\"" + number(barHeight) + "\"><title>" + dateText(days[i].date) + ": " +
+                 std::to_string(days[i].devices) + "</title></rect>\n";
+        }
+        h += "<text x=\"" + std::to_string(left) + "\" y=\"" + std::to_string(top + plotHeight + 14) + "\">" +
+             dateText(days.front().date) + "</text>";
+        h += "<text x=\"" + std::to_string(left + plotWidth) + "\" y=\"" + std::to_string(top + plotHeight + 14) +
+             "\" text-anchor=\"end\">" + dateText(days.back().date) + "</text>\n</svg>\n";
+    }
+    h += "</section>\n";
+}
+
+}  // namespace
+
 std::string reportHtml(const YieldReport& report, const std::string& title)
 {
     std::string h;
@@ -397,125 +527,10 @@ std::string reportHtml(const YieldReport& report, const std::string& title)
          "</style>\n</head>\n<body>\n";
     h += "<h1>" + xml(title) + "</h1>\n";
 
-    // The table of every group.
-    h += "<section>\n<h2>Yield per workflow and batch</h2>\n<table>\n<thead><tr><th>Workflow</th><th>Batch</th>"
-         "<th>Devices</th><th>Runs</th><th>First-pass yield</th><th>Final yield</th><th>Most frequent failing steps</th>"
-         "</tr></thead>\n<tbody>\n";
-    for (const auto& g : report.groups) {
-        h += "<tr><td>" + xml(app::workflowName(g.workflow)) + "</td><td>" + xml(g.batch.value_or("")) + "</td>";
-        h += "<td class=\"n\">" + std::to_string(g.devices) + "</td><td class=\"n\">" + std::to_string(g.runs) + "</td>";
-        h += "<td class=\"n\">" + xml(percent(g.firstPassYield())) + "</td><td class=\"n\">" + xml(percent(g.finalYield())) +
-             "</td><td>";
-        for (size_t k = 0; k < g.topFailures.size(); ++k) {
-            if (k) h += "<br/>";
-            h += std::to_string(g.topFailures[k].count) + " \xC3\x97 [" + std::to_string(g.topFailures[k].id) + "] " +
-                 xml(stepHeadingText(g.topFailures[k].id));
-        }
-        h += "</td></tr>\n";
-    }
-    h += "</tbody>\n</table>\n</section>\n";
-
-    // A yield bar per batch: first-pass and final yield side by side, 0 to 100 %.
-    {
-        const int rowHeight = 34, labelWidth = 220, barWidth = 400;
-        const int height = 30 + rowHeight * static_cast<int>(report.groups.size());
-        h += "<section>\n<h2>Yield per batch</h2>\n";
-        h += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(labelWidth + barWidth + 80) +
-             "\" height=\"" + std::to_string(height) + "\" role=\"img\">\n";
-        h += "<rect class=\"first\" x=\"" + std::to_string(labelWidth) + "\" y=\"2\" width=\"10\" height=\"10\"/>"
-             "<text x=\"" + std::to_string(labelWidth + 14) + "\" y=\"11\">first-pass yield</text>"
-             "<rect class=\"final\" x=\"" + std::to_string(labelWidth + 130) + "\" y=\"2\" width=\"10\" height=\"10\"/>"
-             "<text x=\"" + std::to_string(labelWidth + 144) + "\" y=\"11\">final yield</text>\n";
-        int y = 22;
-        for (const auto& g : report.groups) {
-            h += "<text x=\"0\" y=\"" + std::to_string(y + 17) + "\">" + xml(groupTitle(g)) + "</text>\n";
-            for (const auto& [cls, value, dy] : {std::tuple<const char*, double, int>{"first", g.firstPassYield(), 0},
-                                                 {"final", g.finalYield(), 14}}) {
-                h += "<rect class=\"" + std::string(cls) + "\" x=\"" + std::to_string(labelWidth) + "\" y=\"" +
-                     std::to_string(y + dy) + "\" width=\"" + number(value * barWidth) + "\" height=\"12\"/>";
-                h += "<text x=\"" + number(labelWidth + value * barWidth + 4) + "\" y=\"" + std::to_string(y + dy + 10) +
-                     "\">" + xml(percent(value)) + "</text>\n";
-            }
-            y += rowHeight;
-        }
-        h += "</svg>\n</section>\n";
-    }
-
-    // Pareto chart of the failing steps: bars by count, most frequent first, with the cumulative share.
-    {
-        const size_t shown = std::min<size_t>(report.failures.size(), 10);
-        int total = 0;
-        for (const auto& f : report.failures) total += f.count;
-        const int maxCount = shown ? report.failures.front().count : 1;
-        const int left = 40, plotHeight = 200, column = 60, top = 10;
-        const int width = left + column * static_cast<int>(std::max<size_t>(shown, 1)) + 40;
-        h += "<section>\n<h2>Failing steps (Pareto)</h2>\n";
-        if (shown == 0) {
-            h += "<p>No failed runs.</p>\n";
-        } else {
-            h += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(width) + "\" height=\"" +
-                 std::to_string(top + plotHeight + 30) + "\" role=\"img\">\n";
-            h += "<line x1=\"" + std::to_string(left) + "\" y1=\"" + std::to_string(top + plotHeight) + "\" x2=\"" +
-                 std::to_string(width - 30) + "\" y2=\"" + std::to_string(top + plotHeight) + "\" stroke=\"#000\"/>\n";
-            std::string points;
-            int cumulative = 0;
-            for (size_t i = 0; i < shown; ++i) {
-                const auto& f = report.failures[i];
-                const double barHeight = double(f.count) / maxCount * plotHeight;
-                const int x = left + column * static_cast<int>(i) + 8;
-                h += "<rect class=\"fail\" x=\"" + std::to_string(x) + "\" y=\"" + number(top + plotHeight - barHeight) +
-                     "\" width=\"" + std::to_string(column - 16) + "\" height=\"" + number(barHeight) + "\"><title>" +
-                     xml(stepHeadingText(f.id)) + "</title></rect>";
-                h += "<text x=\"" + std::to_string(x) + "\" y=\"" + number(top + plotHeight - barHeight - 2) + "\">" +
-                     std::to_string(f.count) + "</text>";
-                h += "<text x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(top + plotHeight + 14) + "\">" +
-                     std::to_string(f.id) + "</text>\n";
-                cumulative += f.count;
-                const double share = total ? double(cumulative) / total : 0;
-                points += (points.empty() ? "" : " ") + number(x + (column - 16) / 2.0) + "," +
-                          number(top + plotHeight - share * plotHeight);
-            }
-            h += "<polyline class=\"cum\" points=\"" + points + "\"/>\n";
-            h += "<text x=\"" + std::to_string(width - 28) + "\" y=\"" + std::to_string(top + 8) + "\">100 %</text>\n";
-            h += "</svg>\n<table>\n<thead><tr><th>Id</th><th>Step</th><th>Failed runs</th></tr></thead>\n<tbody>\n";
-            for (size_t i = 0; i < shown; ++i) {
-                const auto& f = report.failures[i];
-                h += "<tr><td>" + std::to_string(f.id) + "</td><td>" + xml(stepHeadingText(f.id)) +
-                     "</td><td class=\"n\">" + std::to_string(f.count) + "</td></tr>\n";
-            }
-            h += "</tbody>\n</table>\n";
-        }
-        h += "</section>\n";
-    }
-
-    // Devices per day.
-    {
-        h += "<section>\n<h2>Devices per day</h2>\n";
-        const auto& days = report.devicesPerDay;
-        if (days.empty()) {
-            h += "<p>No runs.</p>\n";
-        } else {
-            int maxDevices = 1;
-            for (const auto& d : days) maxDevices = std::max(maxDevices, d.devices);
-            const int plotWidth = 680, plotHeight = 160, left = 40, top = 10;
-            const double step = double(plotWidth) / static_cast<double>(days.size());
-            h += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(left + plotWidth + 10) +
-                 "\" height=\"" + std::to_string(top + plotHeight + 30) + "\" role=\"img\">\n";
-            h += "<text x=\"0\" y=\"" + std::to_string(top + 8) + "\">" + std::to_string(maxDevices) + "</text>\n";
-            for (size_t i = 0; i < days.size(); ++i) {
-                const double barHeight = double(days[i].devices) / maxDevices * plotHeight;
-                h += "<rect class=\"day\" x=\"" + number(left + step * static_cast<double>(i)) + "\" y=\"" +
-                     number(top + plotHeight - barHeight) + "\" width=\"" + number(std::max(step - 1, 0.5)) +
-                     "\" height=\"" + number(barHeight) + "\"><title>" + dateText(days[i].date) + ": " +
-                     std::to_string(days[i].devices) + "</title></rect>\n";
-            }
-            h += "<text x=\"" + std::to_string(left) + "\" y=\"" + std::to_string(top + plotHeight + 14) + "\">" +
-                 dateText(days.front().date) + "</text>";
-            h += "<text x=\"" + std::to_string(left + plotWidth) + "\" y=\"" + std::to_string(top + plotHeight + 14) +
-                 "\" text-anchor=\"end\">" + dateText(days.back().date) + "</text>\n</svg>\n";
-        }
-        h += "</section>\n";
-    }
+    appendGroupTable(h, report);
+    appendYieldBars(h, report);
+    appendPareto(h, report);
+    appendDevicesPerDay(h, report);
     h += "<p>" + xml(platform::cp1252ToUtf8(app::formatText(app::loadText(37501), report.unreadableLines))) + "</p>\n";
     h += "</body>\n</html>\n";
     return h;

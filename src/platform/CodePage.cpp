@@ -13,6 +13,17 @@ constexpr char32_t kHighControls[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+char toCp1252(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+    for (int i = 0; i < 32; ++i) {
+        if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t cp)
 {
     if (cp < 0x80) {
@@ -31,17 +42,6 @@ void appendUtf8(std::string& out, char32_t cp)
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-char toCp1252(char32_t cp)
-{
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
-    for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
-
-}  // namespace
 
 std::string cp1252ToUtf8(std::string_view text)
 {

@@ -13,4 +13,7 @@ std::string cp1252ToUtf8(std::string_view text);
 // Characters without a Windows-1252 form, and malformed UTF-8 sequences, become '?'.
 std::string utf8ToCp1252(std::string_view text);
 
+// Appends the UTF-8 form of the code point `cp` (at most U+10FFFF; the caller checks).
+void appendUtf8(std::string& out, char32_t cp);
+
 }  // namespace vst::platform

@@ -9,19 +9,12 @@
 #include <cstdio>
 
 #include "platform/CodePage.h"
+#include "platform/WideText_win32.h"
 
 namespace vst::platform {
 namespace {
 
-std::string utf8FromWide(const wchar_t* text)
-{
-    const int length = static_cast<int>(wcslen(text));
-    if (length == 0) return {};
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), bytes, nullptr, nullptr);
-    return out;
-}
+std::string utf8FromWide(const wchar_t* text) { return utf8From(text); }
 
 bool isConsole(DWORD which)
 {

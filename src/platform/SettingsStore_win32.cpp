@@ -7,33 +7,16 @@
 
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
+#include "platform/WideText_win32.h"
 
 namespace vst::platform {
 namespace {
 
 // The station's texts are Windows-1252 and so are its key and value names; the registry's own
 // interface is UTF-16.
-std::wstring wide(const std::string& cp1252)
-{
-    const std::string utf8 = cp1252ToUtf8(cp1252);
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
+std::wstring wide(const std::string& cp1252) { return wideFromCp1252(cp1252); }
 
-std::string narrow(const std::wstring& text)
-{
-    if (text.empty()) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), n, nullptr, nullptr);
-    }
-    return utf8ToCp1252(utf8);
-}
+std::string narrow(const std::wstring& text) { return cp1252From(text); }
 
 // One value read raw: its type and bytes; nullopt when the key or value is missing.
 struct RawValue {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/WideText_win32.h"
 
 namespace vst::platform {
 namespace {
@@ -12,25 +13,9 @@ namespace {
 // The reason code of a connection that was made (L2_REASON_CODE_SUCCESS).
 constexpr DWORD kReasonSuccess = 0;
 
-std::wstring wide(const std::string& cp1252)
-{
-    const std::string utf8 = cp1252ToUtf8(cp1252);
-    if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
+std::wstring wide(const std::string& cp1252) { return wideFromCp1252(cp1252); }
 
-std::string narrow(const wchar_t* text)
-{
-    const int length = static_cast<int>(wcsnlen(text, 256));
-    if (length == 0) return {};
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text, length, utf8.data(), n, nullptr, nullptr);
-    return utf8ToCp1252(utf8);
-}
+std::string narrow(const wchar_t* text) { return cp1252From(std::wstring_view(text, wcsnlen(text, 256))); }
 
 std::wstring escapeXml(const std::wstring& text)
 {

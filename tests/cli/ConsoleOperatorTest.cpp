@@ -8,6 +8,7 @@
 #include "app/Format.h"
 #include "app/Texts.h"
 #include "cli/ConsoleChannel.h"
+#include "cli/ConsoleCapture.h"
 #include "ops/Starter.h"
 #include "platform/CodePage.h"
 
@@ -15,16 +16,7 @@ using namespace vst;
 
 namespace {
 
-std::string contents(std::FILE* f)
-{
-    std::fflush(f);
-    std::rewind(f);
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
-    return text;
-}
+std::string contents(std::FILE* f) { return test::contentsOf(f); }
 
 class ConsoleOperator : public ::testing::Test {
 protected:

@@ -20,40 +20,14 @@
 #include "cli/Cli.h"
 #include "cli/ConfigCommand.h"
 #include "cli/ConsoleChannel.h"
+#include "cli/ConsoleCapture.h"
 
 using namespace vst;
 
 namespace {
 
-// A stream in memory whose bytes can be read back.
-class Capture {
-public:
-    Capture() : file_(std::tmpfile()) {}
-    ~Capture() { std::fclose(file_); }
-    std::FILE* file() const { return file_; }
-    std::string bytes() const
-    {
-        std::fflush(file_);
-        std::rewind(file_);
-        std::string out;
-        char buffer[512];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, file_)) > 0) out.append(buffer, n);
-        return out;
-    }
-
-private:
-    std::FILE* file_;
-};
-
-int runCli(std::vector<std::string> words, Capture& out, Capture& err)
-{
-    words.insert(words.begin(), "vestrolan-cli");
-    std::vector<char*> argv;
-    for (auto& w : words) argv.push_back(w.data());
-    cli::ConsoleChannel channel(out.file(), err.file());
-    return cli::runCli(static_cast<int>(argv.size()), argv.data(), channel, out.file(), err.file());
-}
+using test::Capture;
+using test::runCli;
 
 }  // namespace
 

@@ -76,10 +76,10 @@ private:
     int fd_ = -1;
 };
 
-// A port on 127.0.0.1 that was free a moment ago.
-inline uint16_t freeLoopbackPort()
+// A port of the given socket type on 127.0.0.1 that was free a moment ago.
+inline uint16_t freeLoopbackPortOf(int type)
 {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const int fd = ::socket(AF_INET, type, 0);
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -90,18 +90,10 @@ inline uint16_t freeLoopbackPort()
     return ntohs(local.sin_port);
 }
 
+// A UDP port on 127.0.0.1 that was free a moment ago.
+inline uint16_t freeLoopbackPort() { return freeLoopbackPortOf(SOCK_DGRAM); }
+
 // A TCP port on 127.0.0.1 that was free a moment ago.
-inline uint16_t freeLoopbackTcpPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    socklen_t length = sizeof local;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    ::close(fd);
-    return ntohs(local.sin_port);
-}
+inline uint16_t freeLoopbackTcpPort() { return freeLoopbackPortOf(SOCK_STREAM); }
 
 }  // namespace vst::devsim::test

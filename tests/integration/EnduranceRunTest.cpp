@@ -73,7 +73,7 @@ protected:
                 }
             }
         };
-        params.window = &window;
+        params.channel = &window;
         params.deviceCount = static_cast<uint32_t>(count);
         params.number.assign("B1");
         params.runFolder.assign(dir.file("run"));

@@ -62,7 +62,7 @@ protected:
     Params block(net::DeviceRecord* record)
     {
         Params p;
-        p.window = &window;
+        p.channel = &window;
         p.device = record;
         p.password.assign("730");
         p.log = &log;

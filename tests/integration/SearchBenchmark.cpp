@@ -103,7 +103,7 @@ int main()
         test::RecordingChannel window;
         auto list = std::make_shared<ops::SearchJobList>();
         ops::SearchJob& job = list->add();
-        job.window = &window;
+        job.channel = &window;
         job.card = card;
         const auto start = std::chrono::steady_clock::now();
         // Stop after the subnet scope: the directed broadcast is the one every device answers.

@@ -20,7 +20,7 @@ protected:
                         bool kind0Only = false)
     {
         ops::SearchJob& j = list->add();
-        j.window = &window;
+        j.channel = &window;
         j.card = card;
         j.target = target;
         j.directedOnly = directedOnly;

@@ -63,7 +63,7 @@ TEST_F(StockUpdate, RowColourAndFirmwareStepPerCase)
         StockWindow window;
         window.confirm = c.confirm;
         ops::StockUpdateParams p;
-        p.window = &window;
+        p.channel = &window;
         p.card = card0;
         p.target = 0xC0A80065;
         p.password.assign("730");

@@ -144,7 +144,7 @@ protected:
         setTimeScale(kTimeScale);
         auto list = std::make_shared<ops::SearchJobList>();
         ops::SearchJob& job = list->add();
-        job.window = &window;
+        job.channel = &window;
         job.card = card0;
         job.target = 0xC0A80065;
         job.directedOnly = true;

@@ -27,7 +27,7 @@ protected:
     ops::UdpCommandParams params(net::DeviceRecord* device, const std::string& password = "")
     {
         ops::UdpCommandParams p;
-        p.window = &window;
+        p.channel = &window;
         p.device = device;
         p.password.assign(password);
         return p;

@@ -58,16 +58,24 @@ protected:
     ops::UpdateParams update(net::DeviceRecord* device, const std::string& file, const std::string& password = "")
     {
         ops::UpdateParams p;
-        p.window = &window;
+        p.channel = &window;
         p.device = device;
         p.password.assign(password);
         p.firmwarePath.assign(file);
         return p;
     }
+    // An empty serial-number log in the test's folder, the one the station writes to.
+    void useEmptySerialLog()
+    {
+        dir.write("SNR.LOG", "");
+        app::AppSettings settings;
+        settings.serialNumberPath = dir.str();
+        app::CApp::instance().setSettings(settings);
+    }
     ops::SerialParams serial(net::DeviceRecord* device, const std::string& password = "")
     {
         ops::SerialParams p;
-        p.window = &window;
+        p.channel = &window;
         p.device = device;
         p.password.assign(password);
         return p;
@@ -149,10 +157,7 @@ TEST_F(WebOperations, UpdateFailuresBeforeTheUpload)
 
 TEST_F(WebOperations, SerialNumberIsSetFoundAgainAndLogged)
 {
-    dir.write("SNR.LOG", "");
-    app::AppSettings settings;
-    settings.serialNumberPath = dir.str();
-    app::CApp::instance().setSettings(settings);
+    useEmptySerialLog();
     net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Nummer"));
     ASSERT_NE(device, nullptr);
     device->serialNumber = 4711;
@@ -177,10 +182,7 @@ TEST_F(WebOperations, SerialNumberIsSetFoundAgainAndLogged)
 
 TEST_F(WebOperations, AcceptedNumberIsLoggedFoundEvenWhenTheDeviceIsNotSeenAgain)
 {
-    dir.write("SNR.LOG", "");
-    app::AppSettings settings;
-    settings.serialNumberPath = dir.str();
-    app::CApp::instance().setSettings(settings);
+    useEmptySerialLog();
     net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Stumm"));
     ASSERT_NE(device, nullptr);
     // The device takes the number over the web, but its answers to the re-find are lost (they
@@ -265,13 +267,13 @@ TEST_F(WebOperations, LineStreamsOutlastTheAnswerLimitWhileLinesCome)
     net::DeviceWebSession session(*window.devices().at(0));
     session.beginLogin("");
     int r = -1;
-    while ((r = session.pollLogin()) < 0) platform::clock().sleep(1);
+    while ((r = session.pollLogin().code()) < 0) platform::clock().sleep(1);
     ASSERT_EQ(r, 0);
     std::string line;
     std::vector<std::string> lines;
     session.beginReadCalibrationInfoLine(1, &line);
     const uint32_t start = platform::clock().tickCount();
-    while ((r = session.pollReadCalibrationInfoLine()) < 0) {
+    while ((r = session.pollReadCalibrationInfoLine().code()) < 0) {
         if (!line.empty()) lines.push_back(line);
         platform::clock().sleep(1);
     }

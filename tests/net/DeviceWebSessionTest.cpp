@@ -41,8 +41,8 @@ struct WebSession : ::testing::Test {
     int finish(Poll poll)
     {
         for (int i = 0; i < 2'000'000; ++i) {
-            const int r = poll();
-            if (r >= 0) return r;
+            const PollResult r = poll();
+            if (!r.pending()) return r.code();
             platform::clock().sleep(1);
         }
         return -100;
@@ -206,7 +206,7 @@ TEST_F(WebSession, LineEndpoints)
     std::vector<std::string> lines;
     session->beginReadProcessTestLine(0, 1, &line);
     const int r = finish([&] {
-        const int p = session->pollReadProcessTestLine();
+        const PollResult p = session->pollReadProcessTestLine();
         if (!line.empty()) lines.push_back(line);
         return p;
     });
@@ -388,7 +388,7 @@ TEST_F(WebSession, AnswersAreHeldToTheLimitsOfTheirKind)
         int r = -1;
         for (int i = 0; i < 3'000'000 && r < 0; ++i) {
             peer.step();
-            r = c.lineStream ? session->pollReadProcessTestLine() : session->pollLogin();
+            r = (c.lineStream ? session->pollReadProcessTestLine() : session->pollLogin()).code();
             if (!line.empty()) ++lines;
             clock.sleep(1);
         }

@@ -28,14 +28,14 @@ public:
 };
 
 struct WorkflowBlock {
-    ops::WorkerChannel* window = nullptr;
+    ops::WorkerChannel* channel = nullptr;
     ops::LogWindow* log = nullptr;
 };
 
 bool workflow(WorkflowBlock& b)
 {
     b.log->appendLog("work\r\n");
-    ops::finishWorkflow(*b.window, b.log);
+    ops::finishWorkflow(*b.channel, b.log);
     return true;
 }
 
@@ -47,7 +47,7 @@ TEST(WorkflowFrame, ClosingSequenceWaitsForTheOperatorThenSendsTheEndMessages)
         test::RecordingChannel window;
         OperatorLog log;
         auto block = std::make_unique<WorkflowBlock>();
-        block->window = &window;
+        block->channel = &window;
         block->log = &log;
         bool threadEnded = false;
         std::thread worker = ops::startWorker(workflow, std::move(block), end, [&] { threadEnded = true; });

@@ -463,7 +463,7 @@ TEST_F(ServiceRound, CalibrationDialogAnswersARealCalibrationInsideAWorkflow)
     std::thread worker([&] {
         ops::LogWindow* log = channel.createLogWindow();
         ops::DeviceStepParams p;
-        p.window = &channel;
+        p.channel = &channel;
         p.device = device;
         p.password.assign("730");
         p.log = log;

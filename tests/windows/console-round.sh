@@ -4,14 +4,8 @@
 # the same status; cards are compared by index and addresses (Wine names the adapters its own way).
 # Runs inside the test bed: tests/integration/testbed.sh tests/windows/console-round.sh WINBUILD LINUXBUILD
 set -u
-win_build=$1
-linux_build=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-if [ -n "${VST_TESTBED_UNAVAILABLE:-}" ]; then
-  echo "console round SKIPPED: $VST_TESTBED_UNAVAILABLE"
-  exit 0
-fi
-wine=${VST_WINE:-/usr/lib/wine/wine64}
+round=console
+. "$(dirname "$0")/round-start.sh"
 linux_cli=$linux_build/src/cli/vestrolan-cli
 windows_cli=$win_build/src/cli/vestrolan-cli.exe
 devsim=$linux_build/tools/devsim/vestrolan-devsim
@@ -19,8 +13,6 @@ work=$(mktemp -d)
 trap 'kill $sim 2>/dev/null; "${wine%/*}/wineserver64" -k 2>/dev/null; rm -rf "$work"' EXIT
 
 # The devices: two on the first card, one on the second.
-for a in 192.168.0.101/24 192.168.0.102/24; do nsenter -t "$VST_DEVICE_NS_PID" -n ip addr add "$a" dev vst1; done
-nsenter -t "$VST_DEVICE_NS_PID" -n ip addr add 10.20.0.7/16 dev vst3
 cat > "$work/fleet.ini" <<'FLEET'
 [device]
 mac = 02:00:00:00:00:01
@@ -47,10 +39,7 @@ mask = 255.255.0.0
 name = Lager 7
 app = 2.5
 FLEET
-nsenter -t "$VST_DEVICE_NS_PID" -n "$devsim" --fleet "$work/fleet.ini" > "$work/sim.out" 2>&1 &
-sim=$!
-for _ in $(seq 200); do grep -q ready "$work/sim.out" 2>/dev/null && break; sleep 0.05; done
-grep -q ready "$work/sim.out" || { echo "simulator did not start"; cat "$work/sim.out"; exit 1; }
+start_simulator
 
 # One Wine server in this network namespace for the whole round: Wine reads the cards from here.
 export WINEDEBUG=-all LC_ALL=C.UTF-8 VESTROLAN_TIME_SCALE=10 VESTROLAN_SETTINGS=$work/settings.ini

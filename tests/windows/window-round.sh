@@ -9,14 +9,8 @@
 #     in the registry, and the menu's "Beenden" ends the program; no Wine process may remain.
 # Runs inside the test bed: tests/integration/testbed.sh tests/windows/window-round.sh WINBUILD LINUXBUILD
 set -u
-win_build=$1
-linux_build=$2
-here=$(cd "$(dirname "$0")/../.." && pwd)
-if [ -n "${VST_TESTBED_UNAVAILABLE:-}" ]; then
-  echo "window round SKIPPED: $VST_TESTBED_UNAVAILABLE"
-  exit 0
-fi
-wine=${VST_WINE:-/usr/lib/wine/wine64}
+round=window
+. "$(dirname "$0")/round-start.sh"
 wineserver=${wine%/*}/wineserver64
 devsim=$linux_build/tools/devsim/vestrolan-devsim
 for tool in Xvfb xdotool; do
@@ -74,8 +68,6 @@ fi
 [ -n "${VST_KEEP_SCREENSHOTS:-}" ] && mkdir -p "$VST_KEEP_SCREENSHOTS" && cp "$work"/windows-shots/*.png "$VST_KEEP_SCREENSHOTS"/
 
 # ---- 2. the station against the simulator ----------------------------------------------------
-for a in 192.168.0.101/24 192.168.0.102/24; do nsenter -t "$VST_DEVICE_NS_PID" -n ip addr add "$a" dev vst1; done
-nsenter -t "$VST_DEVICE_NS_PID" -n ip addr add 10.20.0.7/16 dev vst3
 cat > "$work/fleet.ini" <<'FLEET'
 [device]
 mac = 02:00:00:00:00:01
@@ -95,10 +87,7 @@ address = 10.20.0.7
 mask = 255.255.0.0
 name = Lager 7
 FLEET
-nsenter -t "$VST_DEVICE_NS_PID" -n "$devsim" --fleet "$work/fleet.ini" > "$work/sim.out" 2>&1 &
-sim=$!
-for _ in $(seq 200); do grep -q ready "$work/sim.out" 2>/dev/null && break; sleep 0.05; done
-grep -q ready "$work/sim.out" || { echo "window round FAILED: the simulator did not start"; cat "$work/sim.out"; exit 1; }
+start_simulator
 
 # German stored as the station's language, where the station has always kept it (the machine's
 # registry, 32-bit view); Wine's own installation language is English, so German proves the read.

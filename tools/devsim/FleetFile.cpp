@@ -4,22 +4,12 @@
 #include <cstdio>
 #include <set>
 
+#include "devsim/DeviceSections.h"
 #include "platform/CodePage.h"
 #include "platform/FileSystem.h"
 
 namespace vst::devsim {
 namespace {
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 std::optional<uint64_t> parseUnsigned(std::string_view text, uint64_t max)
 {
@@ -202,7 +192,7 @@ private:
             std::string_view rest = value;
             while (!rest.empty()) {
                 const size_t comma = rest.find(',');
-                const std::string_view file = trim(rest.substr(0, comma));
+                const std::string_view file = trimBlanks(rest.substr(0, comma));
                 if (!file.empty()) device_.sdFiles.push_back(platform::utf8ToCp1252(file));
                 rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
             }
@@ -254,39 +244,16 @@ std::optional<std::vector<Device>> parseFleetText(std::string_view text, const s
 {
     std::vector<Device> devices;
     std::optional<SectionReader> section;
-    size_t lineNumber = 0;
-    auto fail = [&](const std::string& message) {
-        if (error) *error = "line " + std::to_string(lineNumber) + ": " + message;
-        return std::nullopt;
-    };
-    auto closeSection = [&]() -> std::string {
-        if (!section) return {};
+    DeviceSectionHandlers handlers;
+    handlers.open = [&](size_t line) { section.emplace(folder, line); };
+    handlers.set = [&](std::string_view key, std::string_view value) { return section->set(key, value); };
+    handlers.close = [&]() -> std::string {
         std::string message = section->finish();
         if (message.empty()) devices.push_back(section->device());
         section.reset();
         return message;
     };
-
-    while (!text.empty()) {
-        ++lineNumber;
-        const size_t lf = text.find('\n');
-        const std::string_view line = trim(text.substr(0, lf));
-        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-        if (line.empty() || line.front() == '#' || line.front() == ';') continue;
-        if (line.front() == '[') {
-            if (line != "[device]") return fail("unknown section " + std::string(line) + " (only [device])");
-            if (auto message = closeSection(); !message.empty()) return fail(message);
-            section.emplace(folder, lineNumber);
-            continue;
-        }
-        const size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return fail("expected key = value");
-        if (!section) return fail("key outside a [device] section");
-        if (auto message = section->set(trim(line.substr(0, eq)), trim(line.substr(eq + 1))); !message.empty()) {
-            return fail(message);
-        }
-    }
-    if (auto message = closeSection(); !message.empty()) return fail(message);
+    if (!readDeviceSections(text, "#;", handlers, error)) return std::nullopt;
     if (auto duplicate = findDuplicateMac(devices)) {
         if (error) *error = *duplicate;
         return std::nullopt;

@@ -87,8 +87,17 @@ private:
         Bytes bytes;
     };
 
+    // What one receive brought: a datagram, one to pass over (truncated, or the call was
+    // interrupted), or nothing more for now (an error is logged).
+    enum class Received { Datagram, PassedOver, Nothing };
+
     void run();
+    // The loop's wake-up: one byte written, and all written bytes taken out again.
+    void wake();
+    void drainWake();
     void receiveWaiting();
+    Received receiveDatagram(uint8_t* buffer, size_t capacity, size_t* size, sockaddr_in* peer,
+                             std::optional<Ipv4>* destination);
     void sendDueReplies(uint32_t now);
     void send(Ipv4 source, Ipv4 peerAddress, uint16_t peerPort, const Bytes& bytes);
     int pollTimeout(uint32_t now);

@@ -15,6 +15,9 @@ inline int setsockopt(SOCKET s, int level, int name, const void* value, int leng
     return ::setsockopt(s, level, name, static_cast<const char*>(value), length);
 }
 #else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,6 +26,7 @@ inline int setsockopt(SOCKET s, int level, int name, const void* value, int leng
 #include <cstring>
 #endif
 
+#include <optional>
 #include <string>
 
 namespace vst::devsim {
@@ -59,5 +63,26 @@ inline int pollSockets(pollfd* fds, size_t count, int timeoutMs) { return ::poll
 inline constexpr int kSendNoSignal = MSG_NOSIGNAL;
 inline constexpr int kShutdownWrite = SHUT_WR;
 #endif
+
+// What differs between the platforms beyond these calls lives in Sockets_posix.cpp and
+// Sockets_win32.cpp: the simulator's UDP socket and wake-up, its datagram receive and send, and the
+// web server's listening socket and accept.
+
+// A non-blocking TCP socket for listening, bound to the network card `interface` when one is
+// named (POSIX only); kNoSocket with `error` set when it cannot be made.
+SocketHandle openListeningSocket(const std::string& interface, std::string* error);
+
+// Takes one waiting connection as a non-blocking socket. kNoSocket: none taken (socketError()
+// tells why); nullopt: one was taken but could not be made non-blocking, it is closed again and
+// the reason is in `error`.
+std::optional<SocketHandle> acceptNonBlocking(SocketHandle listener, sockaddr_in* peer, std::string* error);
+
+// Closes a connection with a reset instead of an orderly close.
+inline void closeWithReset(SocketHandle fd)
+{
+    const linger hard{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    closeSocket(fd);
+}
 
 }  // namespace vst::devsim

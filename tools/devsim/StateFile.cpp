@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "devsim/DeviceSections.h"
 #include "platform/FileSystem.h"
 
 namespace vst::devsim {
@@ -14,13 +15,6 @@ namespace {
 constexpr std::string_view kHeader =
     "# vestrolan-devsim state: what the devices were told, by MAC address. Written by the simulator\n"
     "# (--state); names and configuration lines are Windows-1252 with \\\\ and \\xHH escapes.\n";
-
-std::string_view trim(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
-    return text;
-}
 
 std::string escape(std::string_view bytes)
 {
@@ -208,39 +202,19 @@ std::optional<std::vector<DeviceState>> parseState(std::string_view text, std::s
     std::vector<DeviceState> states;
     std::optional<SectionReader> section;
     size_t sectionLine = 0;
-    size_t lineNumber = 0;
-    auto fail = [&](const std::string& message) {
-        if (error) *error = "line " + std::to_string(lineNumber) + ": " + message;
-        return std::nullopt;
+    DeviceSectionHandlers handlers;
+    handlers.open = [&](size_t line) {
+        section.emplace();
+        sectionLine = line;
     };
-    auto close = [&]() -> std::string {
-        if (!section) return {};
+    handlers.set = [&](std::string_view key, std::string_view value) { return section->set(key, value); };
+    handlers.close = [&]() -> std::string {
         std::string message = section->finish(sectionLine);
         if (message.empty()) states.push_back(section->state());
         section.reset();
         return message;
     };
-    while (!text.empty()) {
-        ++lineNumber;
-        const size_t lf = text.find('\n');
-        const std::string_view line = trim(text.substr(0, lf));
-        text.remove_prefix(lf == std::string_view::npos ? text.size() : lf + 1);
-        if (line.empty() || line.front() == '#') continue;
-        if (line.front() == '[') {
-            if (line != "[device]") return fail("unknown section " + std::string(line) + " (only [device])");
-            if (auto message = close(); !message.empty()) return fail(message);
-            section.emplace();
-            sectionLine = lineNumber;
-            continue;
-        }
-        const size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return fail("expected key = value");
-        if (!section) return fail("key outside a [device] section");
-        if (auto message = section->set(trim(line.substr(0, eq)), trim(line.substr(eq + 1))); !message.empty()) {
-            return fail(message);
-        }
-    }
-    if (auto message = close(); !message.empty()) return fail(message);
+    if (!readDeviceSections(text, "#", handlers, error)) return std::nullopt;
     std::set<Mac> macs;
     for (const auto& s : states) {
         if (!macs.insert(s.mac).second) {

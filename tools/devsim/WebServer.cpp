@@ -1,13 +1,5 @@
 #include "devsim/WebServer.h"
 
-#ifndef _WIN32
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -29,13 +21,6 @@ bool isDue(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) >=
 
 std::string errnoText(int error) { return socketErrorText(error); }
 
-void closeWithReset(SocketHandle fd)
-{
-    const linger hard{1, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    closeSocket(fd);
-}
-
 }  // namespace
 
 bool WebServer::open(Ipv4 bindAddress, uint16_t port, const std::string& interface, std::string* error)
@@ -46,27 +31,8 @@ bool WebServer::open(Ipv4 bindAddress, uint16_t port, const std::string& interfa
         return false;
     };
     close();
-#ifdef _WIN32
-    // Windows has no binding of a socket to a network card by name. Without SO_REUSEADDR (which
-    // there would let another program take over the port) a busy port fails the bind.
-    if (!interface.empty()) return fail("--interface is not available on Windows (" + interface + ")");
-    if (!startSockets(error)) return false;
-    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (listener_ == kNoSocket) return fail("web socket: " + errnoText(socketError()));
-    u_long nonBlocking = 1;
-    if (::ioctlsocket(listener_, FIONBIO, &nonBlocking) != 0) return fail("web ioctlsocket: " + errnoText(socketError()));
-#else
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (listener_ < 0) return fail("web socket: " + errnoText(errno));
-    const int on = 1;
-    if (::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
-        return fail("web setsockopt: " + errnoText(errno));
-    }
-    if (!interface.empty() && ::setsockopt(listener_, SOL_SOCKET, SO_BINDTODEVICE, interface.c_str(),
-                                           static_cast<socklen_t>(interface.size())) != 0) {
-        return fail("cannot bind the web socket to interface " + interface + ": " + errnoText(errno));
-    }
-#endif
+    listener_ = openListeningSocket(interface, error);
+    if (listener_ == kNoSocket) return fail(error ? *error : std::string());
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(port);
@@ -189,19 +155,13 @@ void WebServer::acceptWaiting(uint32_t now)
 {
     for (int i = 0; i < kAcceptBatch; ++i) {
         sockaddr_in peer{};
-        socklen_t peerLength = sizeof peer;
-#ifdef _WIN32
-        const SocketHandle fd = ::accept(listener_, reinterpret_cast<sockaddr*>(&peer), &peerLength);
-        u_long nonBlocking = 1;
-        if (fd != kNoSocket && ::ioctlsocket(fd, FIONBIO, &nonBlocking) != 0) {
-            logLine("devsim: web ioctlsocket: " + errnoText(socketError()));
-            closeWithReset(fd);
+        std::string setupError;
+        const std::optional<SocketHandle> accepted = acceptNonBlocking(listener_, &peer, &setupError);
+        if (!accepted) {
+            logLine("devsim: web " + setupError);
             continue;
         }
-#else
-        const int fd = ::accept4(listener_, reinterpret_cast<sockaddr*>(&peer), &peerLength,
-                                 SOCK_NONBLOCK | SOCK_CLOEXEC);
-#endif
+        const SocketHandle fd = *accepted;
         if (fd == kNoSocket) {
             const int error = socketError();
             if (interrupted(error) || connectionAborted(error)) continue;
