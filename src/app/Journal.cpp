@@ -194,102 +194,98 @@ std::string journalMacText(const std::array<uint8_t, 6>& mac)
 
 namespace {
 
+// One JSON object written field by field: the separating commas are placed here, once.
+class Fields {
+public:
+    explicit Fields(std::string& out) : out_(out) { out_ += '{'; }
+    Fields(const Fields&) = delete;
+    Fields& operator=(const Fields&) = delete;
+    ~Fields() { out_ += '}'; }
+
+    // The key and its colon; the caller appends the value.
+    std::string& field(const char* name)
+    {
+        if (!first_) out_ += ',';
+        first_ = false;
+        key(out_, name);
+        return out_;
+    }
+    void string(const char* name, std::string_view utf8) { json::appendString(field(name), utf8); }
+    void text(const char* name, std::string_view cp1252) { app::text(field(name), cp1252); }
+    void optionalText(const char* name, const std::optional<std::string>& value) { app::optionalText(field(name), value); }
+    void raw(const char* name, std::string_view json) { field(name) += json; }
+    void number(const char* name, double value) { json::appendNumber(field(name), value); }
+    void optionalNumber(const char* name, const std::optional<double>& value) { app::optionalNumber(field(name), value); }
+    void ids(const char* name, const std::vector<TextId>& list) { app::ids(field(name), list); }
+    void time(const char* name, int64_t utcMs) { string(name, isoUtcText(utcMs)); }
+
+private:
+    std::string& out_;
+    bool first_ = true;
+};
+
+// Writes each element of `list` with `write` into a JSON array.
+template <typename T, typename Write>
+void appendArray(std::string& out, const std::vector<T>& list, Write write)
+{
+    out += '[';
+    for (size_t i = 0; i < list.size(); ++i) {
+        if (i) out += ',';
+        write(list[i]);
+    }
+    out += ']';
+}
+
+std::string optionalInteger(const std::optional<uint32_t>& value) { return value ? std::to_string(*value) : "null"; }
+
 void appendStation(std::string& out, const JournalRecord::Station& station)
 {
-    out += '{';
-    key(out, "host");
-    text(out, station.host);
-    out += ',';
-    key(out, "program");
-    text(out, station.program);
-    out += ',';
-    key(out, "version");
-    text(out, station.version);
-    out += ',';
-    key(out, "card");
-    text(out, station.card);
-    out += '}';
+    Fields f(out);
+    f.text("host", station.host);
+    f.text("program", station.program);
+    f.text("version", station.version);
+    f.text("card", station.card);
 }
 
 void appendDevice(std::string& out, const JournalRecord::Device& device)
 {
-    out += '{';
-    key(out, "mac");
-    json::appendString(out, journalMacText(device.mac));
-    out += ',';
-    key(out, "serial");
-    out += device.serial ? std::to_string(*device.serial) : "null";
-    out += ',';
-    key(out, "ip");
-    text(out, device.ip);
-    out += ',';
-    key(out, "firmware_before");
-    optionalNumber(out, device.firmwareBefore);
-    out += ',';
-    key(out, "firmware_after");
-    optionalNumber(out, device.firmwareAfter);
-    out += '}';
+    Fields f(out);
+    f.string("mac", journalMacText(device.mac));
+    f.raw("serial", optionalInteger(device.serial));
+    f.text("ip", device.ip);
+    f.optionalNumber("firmware_before", device.firmwareBefore);
+    f.optionalNumber("firmware_after", device.firmwareAfter);
 }
 
 void appendSteps(std::string& out, const std::vector<JournalStep>& steps)
 {
-    out += '[';
-    for (size_t i = 0; i < steps.size(); ++i) {
-        const auto& s = steps[i];
-        if (i) out += ',';
-        out += '{';
-        key(out, "id");
-        out += std::to_string(s.id);
-        out += ',';
-        key(out, "text");
-        text(out, s.text);
-        out += ',';
-        key(out, "started");
-        json::appendString(out, isoUtcText(s.startedMs));
-        out += ',';
-        key(out, "ended");
-        json::appendString(out, isoUtcText(s.endedMs));
-        out += ',';
-        key(out, "outcome");
-        json::appendString(out, stepOutcomeName(s.outcome));
-        out += ',';
-        key(out, "messages");
-        ids(out, s.messages);
-        out += '}';
-    }
-    out += ']';
+    appendArray(out, steps, [&](const JournalStep& s) {
+        Fields f(out);
+        f.raw("id", std::to_string(s.id));
+        f.text("text", s.text);
+        f.time("started", s.startedMs);
+        f.time("ended", s.endedMs);
+        f.string("outcome", stepOutcomeName(s.outcome));
+        f.ids("messages", s.messages);
+    });
 }
 
 void appendMeasurements(std::string& out, const std::vector<JournalMeasurement>& measurements)
 {
-    out += '[';
-    for (size_t i = 0; i < measurements.size(); ++i) {
-        const auto& m = measurements[i];
-        if (i) out += ',';
-        out += '{';
-        key(out, "name");
+    appendArray(out, measurements, [&](const JournalMeasurement& m) {
+        Fields f(out);
         if (m.kind == JournalMeasurement::Kind::CpuFindings) {
-            json::appendString(out, "cpu-findings");
-            out += ',';
-            key(out, "ids");
-            ids(out, m.ids);
-        } else {
-            json::appendString(out, "calibration");
-            out += ',';
-            key(out, "item");
-            text(out, m.item);
-            for (const auto& [name, value] : {std::pair<const char*, double>{"primary", m.primary},
-                                              {"secondary", m.secondary},
-                                              {"voltage", m.voltage},
-                                              {"current", m.current}}) {
-                out += ',';
-                key(out, name);
-                json::appendNumber(out, value);
-            }
+            f.string("name", "cpu-findings");
+            f.ids("ids", m.ids);
+            return;
         }
-        out += '}';
-    }
-    out += ']';
+        f.string("name", "calibration");
+        f.text("item", m.item);
+        f.number("primary", m.primary);
+        f.number("secondary", m.secondary);
+        f.number("voltage", m.voltage);
+        f.number("current", m.current);
+    });
 }
 
 }  // namespace
@@ -298,68 +294,34 @@ std::string journalLine(const JournalRecord& r)
 {
     std::string out;
     out.reserve(1024);
-    out += '{';
-    key(out, "schema");
-    json::appendString(out, kJournalSchema);
-    out += ',';
-    key(out, "id");
-    json::appendString(out, r.id);
-    out += ',';
-    key(out, "workflow");
-    json::appendString(out, workflowName(r.workflow));
-    out += ',';
-    key(out, "outcome");
-    json::appendString(out, outcomeName(r.outcome));
-    out += ',';
-    key(out, "failed_step");
-    out += r.failedStep ? std::to_string(*r.failedStep) : "null";
-    out += ',';
-    key(out, "started");
-    json::appendString(out, isoUtcText(r.startedMs));
-    out += ',';
-    key(out, "ended");
-    json::appendString(out, isoUtcText(r.endedMs));
-    out += ',';
-    key(out, "utc_offset_min");
-    out += std::to_string(r.utcOffsetMin);
-    out += ',';
-    key(out, "station");
-    appendStation(out, r.station);
-    out += ',';
-    key(out, "operator");
-    text(out, r.operatorSign);
-    out += ',';
-    key(out, "device");
-    appendDevice(out, r.device);
-    for (const auto& [name, value] : {std::pair<const char*, const std::optional<std::string>*>{"batch", &r.batch},
-                                      {"repair", &r.repair},
-                                      {"run", &r.run}}) {
-        if (!*value) continue;
-        out += ',';
-        key(out, name);
-        optionalText(out, *value);
+    {
+        Fields f(out);
+        f.string("schema", kJournalSchema);
+        f.string("id", r.id);
+        f.string("workflow", workflowName(r.workflow));
+        f.string("outcome", outcomeName(r.outcome));
+        f.raw("failed_step", r.failedStep ? std::to_string(*r.failedStep) : "null");
+        f.time("started", r.startedMs);
+        f.time("ended", r.endedMs);
+        f.raw("utc_offset_min", std::to_string(r.utcOffsetMin));
+        appendStation(f.field("station"), r.station);
+        f.text("operator", r.operatorSign);
+        appendDevice(f.field("device"), r.device);
+        for (const auto& [name, value] : {std::pair<const char*, const std::optional<std::string>*>{"batch", &r.batch},
+                                          {"repair", &r.repair},
+                                          {"run", &r.run}}) {
+            if (*value) f.optionalText(name, *value);
+        }
+        if (r.firmware) {
+            Fields firmware(f.field("firmware"));
+            firmware.text("file", r.firmware->file);
+            firmware.text("sha256", r.firmware->sha256);
+        }
+        appendSteps(f.field("steps"), r.steps);
+        appendMeasurements(f.field("measurements"), r.measurements);
+        f.optionalText("text_record", r.textRecord);
     }
-    if (r.firmware) {
-        out += ',';
-        key(out, "firmware");
-        out += '{';
-        key(out, "file");
-        text(out, r.firmware->file);
-        out += ',';
-        key(out, "sha256");
-        text(out, r.firmware->sha256);
-        out += '}';
-    }
-    out += ',';
-    key(out, "steps");
-    appendSteps(out, r.steps);
-    out += ',';
-    key(out, "measurements");
-    appendMeasurements(out, r.measurements);
-    out += ',';
-    key(out, "text_record");
-    optionalText(out, r.textRecord);
-    out += "}\n";
+    out += '\n';
     return out;
 }
 
