@@ -9,8 +9,7 @@
 #include "ui/COutputDlg.h"
 
 #include "JournalLines.h"
-#include "Testbed.h"
-#include "WindowFixture.h"
+#include "WindowRound.h"
 
 using namespace vst;
 
@@ -18,29 +17,10 @@ namespace {
 
 constexpr int kWorkerTimeoutMs = 120000;
 
-class ProductionRound : public test::Testbed {
+class ProductionRound : public test::WindowRound {
 protected:
-    void SetUp() override
-    {
-        test::Testbed::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        setTimeScale(100);
-        app::CApp::instance().setTextIdOffset(app::kGermanOffset);
-        prompt.settings = &store;
-        records.write("SNR.LOG", "");
-        records.write("MA.LST", "AB\nMM\n");
-    }
+    ProductionRound() : WindowRound(kWorkerTimeoutMs, 100) {}
 
-    void TearDown() override
-    {
-        window.reset();
-        app::CApp::instance().setSettings({});
-        test::Testbed::TearDown();
-    }
-
-    bool idle() { return QTest::qWaitFor([&] { return window->runningWorkers() == 0; }, kWorkerTimeoutMs); }
-    std::string lastText() const { return prompt.shown.empty() ? std::string() : prompt.shown.back().text; }
-    QPushButton* button(int id) const { return qobject_cast<QPushButton*>(window->control(id)); }
     std::string read(const std::string& name) const { return app::fileExists(records.file(name)) ? records.read(name) : ""; }
 
     // Presses a workflow button and waits until its worker has ended; the operator closes the log.
@@ -60,10 +40,45 @@ protected:
         EXPECT_TRUE(button(10024)->isEnabled());
     }
 
-    test::ScriptedUiPrompt prompt;
-    test::MemorySettings store;
-    test::TempDir records;
-    std::unique_ptr<ui::CMainDlg> window;
+    // Devices 1..count without a serial number at 192.168.0.151 and up, answering at 192.168.0.201
+    // and up once they have moved there, the firmware, the run folder, and the window in endurance
+    // mode.
+    void openEnduranceRound(int count)
+    {
+        std::vector<devsim::Device> fleet;
+        for (int k = 1; k <= count; ++k) {
+            addDeviceAddress("192.168.0." + std::to_string(200 + k) + "/24");
+            auto d = test::simulatedDevice("192.168.0." + std::to_string(150 + k), static_cast<uint8_t>(0x50 + k), "Neu");
+            d.password = "730";
+            d.serialNumber = net::kNoSerialNumber;
+            d.restartMs = 20;
+            fleet.push_back(d);
+        }
+        startSimulator(fleet);
+        std::filesystem::create_directories(records.file("_Dauerlauf"));
+        std::filesystem::create_directories(records.file("fw"));
+        records.write("fw/VestrolanV106.hex", test::firmwareImage("1.06"));
+        app::AppSettings s;
+        s.internalMode = true;
+        s.operatingMode = app::OperatingMode::Endurance;
+        s.serialNumberPath = records.str();
+        s.firmwarePath = records.file("fw");
+        s.targetAddress = 0xC0A800C9;
+        s.networkCardIndex = card0->index;
+        prompt.signChoices = {0};
+        openWindow(s);
+    }
+
+    // Waits until the endurance run's log says that testing has begun.
+    bool testingBegun()
+    {
+        return QTest::qWaitFor(
+            [&] {
+                const auto logs = window->findChildren<ui::COutputDlg*>();
+                return !logs.empty() && logs.front()->text().find(app::loadText(36023)) != std::string::npos;
+            },
+            kWorkerTimeoutMs);
+    }
 };
 
 }  // namespace
@@ -85,10 +100,7 @@ TEST_F(ProductionRound, FinalTestRepairStartAndRepairEndFromTheirButtons)
     s.operatingMode = app::OperatingMode::Production;
     s.serialNumberPath = records.str();
     prompt.signChoices = {0};
-    app::CApp::instance().setSettings(s);
-    window = std::make_unique<ui::CMainDlg>(prompt, cards);
-    ASSERT_TRUE(window->initialise());
-    window->show();
+    ASSERT_NO_FATAL_FAILURE(openWindow(s));
     button(10019)->click();
     ASSERT_TRUE(idle());
     ASSERT_EQ(window->deviceList()->count(), 1);
@@ -158,28 +170,7 @@ TEST_F(ProductionRound, FinalTestRepairStartAndRepairEndFromTheirButtons)
 // while the run is active, the stop, and the run's records.
 TEST_F(ProductionRound, EnduranceRunStartedAndStoppedFromItsButtons)
 {
-    addDeviceAddress("192.168.0.201/24");
-    auto d = test::simulatedDevice("192.168.0.151", 0x51, "Neu");
-    d.password = "730";
-    d.serialNumber = net::kNoSerialNumber;
-    d.restartMs = 20;
-    startSimulator({d});
-    std::filesystem::create_directories(records.file("_Dauerlauf"));
-    std::filesystem::create_directories(records.file("fw"));
-    records.write("fw/VestrolanV106.hex", test::firmwareImage("1.06"));
-
-    app::AppSettings s;
-    s.internalMode = true;
-    s.operatingMode = app::OperatingMode::Endurance;
-    s.serialNumberPath = records.str();
-    s.firmwarePath = records.file("fw");
-    s.targetAddress = 0xC0A800C9;
-    s.networkCardIndex = card0->index;
-    prompt.signChoices = {0};
-    app::CApp::instance().setSettings(s);
-    window = std::make_unique<ui::CMainDlg>(prompt, cards);
-    ASSERT_TRUE(window->initialise());
-    window->show();
+    ASSERT_NO_FATAL_FAILURE(openEnduranceRound(1));
     ASSERT_TRUE(button(10017)->isEnabled());
     EXPECT_FALSE(button(10018)->isEnabled());
     button(10018)->click();  // no run active: nothing happens
@@ -200,12 +191,7 @@ TEST_F(ProductionRound, EnduranceRunStartedAndStoppedFromItsButtons)
     ASSERT_GT(window->runningWorkers(), 0);
     EXPECT_EQ(window->control(10003)->property("text").toString(), test::german(30010) + QStringLiteral(" W1"));
     // Testing has begun: the run is stopped at once.
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const auto logs = window->findChildren<ui::COutputDlg*>();
-            return !logs.empty() && logs.front()->text().find(app::loadText(36023)) != std::string::npos;
-        },
-        kWorkerTimeoutMs));
+    ASSERT_TRUE(testingBegun());
     EXPECT_TRUE(button(10018)->isEnabled());
     EXPECT_FALSE(button(10017)->isEnabled());
     EXPECT_FALSE(button(10024)->isEnabled());
@@ -233,32 +219,7 @@ TEST_F(ProductionRound, EnduranceRunStartedAndStoppedFromItsButtons)
 // the serial number of line k, since workers work on the found order and only the view is sorted.
 TEST_F(ProductionRound, EnduranceRunUnderASortedListNumbersDevicesInFoundOrder)
 {
-    std::vector<devsim::Device> fleet;
-    for (uint8_t k = 1; k <= 3; ++k) {
-        addDeviceAddress("192.168.0." + std::to_string(200 + k) + "/24");
-        auto d = test::simulatedDevice("192.168.0." + std::to_string(150 + k), static_cast<uint8_t>(0x50 + k), "Neu");
-        d.password = "730";
-        d.serialNumber = net::kNoSerialNumber;
-        d.restartMs = 20;
-        fleet.push_back(d);
-    }
-    startSimulator(fleet);
-    std::filesystem::create_directories(records.file("_Dauerlauf"));
-    std::filesystem::create_directories(records.file("fw"));
-    records.write("fw/VestrolanV106.hex", test::firmwareImage("1.06"));
-
-    app::AppSettings s;
-    s.internalMode = true;
-    s.operatingMode = app::OperatingMode::Endurance;
-    s.serialNumberPath = records.str();
-    s.firmwarePath = records.file("fw");
-    s.targetAddress = 0xC0A800C9;
-    s.networkCardIndex = card0->index;
-    prompt.signChoices = {0};
-    app::CApp::instance().setSettings(s);
-    window = std::make_unique<ui::CMainDlg>(prompt, cards);
-    ASSERT_TRUE(window->initialise());
-    window->show();
+    ASSERT_NO_FATAL_FAILURE(openEnduranceRound(3));
     window->deviceList()->sortBy({3, true});
 
     prompt.enduranceRuns = {test::EnduranceEntry{
@@ -272,12 +233,7 @@ TEST_F(ProductionRound, EnduranceRunUnderASortedListNumbersDevicesInFoundOrder)
     };
     button(10017)->click();
     ASSERT_GT(window->runningWorkers(), 0);
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            const auto logs = window->findChildren<ui::COutputDlg*>();
-            return !logs.empty() && logs.front()->text().find(app::loadText(36023)) != std::string::npos;
-        },
-        kWorkerTimeoutMs));
+    ASSERT_TRUE(testingBegun());
     run(10018);
     ASSERT_FALSE(HasFailure());
     for (int k = 0; k < 3; ++k) {

@@ -15,8 +15,7 @@
 #include "ui/QtPrompt.h"
 #include "ui/config/CCalibEnergyDlg.h"
 
-#include "Testbed.h"
-#include "WindowFixture.h"
+#include "WindowRound.h"
 
 using namespace vst;
 
@@ -24,24 +23,9 @@ namespace {
 
 constexpr int kWorkerTimeoutMs = 60000;
 
-class ServiceRound : public test::Testbed {
+class ServiceRound : public test::WindowRound {
 protected:
-    void SetUp() override
-    {
-        test::Testbed::SetUp();
-        if (IsSkipped() || HasFatalFailure()) return;
-        app::CApp::instance().setTextIdOffset(app::kGermanOffset);
-        prompt.settings = &store;
-        records.write("SNR.LOG", "");
-        records.write("MA.LST", "AB\nMM\n");
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        app::CApp::instance().setSettings({});
-        test::Testbed::TearDown();
-    }
+    ServiceRound() : WindowRound(kWorkerTimeoutMs) {}
 
     // The fleet: two kind-0 devices (the second password-protected) and a kind-1 device.
     void startFleet()
@@ -61,15 +45,6 @@ protected:
         startSimulator({plain, locked, meter});
     }
 
-    void openWindow(const app::AppSettings& settings)
-    {
-        app::CApp::instance().setSettings(settings);
-        window = std::make_unique<ui::CMainDlg>(prompt, cards);
-        ASSERT_TRUE(window->initialise());
-        window->show();
-    }
-
-    bool idle() { return QTest::qWaitFor([&] { return window->runningWorkers() == 0; }, kWorkerTimeoutMs); }
 
     // Presses the search button and waits until the search has ended.
     void search()
@@ -93,14 +68,19 @@ protected:
         ASSERT_NE(window->currentDevice(), nullptr);
     }
     QString cell(uint8_t id, int column) const { return window->deviceList()->item(rowOf(id), column)->text(); }
-    QPushButton* button(int id) const { return qobject_cast<QPushButton*>(window->control(id)); }
-    std::string lastMessage() const { return prompt.shown.empty() ? std::string() : prompt.shown.back().text; }
     uint32_t lastStyle() const { return prompt.shown.empty() ? 0 : prompt.shown.back().style; }
 
-    test::ScriptedUiPrompt prompt;
-    test::MemorySettings store;
-    test::TempDir records;
-    std::unique_ptr<ui::CMainDlg> window;
+    // The window with the operator's real dialogs, modal over it, and device 1 found and selected.
+    void openWindowWithRealDialogs(ui::QtPrompt& operatorPrompt)
+    {
+        app::CApp::instance().setSettings({});
+        window = std::make_unique<ui::CMainDlg>(operatorPrompt, cards);
+        operatorPrompt.setParentWindow(window.get());
+        ASSERT_TRUE(window->initialise());
+        window->show();
+        search();
+        select(1);
+    }
 };
 
 }  // namespace
@@ -188,7 +168,7 @@ TEST_F(ServiceRound, RenameAndNetworkConfigurationOfTheSelectedDevice)
     prompt.names = {QStringLiteral("Kessel Nord")};
     button(10013)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(35223));
+    EXPECT_EQ(lastText(), app::loadText(35223));
     EXPECT_EQ(lastStyle(), 64u);
     EXPECT_EQ(simulator->device(0).name, "Kessel Nord");
     EXPECT_EQ(cell(1, 1), "Kessel Nord");
@@ -206,7 +186,7 @@ TEST_F(ServiceRound, RenameAndNetworkConfigurationOfTheSelectedDevice)
     QTest::keyClick(window.get(), Qt::Key_Return);
     EXPECT_TRUE(window->isVisible());
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(35222));
+    EXPECT_EQ(lastText(), app::loadText(35222));
     EXPECT_EQ(devsim::formatIpv4(simulator->device(0).network.address), "192.168.0.150");
     EXPECT_EQ(cell(1, 2), "192.168.0.150");
     EXPECT_TRUE(button(10024)->isEnabled());
@@ -226,7 +206,7 @@ TEST_F(ServiceRound, ProtectedDeviceAsksForItsPassword)
     button(10013)->click();
     ASSERT_TRUE(idle());
     EXPECT_EQ(prompt.passwordDialogs, 1);
-    EXPECT_EQ(lastMessage(), app::loadText(35208));
+    EXPECT_EQ(lastText(), app::loadText(35208));
     EXPECT_EQ(simulator->device(1).name, "Tresor");
 
     select(2);
@@ -234,7 +214,7 @@ TEST_F(ServiceRound, ProtectedDeviceAsksForItsPassword)
     prompt.passwords = {QStringLiteral("geheim")};
     button(10013)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(35223));
+    EXPECT_EQ(lastText(), app::loadText(35223));
     EXPECT_EQ(simulator->device(1).name, "Offen");
 }
 
@@ -248,14 +228,14 @@ TEST_F(ServiceRound, BackupAndRestoreThroughTheFileDialogs)
     prompt.files = {records.file("config-processlist.bak")};
     button(10014)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(35225));
+    EXPECT_EQ(lastText(), app::loadText(35225));
     EXPECT_EQ(records.read("config-processlist.bak"), "[User]\nOrt=Halle\n\n#PCN 1\n");
 
     records.write("neu.bak", "[User]\nOrt=Lager\n\n#PCN 2\n#PCS 3\n");
     prompt.files = {records.file("neu.bak")};
     button(10015)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(35227));
+    EXPECT_EQ(lastText(), app::loadText(35227));
     EXPECT_EQ(simulator->device(0).configuration.userLines, (std::vector<std::string>{"[User]", "Ort=Lager"}));
     EXPECT_EQ(simulator->device(0).configuration.processLines, (std::vector<std::string>{"#PCN 2", "#PCS 3"}));
 
@@ -265,7 +245,7 @@ TEST_F(ServiceRound, BackupAndRestoreThroughTheFileDialogs)
     prompt.files = {records.file("config-processlist.bak")};
     button(10014)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(37403));
+    EXPECT_EQ(lastText(), app::loadText(37403));
     EXPECT_EQ(records.read("config-processlist.bak"), "[User]\nOrt=Halle\n\n#PCN 1\n");
 }
 
@@ -284,7 +264,7 @@ TEST_F(ServiceRound, FirmwareUpdateTakesTheNewestFileOfTheFirmwareFolder)
     ASSERT_TRUE(idle());
     EXPECT_TRUE(prompt.fileRequests.empty()) << "no file dialog with a firmware folder";
     EXPECT_EQ(simulator->device(0).webState.uploads, 1u) << simulator->device(0).webState.uploadProblem;
-    EXPECT_EQ(cell(1, 5), "1.06") << lastMessage();
+    EXPECT_EQ(cell(1, 5), "1.06") << lastText();
 }
 
 // The update's question answered No: no password is asked and no device hears of it, for one
@@ -311,7 +291,7 @@ TEST_F(ServiceRound, UpdateAnsweredNoSendsNothing)
         prompt.answers = {app::kIdNo};
         button(10010)->click();
         EXPECT_EQ(window->runningWorkers(), 0);
-        EXPECT_EQ(lastMessage(), c.question);
+        EXPECT_EQ(lastText(), c.question);
         EXPECT_EQ(lastStyle(), app::kMbYesNo | app::kMbIconQuestion | app::kMbDefaultButton2);
     }
     QTest::qWait(200);
@@ -338,7 +318,7 @@ TEST_F(ServiceRound, SerialNumberInUseNeedsTheReleasePassword)
     prompt.passwords = {QStringLiteral("40317")};
     button(10011)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(simulator->device(0).serialNumber, 4711u) << lastMessage();
+    EXPECT_EQ(simulator->device(0).serialNumber, 4711u) << lastText();
     EXPECT_EQ(cell(1, 4), "00004711");
     const std::string log = records.read("SNR.LOG");
     EXPECT_NE(log.find(" MM " + app::loadText(36002)), std::string::npos) << log;
@@ -381,13 +361,7 @@ TEST_F(ServiceRound, RealDialogsAreModalOverTheWindowWhileWorkersWait)
 {
     startFleet();
     ui::QtPrompt operatorPrompt(store);
-    app::CApp::instance().setSettings({});
-    window = std::make_unique<ui::CMainDlg>(operatorPrompt, cards);
-    operatorPrompt.setParentWindow(window.get());
-    ASSERT_TRUE(window->initialise());
-    window->show();
-    search();
-    select(1);
+    ASSERT_NO_FATAL_FAILURE(openWindowWithRealDialogs(operatorPrompt));
 
     // An operator who answers each modal dialog as it comes up.
     std::vector<QString> answered;
@@ -426,13 +400,7 @@ TEST_F(ServiceRound, CalibrationDialogAnswersARealCalibrationInsideAWorkflow)
     d.web.calibrationItems = {"ENG;AIN1;3;1,0.5,2.0"};
     startSimulator({d});
     ui::QtPrompt operatorPrompt(store);
-    app::CApp::instance().setSettings({});
-    window = std::make_unique<ui::CMainDlg>(operatorPrompt, cards);
-    operatorPrompt.setParentWindow(window.get());
-    ASSERT_TRUE(window->initialise());
-    window->show();
-    search();
-    select(1);
+    ASSERT_NO_FATAL_FAILURE(openWindowWithRealDialogs(operatorPrompt));
 
     bool dialogAnswered = false;
     bool logClosed = false;
@@ -514,7 +482,7 @@ TEST_F(ServiceRound, UpdateOfSeveralSelectedDevicesInOneGo)
         [&] { return !window->logWindows().empty() && window->logWindows().front()->okButton()->isEnabled(); },
         kWorkerTimeoutMs));
     const std::string log = window->logWindows().front()->text();
-    EXPECT_EQ(lastMessage(), "Update abgeschlossen: 1 aktualisiert, 1 fehlgeschlagen, 1 \xFC" "bersprungen");
+    EXPECT_EQ(lastText(), "Update abgeschlossen: 1 aktualisiert, 1 fehlgeschlagen, 1 \xFC" "bersprungen");
     EXPECT_EQ(lastStyle(), 48u);
     EXPECT_EQ(prompt.shown.size(), 2u) << "two message boxes: the question and the summary";
     EXPECT_EQ(prompt.shown.front().text, "Firmware von 2 Ger\xE4ten auf Version 1.06 aktualisieren?");
@@ -540,7 +508,7 @@ TEST_F(ServiceRound, UpdateOfSeveralSelectedDevicesInOneGo)
     const auto requests = simulator->device(0).webState.requests;
     button(10010)->click();
     EXPECT_EQ(window->runningWorkers(), 0);
-    EXPECT_EQ(lastMessage(), "Die Firmware-Datei ist fehlerhaft (Zeile 5: Daten nach dem Ende-Datensatz)!");
+    EXPECT_EQ(lastText(), "Die Firmware-Datei ist fehlerhaft (Zeile 5: Daten nach dem Ende-Datensatz)!");
     EXPECT_EQ(prompt.passwordDialogs, 1);
     EXPECT_EQ(simulator->device(0).webState.requests, requests);
 }
@@ -566,7 +534,7 @@ TEST_F(ServiceRound, PasswordIsAskedOnceAndAgainAfterARefusal)
     prompt.files = {records.file("tresor.bak")};
     button(10014)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(35225));
+    EXPECT_EQ(lastText(), app::loadText(35225));
     EXPECT_EQ(prompt.passwordDialogs, 1) << "asked once for two operations";
 
     // The device's password changed: the remembered one is refused and forgotten.
@@ -574,7 +542,7 @@ TEST_F(ServiceRound, PasswordIsAskedOnceAndAgainAfterARefusal)
     prompt.names = {QStringLiteral("Zwei")};
     button(10013)->click();
     ASSERT_TRUE(idle());
-    EXPECT_EQ(lastMessage(), app::loadText(35208));
+    EXPECT_EQ(lastText(), app::loadText(35208));
     EXPECT_EQ(prompt.passwordDialogs, 1);
     prompt.names = {QStringLiteral("Drei")};
     prompt.passwords = {QStringLiteral("neu")};
