@@ -77,24 +77,27 @@ std::optional<JournalWorkflow> workflowFromName(std::string_view name)
     return std::nullopt;
 }
 
+// The names of an enumeration's values in the order it declares them; "failed" for a value out of
+// range, since a record must never name an outcome it did not have.
+namespace {
+template <typename Enum, size_t N>
+const char* nameOf(Enum value, const char* const (&names)[N])
+{
+    const auto index = static_cast<size_t>(value);
+    return index < N ? names[index] : "failed";
+}
+}  // namespace
+
 const char* outcomeName(RunOutcome outcome)
 {
-    switch (outcome) {
-    case RunOutcome::Passed: return "passed";
-    case RunOutcome::Cancelled: return "cancelled";
-    case RunOutcome::Failed: return "failed";
-    }
-    return "failed";
+    static const char* const kNames[] = {"passed", "cancelled", "failed"};
+    return nameOf(outcome, kNames);
 }
 
 const char* stepOutcomeName(StepOutcome outcome)
 {
-    switch (outcome) {
-    case StepOutcome::Passed: return "passed";
-    case StepOutcome::Failed: return "failed";
-    case StepOutcome::Skipped: return "skipped";
-    }
-    return "failed";
+    static const char* const kNames[] = {"passed", "failed", "skipped"};
+    return nameOf(outcome, kNames);
 }
 
 TextId successTextOf(JournalWorkflow workflow)
