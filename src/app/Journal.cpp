@@ -77,9 +77,9 @@ std::optional<JournalWorkflow> workflowFromName(std::string_view name)
     return std::nullopt;
 }
 
+namespace {
 // The names of an enumeration's values in the order it declares them; "failed" for a value out of
 // range, since a record must never name an outcome it did not have.
-namespace {
 template <typename Enum, size_t N>
 const char* nameOf(Enum value, const char* const (&names)[N])
 {
@@ -221,6 +221,10 @@ public:
     void optionalNumber(const char* name, const std::optional<double>& value) { app::optionalNumber(field(name), value); }
     void ids(const char* name, const std::vector<TextId>& list) { app::ids(field(name), list); }
     void time(const char* name, int64_t utcMs) { string(name, isoUtcText(utcMs)); }
+    void optionalInteger(const char* name, const std::optional<uint32_t>& value)
+    {
+        field(name) += value ? std::to_string(*value) : "null";
+    }
 
 private:
     std::string& out_;
@@ -239,8 +243,6 @@ void appendArray(std::string& out, const std::vector<T>& list, Write write)
     out += ']';
 }
 
-std::string optionalInteger(const std::optional<uint32_t>& value) { return value ? std::to_string(*value) : "null"; }
-
 void appendStation(std::string& out, const JournalRecord::Station& station)
 {
     Fields f(out);
@@ -254,7 +256,7 @@ void appendDevice(std::string& out, const JournalRecord::Device& device)
 {
     Fields f(out);
     f.string("mac", journalMacText(device.mac));
-    f.raw("serial", optionalInteger(device.serial));
+    f.optionalInteger("serial", device.serial);
     f.text("ip", device.ip);
     f.optionalNumber("firmware_before", device.firmwareBefore);
     f.optionalNumber("firmware_after", device.firmwareAfter);
@@ -303,7 +305,7 @@ std::string journalLine(const JournalRecord& r)
         f.string("id", r.id);
         f.string("workflow", workflowName(r.workflow));
         f.string("outcome", outcomeName(r.outcome));
-        f.raw("failed_step", r.failedStep ? std::to_string(*r.failedStep) : "null");
+        f.optionalInteger("failed_step", r.failedStep);
         f.time("started", r.startedMs);
         f.time("ended", r.endedMs);
         f.raw("utc_offset_min", std::to_string(r.utcOffsetMin));
@@ -313,7 +315,7 @@ std::string journalLine(const JournalRecord& r)
         for (const auto& [name, value] : {std::pair<const char*, const std::optional<std::string>*>{"batch", &r.batch},
                                           {"repair", &r.repair},
                                           {"run", &r.run}}) {
-            if (*value) f.optionalText(name, *value);
+            if (*value) f.text(name, **value);
         }
         if (r.firmware) {
             Fields firmware(f.field("firmware"));

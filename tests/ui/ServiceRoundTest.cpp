@@ -45,7 +45,6 @@ protected:
         startSimulator({plain, locked, meter});
     }
 
-
     // Presses the search button and waits until the search has ended.
     void search()
     {

@@ -19,7 +19,7 @@ protected:
     {
         Testbed::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
-        if (timeScale_ != kTimeScale) setTimeScale(timeScale_);
+        setTimeScale(timeScale_);
         app::CApp::instance().setTextIdOffset(app::kGermanOffset);
         prompt.settings = &store;
         records.write("SNR.LOG", "");
