@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "platform/CodePage.h"
 
@@ -200,6 +201,29 @@ bool validUtf8(std::string_view s)
     return true;
 }
 
+// The escapes written as a backslash and one letter, and the character each stands for.
+constexpr std::pair<char, char> kShortEscapes[] = {
+    {'"', '"'}, {'\\', '\\'}, {'b', '\b'}, {'f', '\f'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'},
+};
+
+// The character a backslash and `letter` stand for; any other letter (such as "/") stands for itself.
+char shortEscaped(char letter)
+{
+    for (const auto& [escape, c] : kShortEscapes) {
+        if (escape == letter) return c;
+    }
+    return letter;
+}
+
+// The letter that escapes `c` after a backslash, or 0 when it has none.
+char shortEscapeOf(char c)
+{
+    for (const auto& [escape, original] : kShortEscapes) {
+        if (original == c) return escape;
+    }
+    return 0;
+}
+
 std::optional<std::string> unescape(std::string_view content)
 {
     if (content.find('\\') == std::string_view::npos) {
@@ -215,36 +239,29 @@ std::optional<std::string> unescape(std::string_view content)
             continue;
         }
         const char e = content[++i];
-        switch (e) {
-        case 'b': out += '\b'; break;
-        case 'f': out += '\f'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case 'u': {
-            auto hex4 = [&](size_t at) {
-                uint32_t v = 0;
-                for (size_t k = 0; k < 4; ++k) v = (v << 4) | static_cast<uint32_t>(hexDigit(content[at + k]));
-                return v;
-            };
-            uint32_t cp = hex4(i + 1);
-            i += 4;
-            if (cp >= 0xD800 && cp <= 0xDBFF) {
-                // A high surrogate must be followed by its low half.
-                if (i + 6 >= content.size()) return std::nullopt;
-                if (content[i + 1] != '\\' || content[i + 2] != 'u') return std::nullopt;
-                const uint32_t low = hex4(i + 3);
-                if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-                i += 6;
-            } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                return std::nullopt;
-            }
-            platform::appendUtf8(out, cp);
-            break;
+        if (e != 'u') {
+            out += shortEscaped(e);
+            continue;
         }
-        default: out += e; break;  // " \ /
+        auto hex4 = [&](size_t at) {
+            uint32_t v = 0;
+            for (size_t k = 0; k < 4; ++k) v = (v << 4) | static_cast<uint32_t>(hexDigit(content[at + k]));
+            return v;
+        };
+        uint32_t cp = hex4(i + 1);
+        i += 4;
+        if (cp >= 0xD800 && cp <= 0xDBFF) {
+            // A high surrogate must be followed by its low half.
+            if (i + 6 >= content.size()) return std::nullopt;
+            if (content[i + 1] != '\\' || content[i + 2] != 'u') return std::nullopt;
+            const uint32_t low = hex4(i + 3);
+            if (low < 0xDC00 || low > 0xDFFF) return std::nullopt;
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            i += 6;
+        } else if (cp >= 0xDC00 && cp <= 0xDFFF) {
+            return std::nullopt;
         }
+        platform::appendUtf8(out, cp);
     }
     if (!validUtf8(out)) return std::nullopt;
     return out;
@@ -266,22 +283,15 @@ void appendString(std::string& out, std::string_view utf8)
     out += '"';
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
-        switch (ch) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += kHex[c >> 4];
-                out += kHex[c & 0xF];
-            } else {
-                out += ch;
-            }
+        if (const char escape = shortEscapeOf(ch)) {
+            out += '\\';
+            out += escape;
+        } else if (c < 0x20) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        } else {
+            out += ch;
         }
     }
     out += '"';

@@ -2,17 +2,16 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 
 namespace vst::config {
 
 app::TextId textIdOf(CalibrationCheck check)
 {
-    switch (check) {
-    case CalibrationCheck::Accepted: return 0;
-    case CalibrationCheck::FieldMissing: return app::TextId{31408};
-    case CalibrationCheck::SecondaryNotSmaller: return app::TextId{31409};
-    }
-    return 0;
+    // Indexed by the check, in the order of its values.
+    static constexpr app::TextId kTexts[] = {0, 31408, 31409};
+    const auto at = static_cast<size_t>(check);
+    return at < std::size(kTexts) ? kTexts[at] : 0;
 }
 
 double parseDecimalNumber(std::string_view text)

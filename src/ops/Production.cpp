@@ -460,6 +460,30 @@ Block productionBlock(net::DeviceRecord* device, const std::string& folder, cons
     return block;
 }
 
+// A repair's block: the number shown, the device's production block with the repair number.
+template <typename Block>
+Block repairBlock(net::DeviceRecord* device, const std::string& folder, const ProductionSettings& settings,
+                  const std::string& number)
+{
+    showNumber(settings, 30009, number);
+    auto block = productionBlock<Block>(device, folder, settings);
+    block.repairNumber.assign(number);
+    return block;
+}
+
+// The start of a repair's two halves: a listed device and the repair number the operator gives,
+// checked as a folder name (`folderText` names a number that is too long); then `prepare` with
+// the number does the rest.
+template <typename Prepare>
+StartOutcome startRepair(StarterHost& host, const net::DeviceRecord* device, app::TextId folderText, Prepare&& prepare)
+{
+    if (!device) return StartOutcome::Refused;
+    StartOutcome refused = StartOutcome::Cancelled;
+    const auto number = askRepairNumber(host, folderText, refused);
+    if (!number) return refused;
+    return prepare(*number);
+}
+
 // Hands the block to the worker, which runs the workflow and fills `outcome` (a new one when none
 // is given).
 template <typename Block>
@@ -514,83 +538,76 @@ StartOutcome startFinalTest(StarterHost& host, net::DeviceRecord* device, const 
 StartOutcome startRepairStart(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
                               std::shared_ptr<WorkflowOutcome> outcome)
 {
-    if (!device) return StartOutcome::Refused;
-    StartOutcome refused = StartOutcome::Cancelled;
-    const auto number = askRepairNumber(host, 30050, refused);
-    if (!number) return refused;
-
-    uint32_t newSerial = 0;
-    EnteredSerialNumber entered(host);
-    if (!isProductionSerial(device->serialNumber)) {
-        // The dialog sets the number in the record; the record keeps its old one until the worker
-        // sends the new number, so a start that ends here leaves the list as it was.
-        const uint32_t oldSerial = device->serialNumber;
-        const bool oldModified = device->serialModified;
-        const bool accepted = host.enterSerialNumber();
-        newSerial = device->serialNumber;
-        device->serialNumber = oldSerial;
-        device->serialModified = oldModified;
-        if (!accepted) return StartOutcome::Cancelled;
-        entered.entered(newSerial);
-        if (!isProductionSerial(newSerial)) return refuse(host, 35221, app::kMbIconExclamation);
-    }
-    const uint32_t serial = newSerial != 0 ? newSerial : device->serialNumber;
-    const std::string deviceDir = app::deviceFolder(settings.root, serial);
-    const std::string folder = app::repairFolder(settings.root, serial, *number);
-    if (!repairFilesFit(folder)) return refuse(host, 30050, app::kMbIconError);
-    if (!platform::createDirectory(deviceDir)) return refuse(host, 30050, app::kMbIconError);
-    if (app::directoryExists(folder)) {
-        if (!confirm(host, 30049)) return StartOutcome::Cancelled;
-        if (!app::setRecordsAside(folder, {app::kRepairLogName, app::kDefaultConfigurationName,
-                                           app::kCustomerConfigurationName})) {
+    return startRepair(host, device, 30050, [&](const std::string& number) {
+        uint32_t newSerial = 0;
+        EnteredSerialNumber entered(host);
+        if (!isProductionSerial(device->serialNumber)) {
+            // The dialog sets the number in the record; the record keeps its old one until the worker
+            // sends the new number, so a start that ends here leaves the list as it was.
+            const uint32_t oldSerial = device->serialNumber;
+            const bool oldModified = device->serialModified;
+            const bool accepted = host.enterSerialNumber();
+            newSerial = device->serialNumber;
+            device->serialNumber = oldSerial;
+            device->serialModified = oldModified;
+            if (!accepted) return StartOutcome::Cancelled;
+            entered.entered(newSerial);
+            if (!isProductionSerial(newSerial)) return refuse(host, 35221, app::kMbIconExclamation);
+        }
+        const uint32_t serial = newSerial != 0 ? newSerial : device->serialNumber;
+        const std::string deviceDir = app::deviceFolder(settings.root, serial);
+        const std::string folder = app::repairFolder(settings.root, serial, number);
+        if (!repairFilesFit(folder)) return refuse(host, 30050, app::kMbIconError);
+        if (!platform::createDirectory(deviceDir)) return refuse(host, 30050, app::kMbIconError);
+        if (app::directoryExists(folder)) {
+            if (!confirm(host, 30049)) return StartOutcome::Cancelled;
+            if (!app::setRecordsAside(folder, {app::kRepairLogName, app::kDefaultConfigurationName,
+                                               app::kCustomerConfigurationName})) {
+                return refuse(host, 30050, app::kMbIconError);
+            }
+        } else if (!platform::createDirectory(folder)) {
             return refuse(host, 30050, app::kMbIconError);
         }
-    } else if (!platform::createDirectory(folder)) {
-        return refuse(host, 30050, app::kMbIconError);
-    }
 
-    showNumber(settings, 30009, *number);
-    auto block = productionBlock<RepairStartBlock>(device, folder, settings);
-    block.newSerialNumber = newSerial;
-    block.repairNumber.assign(*number);
-    // From here the worker answers the number's line: with the set-serial step, or on its way out.
-    entered.handedToWorker();
-    return handOver(host, block, runRepairStart, std::move(outcome));
+        auto block = repairBlock<RepairStartBlock>(device, folder, settings, number);
+        block.newSerialNumber = newSerial;
+        // From here the worker answers the number's line: with the set-serial step, or on its way out.
+        entered.handedToWorker();
+        return handOver(host, block, runRepairStart, std::move(outcome));
+    });
 }
 
 StartOutcome startRepairEnd(StarterHost& host, net::DeviceRecord* device, const ProductionSettings& settings,
                             std::shared_ptr<WorkflowOutcome> outcome)
 {
-    if (!device) return StartOutcome::Refused;
-    StartOutcome refused = StartOutcome::Cancelled;
-    const auto number = askRepairNumber(host, 30054, refused);
-    if (!number) return refused;
-    if (!isProductionSerial(device->serialNumber)) return refuse(host, 30055, app::kMbIconExclamation);
-    const std::string folder = app::repairFolder(settings.root, device->serialNumber, *number);
-    if (!repairFilesFit(folder)) return refuse(host, 30054, app::kMbIconExclamation);
-    if (!app::directoryExists(folder)) return refuse(host, 30054, app::kMbIconExclamation);
+    return startRepair(host, device, 30054, [&](const std::string& number) {
+        if (!isProductionSerial(device->serialNumber)) return refuse(host, 30055, app::kMbIconExclamation);
+        const std::string folder = app::repairFolder(settings.root, device->serialNumber, number);
+        if (!repairFilesFit(folder)) return refuse(host, 30054, app::kMbIconExclamation);
+        if (!app::directoryExists(folder)) return refuse(host, 30054, app::kMbIconExclamation);
 
-    const std::string logText = app::readTextFile(platform::joinPath(folder, app::kRepairLogName));
-    if (containsRepairEndHeading(logText) && !confirm(host, 30051)) return StartOutcome::Cancelled;
+        const std::string logText = app::readTextFile(platform::joinPath(folder, app::kRepairLogName));
+        if (containsRepairEndHeading(logText) && !confirm(host, 30051)) return StartOutcome::Cancelled;
 
-    const std::string testPath = platform::joinPath(folder, app::kDefaultConfigurationName);
-    if (!app::fileExists(testPath)) {
-        if (!confirm(host, 30052)) return StartOutcome::Cancelled;
-        auto configuration = host.configurationAssistant(std::string(), true);
-        if (!configuration) return StartOutcome::Cancelled;
-        if (!app::writeTextFile(testPath, *configuration, false)) return refuse(host, 35224, app::kMbIconError);
-    }
-    bool customer = true;
-    if (!app::fileExists(platform::joinPath(folder, app::kCustomerConfigurationName))) {
-        if (!confirm(host, 30053)) return StartOutcome::Cancelled;
-        customer = false;
-    }
+        const std::string testPath = platform::joinPath(folder, app::kDefaultConfigurationName);
+        if (!app::fileExists(testPath)) {
+            if (!confirm(host, 30052)) return StartOutcome::Cancelled;
+            auto configuration = host.configurationAssistant(std::string(), true);
+            if (!configuration) return StartOutcome::Cancelled;
+            if (!app::writeTextFile(testPath, *configuration, false)) {
+                return refuse(host, 35224, app::kMbIconError);
+            }
+        }
+        bool customer = true;
+        if (!app::fileExists(platform::joinPath(folder, app::kCustomerConfigurationName))) {
+            if (!confirm(host, 30053)) return StartOutcome::Cancelled;
+            customer = false;
+        }
 
-    showNumber(settings, 30009, *number);
-    auto block = productionBlock<RepairEndBlock>(device, folder, settings);
-    block.repairNumber.assign(*number);
-    block.customerConfiguration = customer;
-    return handOver(host, block, runRepairEnd, std::move(outcome));
+        auto block = repairBlock<RepairEndBlock>(device, folder, settings, number);
+        block.customerConfiguration = customer;
+        return handOver(host, block, runRepairEnd, std::move(outcome));
+    });
 }
 
 }  // namespace vst::ops

@@ -127,11 +127,11 @@ bool programBoard(WorkerChannel& channel, const ProgrammerSettings& settings)
 void runInitialProgramming(ProgrammingParams& p)
 {
     WorkerChannel& channel = *p.channel;
-    LogWindow* log = openWorkflowLog(channel, 36028, 36029);
-    Reporter report(channel, log);
-    RunJournal journal(p.recordsRoot, app::JournalWorkflow::Programming);
-    journal.setOperator(channel.operatorSign());
-    PhaseRunner runner(report, &journal);
+    WorkflowFrame frame(channel, 36028, 36029, p.recordsRoot, app::JournalWorkflow::Programming);
+    LogWindow* const log = frame.log;
+    Reporter& report = frame.report;
+    RunJournal& journal = frame.journal;
+    PhaseRunner& runner = frame.runner;
 
     ProgrammerSettings settings;
     settings.toolFolder = p.toolFolder;
@@ -188,8 +188,7 @@ void runInitialProgramming(ProgrammingParams& p)
         if (device.device) journal.deviceAfter(device.device);
     };
     plan.close = [&] {
-        if (!journal.reportUnwritten(report)) p.succeeded = false;
-        finishWorkflow(channel, log);
+        if (!frame.close()) p.succeeded = false;
     };
     runner.run(plan);
 }

@@ -182,29 +182,17 @@ DeviceJournals::DeviceJournals(const std::string& root, app::JournalWorkflow wor
     }
 }
 
-void DeviceJournals::workflowStarted(const WorkflowRecord& run)
+template <typename Record>
+void DeviceJournals::tell(void (PhaseObserver::*event)(const Record&), const Record& record)
 {
-    for (auto& j : journals_) j->workflowStarted(run);
-    if (next_) next_->workflowStarted(run);
+    for (auto& j : journals_) (j.get()->*event)(record);
+    if (next_) (next_->*event)(record);
 }
 
-void DeviceJournals::phaseStarted(const PhaseRecord& phase)
-{
-    for (auto& j : journals_) j->phaseStarted(phase);
-    if (next_) next_->phaseStarted(phase);
-}
-
-void DeviceJournals::phaseEnded(const PhaseRecord& phase)
-{
-    for (auto& j : journals_) j->phaseEnded(phase);
-    if (next_) next_->phaseEnded(phase);
-}
-
-void DeviceJournals::workflowEnded(const WorkflowRecord& run)
-{
-    for (auto& j : journals_) j->workflowEnded(run);
-    if (next_) next_->workflowEnded(run);
-}
+void DeviceJournals::workflowStarted(const WorkflowRecord& run) { tell(&PhaseObserver::workflowStarted, run); }
+void DeviceJournals::phaseStarted(const PhaseRecord& phase) { tell(&PhaseObserver::phaseStarted, phase); }
+void DeviceJournals::phaseEnded(const PhaseRecord& phase) { tell(&PhaseObserver::phaseEnded, phase); }
+void DeviceJournals::workflowEnded(const WorkflowRecord& run) { tell(&PhaseObserver::workflowEnded, run); }
 
 bool RunJournal::reportUnwritten(Reporter& report) const
 {

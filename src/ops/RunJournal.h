@@ -109,6 +109,10 @@ public:
     void workflowEnded(const WorkflowRecord& run) override;
 
 private:
+    // Passes one event to every device's journal, then to the next observer.
+    template <typename Record>
+    void tell(void (PhaseObserver::*event)(const Record&), const Record& record);
+
     std::vector<std::unique_ptr<RunJournal>> journals_;
     PhaseObserver* next_;
 };

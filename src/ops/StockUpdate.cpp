@@ -224,14 +224,10 @@ private:
 
 void runStockUpdate(StockUpdateParams& p)
 {
-    WorkerChannel& channel = *p.channel;
-    LogWindow* log = openWorkflowLog(channel, 36004, 36005);
-    Reporter report(channel, log);
-    RunJournal journal(p.serialNumberPath, app::JournalWorkflow::StockUpdate);
-    journal.setOperator(channel.operatorSign());
-    PhaseRunner runner(report, &journal);
-    StockSteps s(p, report);
-    s.setJournal(&journal);
+    WorkflowFrame frame(*p.channel, 36004, 36005, p.serialNumberPath, app::JournalWorkflow::StockUpdate);
+    PhaseRunner& runner = frame.runner;
+    StockSteps s(p, frame.report);
+    s.setJournal(&frame.journal);
 
     auto phase = [&s](app::TextId heading, int32_t position, bool (StockSteps::*step)()) {
         return Phase(heading, position, [&s, step] { return (s.*step)(); });
@@ -273,11 +269,10 @@ void runStockUpdate(StockUpdateParams& p)
         }
         return p.succeeded;
     };
-    plan.cleanUp = {sdCardCleanUpPhase(channel, log, s.firstRow(), p.password, p.webPort, &runner)};
+    plan.cleanUp = {sdCardCleanUpPhase(frame.channel, frame.log, s.firstRow(), p.password, p.webPort, &runner)};
     plan.records = [&s] { s.records(); };
     plan.close = [&] {
-        if (!journal.reportUnwritten(report)) p.succeeded = false;
-        finishWorkflow(channel, log);
+        if (!frame.close()) p.succeeded = false;
     };
     runner.run(plan);
 }

@@ -159,14 +159,44 @@ private:
     bool begun_ = false;
 };
 
-class NetworkConfiguration : public UdpOperation {
+// A command after which the device restarts: once the device confirmed it, the fixed restart wait,
+// then the device is found again (with `successText` once found).
+class RestartingOperation : public UdpOperation {
 public:
     using UdpOperation::UdpOperation;
 
-private:
+protected:
     enum class State { Send, Answer, RestartWait, Refind };
     State state_ = State::Send;
 
+    // The device confirmed: the restart wait begins.
+    void awaitRestart()
+    {
+        sentAt_ = now();
+        report_.logStep(app::loadText(35111), 60);
+        report_.announceWait(app::loadText(35111), kRestartWaitMs);
+        state_ = State::RestartWait;
+    }
+
+    // The restart wait and the re-find at `target`; nothing in the other states.
+    void restartStep(uint32_t target, app::TextId successText)
+    {
+        if (state_ == State::RestartWait && platform::fixedWaitOver(sentAt_, kRestartWaitMs)) {
+            platform::notePrescribedWait(kRestartWaitMs);
+            report_.logStep(app::loadText(35114), 80);
+            startRefind(target);
+            state_ = State::Refind;
+        } else if (state_ == State::Refind) {
+            pollRefind(90, successText);
+        }
+    }
+};
+
+class NetworkConfiguration : public RestartingOperation {
+public:
+    using RestartingOperation::RestartingOperation;
+
+private:
     void step() override
     {
         switch (state_) {
@@ -176,23 +206,11 @@ private:
             }
             break;
         case State::Answer:
-            if (confirmed(net::kWordSetNetworkAnswer)) {
-                sentAt_ = now();
-                report_.logStep(app::loadText(35111), 60);
-                report_.announceWait(app::loadText(35111), kRestartWaitMs);
-                state_ = State::RestartWait;
-            }
+            if (confirmed(net::kWordSetNetworkAnswer)) awaitRestart();
             break;
         case State::RestartWait:
-            if (platform::fixedWaitOver(sentAt_, kRestartWaitMs)) {
-                platform::notePrescribedWait(kRestartWaitMs);
-                report_.logStep(app::loadText(35114), 80);
-                startRefind(newAddressTarget(*p_.device, p_.broadcast));
-                state_ = State::Refind;
-            }
-            break;
         case State::Refind:
-            pollRefind(90, 35222);
+            restartStep(newAddressTarget(*p_.device, p_.broadcast), 35222);
             break;
         }
     }
@@ -306,13 +324,11 @@ private:
     }
 };
 
-class Restore : public UdpOperation {
+class Restore : public RestartingOperation {
 public:
-    using UdpOperation::UdpOperation;
+    using RestartingOperation::RestartingOperation;
 
 private:
-    enum class State { Send, Answer, RestartWait, Refind };
-    State state_ = State::Send;
     std::vector<RestoreChunk> chunks_;
     size_t next_ = 0;
     bool prepared_ = false;
@@ -351,10 +367,7 @@ private:
                 failures_ = 0;
                 const char reply = restoreReply(a, endpoint_.datagramSize());
                 if (reply == 'F') {
-                    sentAt_ = now();
-                    report_.logStep(app::loadText(35111), 60);
-                    report_.announceWait(app::loadText(35111), kRestartWaitMs);
-                    state_ = State::RestartWait;
+                    awaitRestart();
                 } else if (next_ + 1 < chunks_.size()) {
                     ++next_;
                     prepared_ = false;
@@ -368,15 +381,8 @@ private:
             }
             break;
         case State::RestartWait:
-            if (platform::fixedWaitOver(sentAt_, kRestartWaitMs)) {
-                platform::notePrescribedWait(kRestartWaitMs);
-                report_.logStep(app::loadText(35114), 80);
-                startRefind(0xFFFFFFFFu);
-                state_ = State::Refind;
-            }
-            break;
         case State::Refind:
-            pollRefind(90, 35227);
+            restartStep(0xFFFFFFFFu, 35227);
             break;
         }
     }

@@ -16,6 +16,24 @@ LogWindow* openWorkflowLog(WorkerChannel& channel, app::TextId heading, app::Tex
     return log;
 }
 
+WorkflowFrame::WorkflowFrame(WorkerChannel& channel, app::TextId heading, app::TextId format, std::string recordsRoot,
+                             app::JournalWorkflow workflow)
+    : channel(channel),
+      log(openWorkflowLog(channel, heading, format)),
+      report(channel, log),
+      journal(std::move(recordsRoot), workflow),
+      runner(report, &journal)
+{
+    journal.setOperator(channel.operatorSign());
+}
+
+bool WorkflowFrame::close()
+{
+    const bool written = journal.reportUnwritten(report);
+    finishWorkflow(channel, log);
+    return written;
+}
+
 std::string deviceFoundText(const net::DeviceRecord& device)
 {
     // The versions are put in as text, so a locale with a decimal comma cannot change them.

@@ -12,6 +12,8 @@
 #include "net/UdpProtocol.h"
 #include "ops/DeviceContext.h"
 #include "ops/PhaseRunner.h"
+#include "ops/Reporting.h"
+#include "ops/RunJournal.h"
 #include "ops/WorkerChannel.h"
 
 namespace vst::ops {
@@ -31,6 +33,23 @@ std::string recordHeader(app::TextId heading, app::TextId format, Args... args)
 // Opens the workflow's log window and writes its header of heading, operator sign and date
 // (the "%s  - Bearbeiter: %s\r\n  - Datum: %s\r\n" shape). The log window, or nullptr.
 LogWindow* openWorkflowLog(WorkerChannel& channel, app::TextId heading, app::TextId format);
+
+// What a workflow that opens its own log runs in: the log window with its header (as
+// openWorkflowLog), the reporter, the run's journal entry with the operator's sign, and the phase
+// runner that reports to both.
+struct WorkflowFrame {
+    WorkflowFrame(WorkerChannel& channel, app::TextId heading, app::TextId format, std::string recordsRoot,
+                  app::JournalWorkflow workflow);
+    // The closing sequence: the journal line is written (a notice when it cannot be), then
+    // finishWorkflow. False when the journal line could not be written.
+    bool close();
+
+    WorkerChannel& channel;
+    LogWindow* const log;
+    Reporter report;
+    RunJournal journal;
+    PhaseRunner runner;
+};
 
 // The device block of a log ("  => Gerät gefunden:" with MAC address, application and bootloader
 // version, each version with four decimals and a decimal point in every locale).

@@ -59,6 +59,13 @@ std::optional<int64_t> integerValue(std::string_view raw, int64_t low, int64_t h
     return static_cast<int64_t>(*n);
 }
 
+// The text of the member `name`, or nullopt when it is missing or not a string.
+std::optional<std::string> stringMember(const std::vector<app::json::Member>& members, std::string_view name)
+{
+    const auto raw = app::json::member(members, name);
+    return raw ? app::json::stringValue(*raw) : std::nullopt;
+}
+
 bool parseEntry(std::string_view line, Entry& e)
 {
     using namespace app::json;
@@ -67,14 +74,12 @@ bool parseEntry(std::string_view line, Entry& e)
     const auto schema = member(*members, "schema");
     if (!schema || stringValue(*schema) != std::optional<std::string>(app::kJournalSchema)) return false;
 
-    const auto workflowRaw = member(*members, "workflow");
-    const auto workflowText = workflowRaw ? stringValue(*workflowRaw) : std::nullopt;
+    const auto workflowText = stringMember(*members, "workflow");
     const auto workflow = workflowText ? app::workflowFromName(*workflowText) : std::nullopt;
     if (!workflow) return false;
     e.workflow = *workflow;
 
-    const auto outcomeRaw = member(*members, "outcome");
-    const auto outcome = outcomeRaw ? stringValue(*outcomeRaw) : std::nullopt;
+    const auto outcome = stringMember(*members, "outcome");
     if (!outcome || (*outcome != "passed" && *outcome != "failed" && *outcome != "cancelled")) return false;
     e.passed = *outcome == "passed";
     e.failed = *outcome == "failed";
@@ -86,8 +91,7 @@ bool parseEntry(std::string_view line, Entry& e)
         e.failedStep = static_cast<app::TextId>(*id);
     }
 
-    const auto startedRaw = member(*members, "started");
-    const auto started = startedRaw ? stringValue(*startedRaw) : std::nullopt;
+    const auto started = stringMember(*members, "started");
     const auto startedMs = started ? app::parseIsoUtc(*started) : std::nullopt;
     if (!startedMs) return false;
     e.startedMs = *startedMs;
@@ -99,8 +103,7 @@ bool parseEntry(std::string_view line, Entry& e)
 
     const auto deviceRaw = member(*members, "device");
     const auto device = deviceRaw ? objectMembers(*deviceRaw) : std::nullopt;
-    const auto macRaw = device ? member(*device, "mac") : std::nullopt;
-    const auto macText = macRaw ? stringValue(*macRaw) : std::nullopt;
+    const auto macText = device ? stringMember(*device, "mac") : std::nullopt;
     const auto mac = macText ? macNumber(*macText) : std::nullopt;
     if (!mac) return false;
     e.mac = *mac;

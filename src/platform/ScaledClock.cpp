@@ -9,8 +9,11 @@
 
 namespace vst::platform {
 
-ScaledClock::ScaledClock(double factor, bool preparationOnly)
-    : factor_(factor > 0 ? factor : 1.0), preparationOnly_(preparationOnly), start_(std::chrono::steady_clock::now())
+ScaledClock::ScaledClock(double factor, bool preparationOnly, uint32_t startTicks)
+    : factor_(factor > 0 ? factor : 1.0),
+      preparationOnly_(preparationOnly),
+      start_(std::chrono::steady_clock::now()),
+      ticksAtStart_(startTicks)
 {
 }
 

@@ -12,7 +12,9 @@ namespace vst::platform {
 
 class ScaledClock : public Clock {
 public:
-    explicit ScaledClock(double factor, bool preparationOnly = false);
+    // `startTicks` lets a clock that replaces another one go on from the tick count it had, so
+    // that time limits begun under the old clock neither wrap nor restart.
+    explicit ScaledClock(double factor, bool preparationOnly = false, uint32_t startTicks = 1000);
 
     uint32_t tickCount() override;
     void sleep(uint32_t milliseconds) override;

@@ -52,10 +52,12 @@ protected:
         platform::setClock(nullptr);
     }
 
-    // Runs protocol time faster (or slower) than the default for one test.
+    // Runs protocol time faster (or slower) than the default for one test; a change within a
+    // test goes on from the tick count the clock had.
     void setTimeScale(double factor)
     {
-        auto faster = std::make_unique<platform::ScaledClock>(factor);
+        const uint32_t ticks = clock_ ? clock_->tickCount() : 1000;
+        auto faster = std::make_unique<platform::ScaledClock>(factor, false, ticks);
         platform::setClock(faster.get());
         // The simulator's thread may still be reading the clock it had: it stays alive to the end.
         if (clock_) retired_.push_back(std::move(clock_));
