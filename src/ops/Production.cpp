@@ -102,28 +102,24 @@ struct Steps {
         return ok && device;
     }
 
+    // A backup or restore of the device's configuration with the file at `path`.
+    UdpCommandParams fileParams(const std::string& path)
+    {
+        auto p = params<UdpCommandParams>();
+        p.filePath.assign(path);
+        return p;
+    }
+
     bool configurationIntoDevice(const std::string& path)
     {
-        UdpCommandParams p;
-        p.channel = &channel;
-        p.device = device;
-        p.password = password;
-        p.filePath.assign(path);
-        p.log = log;
-        p.devicePort = devicePort;
+        auto p = fileParams(path);
         const net::Mac mac = device->mac;
         return retake(restoreConfiguration(p), mac);
     }
 
     bool configurationFromDevice(const std::string& path)
     {
-        UdpCommandParams p;
-        p.channel = &channel;
-        p.device = device;
-        p.password = password;
-        p.filePath.assign(path);
-        p.log = log;
-        p.devicePort = devicePort;
+        auto p = fileParams(path);
         return backupConfiguration(p);
     }
 
