@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/NetworkCards.h"
 #include "platform/Clock.h"
@@ -312,8 +313,10 @@ void DeviceWebSession::prepare(Endpoint endpoint, int defaultResult, int failure
     i2cState_ = nullptr;
 }
 
-void DeviceWebSession::expectDocument(size_t maxSize)
+void DeviceWebSession::prepareDocument(Endpoint endpoint, std::string path, size_t maxSize)
 {
+    prepare(endpoint, 1, 2, 1);
+    path_ = std::move(path);
     bodyMode_ = Body::Document;
     documentSize_ = maxSize;
 }
@@ -502,9 +505,7 @@ PollResult DeviceWebSession::pollLogout() { return poll(); }
 
 void DeviceWebSession::beginReadSysInfo(SysInfo* out)
 {
-    prepare(Endpoint::SysInfo, 1, 2, 1);
-    path_ = "/xml/system/sysinfo.xml";
-    expectDocument(4096);
+    prepareDocument(Endpoint::SysInfo, "/xml/system/sysinfo.xml", 4096);
     sysInfo_ = out;
     if (out) *out = SysInfo{};
 }
@@ -512,33 +513,27 @@ PollResult DeviceWebSession::pollReadSysInfo() { return poll(); }
 
 void DeviceWebSession::beginReadDevInfo(DevInfo* out)
 {
-    prepare(Endpoint::DevInfo, 1, 2, 1);
-    path_ = "/xml/protect/devinfo.xml";
-    expectDocument(16384);
+    prepareDocument(Endpoint::DevInfo, "/xml/protect/devinfo.xml", 16384);
     devInfo_ = out;
 }
 PollResult DeviceWebSession::pollReadDevInfo() { return poll(); }
 
 void DeviceWebSession::beginDeleteMediaFile(std::string_view fileName)
 {
-    prepare(Endpoint::DeleteMedia, 1, 2, 1);
     char query[250];
     std::snprintf(query, sizeof query, "%s?%s=%c&%s=%s", "/xml/system/storage/media-file-delete.xml", "media", 'S',
                   "name", std::string(fileName).c_str());
-    path_ = query;
-    expectDocument(256);
+    prepareDocument(Endpoint::DeleteMedia, query, 256);
 }
 PollResult DeviceWebSession::pollDeleteMediaFile() { return poll(); }
 
 void DeviceWebSession::beginReadI2cRegister(bool* stateOk)
 {
-    prepare(Endpoint::I2c, 1, 2, 1);
     char query[140];
     std::snprintf(query, sizeof query, "%s%s=%u&%s=0x%02X&%s=0x%08X&%s=%u&%s=%u&%s=%u",
                   "/xml/protect/i2c-access.xml?mode=read&", "module", 2u, "addr", 0x28u, "regaddr", 0u, "reglen", 0u,
                   "datalen", 4u, "btord", 1u);
-    path_ = query;
-    expectDocument(512);
+    prepareDocument(Endpoint::I2c, query, 512);
     i2cState_ = stateOk;
     if (stateOk) *stateOk = false;
 }

@@ -136,8 +136,9 @@ private:
 
     void prepare(Endpoint endpoint, int defaultResult, int failureCode, int invalidCode,
                  AnswerKind kind = AnswerKind::Document);
-    // The answer is a document of at most `maxSize` bytes, read as a whole.
-    void expectDocument(size_t maxSize);
+    // An exchange that reads the document at `path`, of at most `maxSize` bytes, as a whole (result
+    // 1 until it is read, 2 when the exchange fails).
+    void prepareDocument(Endpoint endpoint, std::string path, size_t maxSize);
     void enforceLimits();
     void sendQueued();
     PollResult poll();
