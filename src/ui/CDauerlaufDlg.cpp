@@ -56,7 +56,7 @@ QLabel* label(QWidget* parent, int id, app::TextId text)
 }  // namespace
 
 CDauerlaufDlg::CDauerlaufDlg(app::OperatorPrompt& prompt, const app::NetworkCard* card, uint32_t target, QWidget* parent)
-    : QDialog(parent), prompt_(prompt), card_(card), target_(target)
+    : OkCancelDialog(parent), prompt_(prompt), card_(card), target_(target)
 {
     setWindowTitle(uiText(app::TextId{31200}));
     auto* grid = new QGridLayout;
@@ -110,26 +110,16 @@ CDauerlaufDlg::CDauerlaufDlg(app::OperatorPrompt& prompt, const app::NetworkCard
     grid->addWidget(listLabel, 3, 0, Qt::AlignTop);
     grid->addWidget(list_, 3, 1);
 
-    ok_ = new QPushButton(uiText(app::TextId{31209}), this);
-    identify(ok_, 11209, ok_->text());
-    ok_->setDefault(true);
-    auto* cancel = new QPushButton(uiText(app::TextId{31210}), this);
-    identify(cancel, 11210, cancel->text());
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel);
+    auto* closing = addOkCancelRow(11209, app::TextId{31209}, 11210, app::TextId{31210});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
-    const DialogUnits du(this);
-    resize(du.x(200), du.y(180));
+    layout->addLayout(closing);
+    resizeInDialogUnits(this, 200, 180);
 
     connect(production_, &QRadioButton::toggled, this, [this] { typeChanged(); });
     connect(count_, &QLineEdit::textChanged, this, &CDauerlaufDlg::countChanged);
-    connect(ok_, &QPushButton::clicked, this, &CDauerlaufDlg::onOk);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton(), &QPushButton::clicked, this, &CDauerlaufDlg::onOk);
 
     production_->setChecked(true);
     count_->setText(QStringLiteral("1"));

@@ -3,13 +3,12 @@
 // device count and, for production, one serial number per device in a list edited in place. The
 // rules live in ops::EnduranceForm, which the console shares; the dialog shows the form and asks
 // it. OK checks the form and, when the window gave its card, the address of every device.
-#include <QDialog>
-
 #include <cstdint>
 #include <vector>
 
 #include "app/OperatorPrompt.h"
 #include "ops/Endurance.h"
+#include "ui/OkCancelDialog.h"
 
 class QLabel;
 class QLineEdit;
@@ -23,7 +22,7 @@ struct NetworkCard;
 
 namespace vst::ui {
 
-class CDauerlaufDlg : public QDialog {
+class CDauerlaufDlg : public OkCancelDialog {
     Q_OBJECT
 public:
     // `card` and `target`: the addresses OK checks; without a card OK leaves that to the start.
@@ -38,7 +37,6 @@ public:
     QLineEdit* numberEdit() const { return number_; }
     QLineEdit* countEdit() const { return count_; }
     QTableWidget* serialList() const { return list_; }
-    QPushButton* okButton() const { return ok_; }
 
     // The in-place editor ended with `text` in `row` (also called by the list's editor).
     void rowEdited(int row, const QString& text);
@@ -60,7 +58,6 @@ private:
     QLineEdit* number_ = nullptr;
     QLineEdit* count_ = nullptr;
     QTableWidget* list_ = nullptr;
-    QPushButton* ok_ = nullptr;
 };
 
 }  // namespace vst::ui

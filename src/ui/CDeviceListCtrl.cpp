@@ -11,6 +11,7 @@
 
 #include "app/Texts.h"
 #include "ops/DeviceColumns.h"
+#include "ui/PaintedIcon.h"
 #include "ui/RowColours.h"
 #include "ui/UiText.h"
 
@@ -55,37 +56,27 @@ void CDeviceListCtrl::applyHeaderTexts()
 
 QIcon CDeviceListCtrl::lockIcon()
 {
-    static const QIcon icon = [] {
-        QIcon lock;
-        for (int size : {16, 24, 32}) {
-            QPixmap pixmap(size, size);
-            pixmap.fill(Qt::transparent);
-            QPainter painter(&pixmap);
-            painter.setRenderHint(QPainter::Antialiasing);
-            const qreal u = size / 16.0;
-            // The shackle: an arch over the body.
-            QPen shackle(QColor(90, 90, 90), 1.8 * u);
-            painter.setPen(shackle);
-            painter.setBrush(Qt::NoBrush);
-            QPainterPath arch;
-            arch.moveTo(4.5 * u, 8 * u);
-            arch.lineTo(4.5 * u, 5.5 * u);
-            arch.arcTo(QRectF(4.5 * u, 2 * u, 7 * u, 7 * u), 180, -180);
-            arch.lineTo(11.5 * u, 8 * u);
-            painter.drawPath(arch);
-            // The body with its keyhole.
-            painter.setPen(QPen(QColor(120, 85, 10), 1 * u));
-            painter.setBrush(QColor(225, 170, 40));
-            painter.drawRoundedRect(QRectF(2.5 * u, 7.5 * u, 11 * u, 7.5 * u), 1.5 * u, 1.5 * u);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(QColor(70, 50, 10));
-            painter.drawEllipse(QPointF(8 * u, 10.5 * u), 1.2 * u, 1.2 * u);
-            painter.drawRect(QRectF(7.5 * u, 10.5 * u, 1 * u, 2.5 * u));
-            painter.end();
-            lock.addPixmap(pixmap);
-        }
-        return lock;
-    }();
+    static const QIcon icon = paintedIcon({16, 24, 32}, [](QPainter& painter, int size) {
+        const qreal u = size / 16.0;
+        // The shackle: an arch over the body.
+        QPen shackle(QColor(90, 90, 90), 1.8 * u);
+        painter.setPen(shackle);
+        painter.setBrush(Qt::NoBrush);
+        QPainterPath arch;
+        arch.moveTo(4.5 * u, 8 * u);
+        arch.lineTo(4.5 * u, 5.5 * u);
+        arch.arcTo(QRectF(4.5 * u, 2 * u, 7 * u, 7 * u), 180, -180);
+        arch.lineTo(11.5 * u, 8 * u);
+        painter.drawPath(arch);
+        // The body with its keyhole.
+        painter.setPen(QPen(QColor(120, 85, 10), 1 * u));
+        painter.setBrush(QColor(225, 170, 40));
+        painter.drawRoundedRect(QRectF(2.5 * u, 7.5 * u, 11 * u, 7.5 * u), 1.5 * u, 1.5 * u);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(70, 50, 10));
+        painter.drawEllipse(QPointF(8 * u, 10.5 * u), 1.2 * u, 1.2 * u);
+        painter.drawRect(QRectF(7.5 * u, 10.5 * u, 1 * u, 2.5 * u));
+    });
     return icon;
 }
 

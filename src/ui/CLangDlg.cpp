@@ -51,7 +51,7 @@ QPixmap englishFlag()
 
 }  // namespace
 
-CLangDlg::CLangDlg(platform::SettingsStore& settings, QWidget* parent) : QDialog(parent), settings_(settings)
+CLangDlg::CLangDlg(platform::SettingsStore& settings, QWidget* parent) : OkCancelDialog(parent), settings_(settings)
 {
     setWindowTitle(uiText(app::TextId{30200}));
     germanPicture_ = new QLabel(this);
@@ -69,11 +69,7 @@ CLangDlg::CLangDlg(platform::SettingsStore& settings, QWidget* parent) : QDialog
     germanPicture_->setCursor(Qt::PointingHandCursor);
     englishPicture_->setCursor(Qt::PointingHandCursor);
 
-    ok_ = new QPushButton(uiText(app::TextId{30203}), this);
-    identify(ok_, 10204, ok_->text());
-    ok_->setDefault(true);
-    cancel_ = new QPushButton(uiText(app::TextId{30204}), this);
-    identify(cancel_, 10205, cancel_->text());
+    auto* closing = addOkCancelRow(10204, app::TextId{30203}, 10205, app::TextId{30204});
 
     if (app::CApp::instance().textIdOffset() != 0) english_->setChecked(true);
     else german_->setChecked(true);
@@ -83,16 +79,11 @@ CLangDlg::CLangDlg(platform::SettingsStore& settings, QWidget* parent) : QDialog
     grid->addWidget(german_, 0, 1);
     grid->addWidget(englishPicture_, 1, 0);
     grid->addWidget(english_, 1, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    grid->addLayout(buttons, 2, 0, 1, 2);
+    grid->addLayout(closing, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(ok_, &QPushButton::clicked, this, &CLangDlg::onOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton(), &QPushButton::clicked, this, &CLangDlg::onOk);
 }
 
 bool CLangDlg::eventFilter(QObject* watched, QEvent* event)

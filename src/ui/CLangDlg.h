@@ -1,12 +1,11 @@
 #pragma once
 // The language dialog: German or English, each a radio button with a flag beside it that selects
 // the button when clicked. OK switches the text language at once and stores the choice.
-#include <QDialog>
-
 #include <optional>
 #include <string>
 
 #include "platform/SettingsStore.h"
+#include "ui/OkCancelDialog.h"
 
 class QLabel;
 class QPushButton;
@@ -14,7 +13,7 @@ class QRadioButton;
 
 namespace vst::ui {
 
-class CLangDlg : public QDialog {
+class CLangDlg : public OkCancelDialog {
     Q_OBJECT
 public:
     explicit CLangDlg(platform::SettingsStore& settings, QWidget* parent = nullptr);
@@ -23,8 +22,6 @@ public:
     QRadioButton* englishButton() const { return english_; }
     QLabel* germanPicture() const { return germanPicture_; }
     QLabel* englishPicture() const { return englishPicture_; }
-    QPushButton* okButton() const { return ok_; }
-    QPushButton* cancelButton() const { return cancel_; }
     // After OK: why the choice could not be stored, or nullopt when it was.
     const std::optional<std::string>& storeFailure() const { return storeFailure_; }
 
@@ -39,8 +36,6 @@ private:
     QRadioButton* english_ = nullptr;
     QLabel* germanPicture_ = nullptr;
     QLabel* englishPicture_ = nullptr;
-    QPushButton* ok_ = nullptr;
-    QPushButton* cancel_ = nullptr;
     std::optional<std::string> storeFailure_;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/CMainDlg.h"
 
 #include "ui/ControlIds.h"
+#include "ui/PaintedIcon.h"
 
 #include "platform/WlanDouble.h"
 
@@ -73,12 +74,7 @@ constexpr const char* kNone = "-";
 // The station's window icon: a blue tile with a white "V".
 QIcon stationIcon()
 {
-    QIcon icon;
-    for (int size : {16, 32, 48}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
+    return paintedIcon({16, 32, 48}, [](QPainter& painter, int size) {
         painter.setBrush(QColor(45, 85, 140));
         painter.setPen(Qt::NoPen);
         painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
@@ -88,9 +84,7 @@ QIcon stationIcon()
         painter.setFont(font);
         painter.setPen(Qt::white);
         painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("V"));
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    });
 }
 
 }  // namespace

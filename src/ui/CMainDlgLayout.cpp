@@ -50,6 +50,26 @@ OperatingMode mode() { return theApp().operatingMode(); }
 
 constexpr const char* kNone = "-";
 
+// A row of the widgets from the left, closed by a stretch; a null entry leaves a gap of `gap`.
+QHBoxLayout* rowOf(std::initializer_list<QWidget*> widgets, int gap)
+{
+    auto* row = new QHBoxLayout;
+    for (QWidget* widget : widgets) {
+        if (widget) row->addWidget(widget);
+        else row->addSpacing(gap);
+    }
+    row->addStretch(1);
+    return row;
+}
+
+// A button of the bottom row: at least 50 dialog units wide and as tall as the row.
+QPushButton* sizedAsRowButton(QPushButton* button, const DialogUnits& du)
+{
+    button->setMinimumWidth(du.x(50));
+    button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    return button;
+}
+
 }  // namespace
 
 QPushButton* CMainDlg::addButton(int id)
@@ -139,7 +159,6 @@ void CMainDlg::buildMenu()
 // Header: operator, repair or batch number, device (shown outside service mode).
 QHBoxLayout* CMainDlg::buildHeader(const DialogUnits& du)
 {
-    auto* header = new QHBoxLayout;
     auto* operatorCaption = addLabel(kOperatorCaption);
     signLabel_ = addLabel(kOperatorField);
     auto* batchCaption = addLabel(kNumberCaption);
@@ -155,22 +174,13 @@ QHBoxLayout* CMainDlg::buildHeader(const DialogUnits& du)
     signLabel_->setFixedWidth(du.x(40));
     batchLabel_->setFixedWidth(du.x(125));
     deviceLabel_->setFixedWidth(du.x(130));
-    header->addWidget(operatorCaption);
-    header->addWidget(signLabel_);
-    header->addSpacing(du.x(8));
-    header->addWidget(batchCaption);
-    header->addWidget(batchLabel_);
-    header->addSpacing(du.x(8));
-    header->addWidget(deviceCaption);
-    header->addWidget(deviceLabel_);
-    header->addStretch(1);
-    return header;
+    return rowOf({operatorCaption, signLabel_, nullptr, batchCaption, batchLabel_, nullptr, deviceCaption, deviceLabel_},
+                 du.x(8));
 }
 
 // Search row: search button, card list or address label, the direct address.
 QHBoxLayout* CMainDlg::buildSearchRow(const DialogUnits& du)
 {
-    auto* searchRow = new QHBoxLayout;
     auto* searchButton = addButton(kSearchButton);
     cardList_ = new QComboBox(this);
     identify(cardList_, kCardList);
@@ -181,13 +191,7 @@ QHBoxLayout* CMainDlg::buildSearchRow(const DialogUnits& du)
     address_ = new CIpAddressCtrl(this);
     identify(address_, kAddressField);
     addressCaption->setBuddy(address_);
-    searchRow->addWidget(searchButton);
-    searchRow->addSpacing(du.x(8));
-    searchRow->addWidget(cardList_);
-    searchRow->addWidget(addressCaption);
-    searchRow->addWidget(address_);
-    searchRow->addStretch(1);
-    return searchRow;
+    return rowOf({searchButton, nullptr, cardList_, addressCaption, address_}, du.x(8));
 }
 
 // Buttons: the service buttons, the workflow buttons of the modes, and "Beenden".
@@ -195,17 +199,9 @@ QHBoxLayout* CMainDlg::buildButtons(const DialogUnits& du)
 {
     auto* buttons = new QHBoxLayout;
     // The buttons of a row share its height, that of the caption with the most lines.
-    for (int id = kUpdateButton; id <= kRepairEndButton; ++id) {
-        QPushButton* button = addButton(id);
-        button->setMinimumWidth(du.x(50));
-        button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-        buttons->addWidget(button);
-    }
+    for (int id = kUpdateButton; id <= kRepairEndButton; ++id) buttons->addWidget(sizedAsRowButton(addButton(id), du));
     buttons->addStretch(1);
-    QPushButton* exitButton = addButton(kExitButton);
-    exitButton->setMinimumWidth(du.x(50));
-    exitButton->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-    buttons->addWidget(exitButton);
+    buttons->addWidget(sizedAsRowButton(addButton(kExitButton), du));
     return buttons;
 }
 

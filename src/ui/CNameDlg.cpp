@@ -7,11 +7,7 @@
 namespace vst::ui {
 
 CNameDlg::CNameDlg(app::OperatorPrompt& prompt, net::DeviceRecord& record, QWidget* parent)
-    : SingleInputDialog(prompt,
-                        {10500, 10501, 10502, 10503, app::TextId{30500}, app::TextId{30501}, app::TextId{30502},
-                         app::TextId{30503}},
-                        parent),
-      record_(record)
+    : RecordFieldDialog(prompt, Layout::numbered(10500, 30500), record, parent)
 {
     edit()->setMaxLength(kMaxLength);
     edit()->setText(fromCp1252(record.name.str()));

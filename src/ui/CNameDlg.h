@@ -1,12 +1,11 @@
 #pragma once
 // The device-name dialog: at most 15 characters. OK stores the name in the record's 16-byte field
 // and marks it as still to be sent.
-#include "net/DeviceRecord.h"
 #include "ui/SingleInputDialog.h"
 
 namespace vst::ui {
 
-class CNameDlg : public SingleInputDialog {
+class CNameDlg : public RecordFieldDialog {
     Q_OBJECT
 public:
     static constexpr int kMaxLength = 15;
@@ -15,9 +14,6 @@ public:
 
 protected:
     bool takeInput() override;
-
-private:
-    net::DeviceRecord& record_;
 };
 
 }  // namespace vst::ui

@@ -20,7 +20,7 @@ QString CNetDlg::deviceTitle(const net::DeviceRecord& record)
 }
 
 CNetDlg::CNetDlg(app::OperatorPrompt& prompt, net::DeviceRecord& record, QWidget* parent)
-    : QDialog(parent), prompt_(prompt), record_(record)
+    : OkCancelDialog(parent), prompt_(prompt), record_(record)
 {
     setWindowTitle(uiText(app::TextId{30400}));
     auto* grid = new QGridLayout(this);
@@ -62,20 +62,10 @@ CNetDlg::CNetDlg(app::OperatorPrompt& prompt, net::DeviceRecord& record, QWidget
     }
 
     // The template gives these two buttons no text of their own; they read as everywhere else.
-    ok_ = new QPushButton(uiText(app::TextId{30302}), this);
-    identify(ok_, 10414, ok_->text());
-    ok_->setDefault(true);
-    cancel_ = new QPushButton(uiText(app::TextId{30303}), this);
-    identify(cancel_, 10415, cancel_->text());
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel_);
-    grid->addLayout(buttons, 7, 0, 1, 2);
+    grid->addLayout(addOkCancelRow(10414, app::TextId{30302}, 10415, app::TextId{30303}), 7, 0, 1, 2);
     grid->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(ok_, &QPushButton::clicked, this, &CNetDlg::onOk);
-    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+    connect(okButton(), &QPushButton::clicked, this, &CNetDlg::onOk);
 }
 
 void CNetDlg::onOk()

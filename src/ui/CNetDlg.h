@@ -2,12 +2,11 @@
 // The network-configuration dialog of one device: DHCP mode and five address fields. OK checks the
 // fields in order (address, mask, gateway, two DNS servers; every part filled, the address not
 // 0.0.0.0) and stores the settings in the record as edited network settings.
-#include <QDialog>
-
 #include <array>
 
 #include "app/OperatorPrompt.h"
 #include "net/DeviceRecord.h"
+#include "ui/OkCancelDialog.h"
 
 class QComboBox;
 class QLabel;
@@ -17,7 +16,7 @@ namespace vst::ui {
 
 class CIpAddressCtrl;
 
-class CNetDlg : public QDialog {
+class CNetDlg : public OkCancelDialog {
     Q_OBJECT
 public:
     enum Field { kAddress, kMask, kGateway, kDns1, kDns2 };
@@ -27,8 +26,6 @@ public:
     QLabel* deviceText() const { return device_; }
     QComboBox* dhcpList() const { return dhcp_; }
     CIpAddressCtrl* field(Field f) const { return fields_[f]; }
-    QPushButton* okButton() const { return ok_; }
-    QPushButton* cancelButton() const { return cancel_; }
 
     // The device as the dialog names it: its name, with " (#serial)" when it has a serial number.
     static QString deviceTitle(const net::DeviceRecord& record);
@@ -41,8 +38,6 @@ private:
     QLabel* device_ = nullptr;
     QComboBox* dhcp_ = nullptr;
     std::array<CIpAddressCtrl*, 5> fields_{};
-    QPushButton* ok_ = nullptr;
-    QPushButton* cancel_ = nullptr;
 };
 
 }  // namespace vst::ui

@@ -53,8 +53,7 @@ COutputDlg::COutputDlg(QWidget* parent) : QDialog(parent)
     buttons->addSpacing(copy_->sizeHint().width() + save_->sizeHint().width() + buttons->spacing());
     layout->addLayout(buttons);
 
-    const DialogUnits du(this);
-    resize(du.x(300), du.y(165));
+    resizeInDialogUnits(this, 300, 165);
     connect(ok_, &QPushButton::clicked, this, [this] { close(); });
     connect(copy_, &QPushButton::clicked, this, &COutputDlg::copyLog);
     connect(save_, &QPushButton::clicked, this, &COutputDlg::saveLogAs);

@@ -7,10 +7,7 @@
 namespace vst::ui {
 
 CPasswordDlg::CPasswordDlg(app::OperatorPrompt& prompt, QWidget* parent)
-    : SingleInputDialog(prompt,
-                        {10300, 10301, 10302, 10303, app::TextId{30300}, app::TextId{30301}, app::TextId{30302},
-                         app::TextId{30303}},
-                        parent)
+    : SingleInputDialog(prompt, Layout::numbered(10300, 30300), parent)
 {
     edit()->setEchoMode(QLineEdit::Password);
     edit()->setMaxLength(kMaxLength);

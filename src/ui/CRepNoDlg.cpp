@@ -20,10 +20,7 @@ bool CRepNoDlg::isFolderNameText(const QString& text)
 }
 
 CRepNoDlg::CRepNoDlg(app::OperatorPrompt& prompt, QWidget* parent)
-    : SingleInputDialog(prompt,
-                        {10900, 10901, 10902, 10903, app::TextId{30900}, app::TextId{30901}, app::TextId{30902},
-                         app::TextId{30903}},
-                        parent)
+    : SingleInputDialog(prompt, Layout::numbered(10900, 30900), parent)
 {
     edit()->setMaxLength(kMaxLength);
 }

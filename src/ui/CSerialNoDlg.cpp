@@ -9,11 +9,7 @@
 namespace vst::ui {
 
 CSerialNoDlg::CSerialNoDlg(app::OperatorPrompt& prompt, net::DeviceRecord& record, QWidget* parent)
-    : SingleInputDialog(prompt,
-                        {10600, 10601, 10602, 10603, app::TextId{30600}, app::TextId{30601}, app::TextId{30602},
-                         app::TextId{30603}},
-                        parent),
-      record_(record)
+    : RecordFieldDialog(prompt, Layout::numbered(10600, 30600), record, parent)
 {
     edit()->setMaxLength(8);
     edit()->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^[0-9]*$")), edit()));

@@ -17,4 +17,10 @@ int DialogUnits::x(int units) const { return units * averageCharWidth / 4; }
 
 int DialogUnits::y(int units) const { return units * charHeight / 8; }
 
+void resizeInDialogUnits(QWidget* widget, int x, int y)
+{
+    const DialogUnits du(widget);
+    widget->resize(du.x(x), du.y(y));
+}
+
 }  // namespace vst::ui

@@ -48,4 +48,7 @@ struct DialogUnits {
     int charHeight;
 };
 
+// Resizes the widget to a size in dialog units of its font.
+void resizeInDialogUnits(QWidget* widget, int x, int y);
+
 }  // namespace vst::ui

@@ -1,7 +1,6 @@
 #include "ui/config/CCalibEnergyDlg.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,19 +10,9 @@
 
 namespace vst::ui {
 
-using dialogtext::fromCp1252;
-using dialogtext::identify;
-using dialogtext::toCp1252;
-using dialogtext::uiText;
+using namespace dialogtext;
 
 namespace {
-
-QLabel* makeLabel(QWidget* parent, int id, const QString& text)
-{
-    auto* l = new QLabel(text, parent);
-    identify(l, id, text);
-    return l;
-}
 
 QLineEdit* makeEdit(QWidget* parent, int id, QLabel* label)
 {
@@ -59,13 +48,8 @@ CCalibEnergyDlg::CCalibEnergyDlg(app::OperatorPrompt& prompt, const config::Cali
     current_ = makeEdit(this, 11413, currentLabel);
     auto* currentUnit = makeLabel(this, 11412, QStringLiteral("A"));
 
-    auto* ok = new QPushButton(uiText(app::TextId{31406}), this);
-    identify(ok, 11414, ok->text());
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(uiText(app::TextId{31407}), this);
-    identify(cancel, 11415, cancel->text());
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const auto closing = makeClosingRow(this, 11414, app::TextId{31406}, 11415, app::TextId{31407});
+    connect(closing.ok, &QPushButton::clicked, this, [this] { onOk(); });
 
     auto* grid = new QGridLayout;
     grid->addWidget(sensorLabel, 0, 0);
@@ -82,13 +66,9 @@ CCalibEnergyDlg::CCalibEnergyDlg(app::OperatorPrompt& prompt, const config::Cali
     grid->addWidget(currentLabel, 3, 0);
     grid->addWidget(current_, 3, 1);
     grid->addWidget(currentUnit, 3, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(closing.layout);
 }
 
 void CCalibEnergyDlg::onOk()

@@ -14,25 +14,9 @@
 
 namespace vst::ui {
 
-using dialogtext::fromCp1252;
-using dialogtext::identify;
-using dialogtext::uiText;
+using namespace dialogtext;
 
 namespace {
-
-QPushButton* button(QWidget* parent, int id, app::TextId text)
-{
-    auto* b = new QPushButton(uiText(text), parent);
-    identify(b, id, b->text());
-    return b;
-}
-
-QLabel* label(QWidget* parent, int id, app::TextId text)
-{
-    auto* l = new QLabel(uiText(text), parent);
-    identify(l, id, l->text());
-    return l;
-}
 
 template <typename Entry>
 void fill(QComboBox* combo, const std::vector<Entry>& entries)
@@ -58,42 +42,40 @@ void CDeviceDlg::buildControls()
 {
     setWindowTitle(uiText(app::TextId{31000}));
 
-    auto* languageLabel = label(this, 11000, app::TextId{31001});
+    auto* languageLabel = makeLabel(this, 11000, app::TextId{31001});
     german_ = new QRadioButton(uiText(app::TextId{31002}), this);
     identify(german_, 11001, german_->text());
     english_ = new QRadioButton(uiText(app::TextId{31003}), this);
     identify(english_, 11002, english_->text());
     german_->setChecked(true);
 
-    auto* baseLabel = label(this, 11003, app::TextId{31004});
+    auto* baseLabel = makeLabel(this, 11003, app::TextId{31004});
     baseDevices_ = new QComboBox(this);
     identify(baseDevices_, 11004, baseLabel->text());
     baseLabel->setBuddy(baseDevices_);
 
-    auto* extensionLabel = label(this, 11005, app::TextId{31005});
+    auto* extensionLabel = makeLabel(this, 11005, app::TextId{31005});
     extensions_ = new QComboBox(this);
     identify(extensions_, 11006, extensionLabel->text());
     extensionLabel->setBuddy(extensions_);
-    addExtension_ = button(this, 11007, app::TextId{31006});
+    addExtension_ = makeButton(this, 11007, app::TextId{31006});
 
     list_ = new CSensorListCtrl(this);
     identify(list_, 11008, windowTitle());
     list_->setSensors(&assistant_.sensors());
 
-    change_ = button(this, 11009, app::TextId{31011});
-    up_ = button(this, 11010, app::TextId{31012});
-    down_ = button(this, 11011, app::TextId{31013});
-    remove_ = button(this, 11012, app::TextId{31014});
+    rowButtons_.change = makeButton(this, 11009, app::TextId{31011});
+    rowButtons_.up = makeButton(this, 11010, app::TextId{31012});
+    rowButtons_.down = makeButton(this, 11011, app::TextId{31013});
+    rowButtons_.remove = makeButton(this, 11012, app::TextId{31014});
 
-    auto* sensorLabel = label(this, 11013, app::TextId{31015});
+    auto* sensorLabel = makeLabel(this, 11013, app::TextId{31015});
     sensors_ = new QComboBox(this);
     identify(sensors_, 11014, sensorLabel->text());
     sensorLabel->setBuddy(sensors_);
-    addSensor_ = button(this, 11015, app::TextId{31016});
+    addSensor_ = makeButton(this, 11015, app::TextId{31016});
 
-    auto* ok = button(this, 11016, app::TextId{31017});
-    ok->setDefault(true);
-    auto* cancel = button(this, 11017, app::TextId{31018});
+    const auto closing = makeClosingRow(this, 11016, app::TextId{31017}, 11017, app::TextId{31018});
 
     auto* language = new QHBoxLayout;
     language->addWidget(languageLabel);
@@ -110,7 +92,7 @@ void CDeviceDlg::buildControls()
     choices->setColumnStretch(1, 1);
 
     auto* rowButtons = new QHBoxLayout;
-    for (QPushButton* b : {change_, up_, down_, remove_}) rowButtons->addWidget(b);
+    for (QPushButton* b : rowButtons_.all()) rowButtons->addWidget(b);
     rowButtons->addStretch();
 
     auto* single = new QGridLayout;
@@ -119,31 +101,27 @@ void CDeviceDlg::buildControls()
     single->addWidget(addSensor_, 0, 2);
     single->setColumnStretch(1, 1);
 
-    auto* closing = new QHBoxLayout;
-    closing->addStretch();
-    closing->addWidget(ok);
-    closing->addWidget(cancel);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(language);
     layout->addLayout(choices);
     layout->addWidget(list_, 1);
     layout->addLayout(rowButtons);
     layout->addLayout(single);
-    layout->addLayout(closing);
+    layout->addLayout(closing.layout);
     resize(560, 460);
 
     connect(baseDevices_, &QComboBox::activated, this, [this](int index) { onBaseDeviceChosen(index); });
-    connect(addExtension_, &QPushButton::clicked, this, [this] { onAddExtension(); });
-    connect(addSensor_, &QPushButton::clicked, this, [this] { onAddSensor(); });
+    connect(addExtension_, &QPushButton::clicked, this,
+            [this] { addChosen(extensions_, &config::ConfigurationAssistant::addExtension); });
+    connect(addSensor_, &QPushButton::clicked, this,
+            [this] { addChosen(sensors_, &config::ConfigurationAssistant::addSensor); });
     connect(list_, &QTableWidget::itemSelectionChanged, this, [this] { updateRowButtons(); });
     connect(list_, &QTableWidget::cellDoubleClicked, this, [this](int, int) { changeSelectedRow(); });
-    connect(change_, &QPushButton::clicked, this, [this] { changeSelectedRow(); });
-    connect(up_, &QPushButton::clicked, this, [this] { onMove(true); });
-    connect(down_, &QPushButton::clicked, this, [this] { onMove(false); });
-    connect(remove_, &QPushButton::clicked, this, [this] { onRemove(); });
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(rowButtons_.change, &QPushButton::clicked, this, [this] { changeSelectedRow(); });
+    connect(rowButtons_.up, &QPushButton::clicked, this, [this] { onMove(true); });
+    connect(rowButtons_.down, &QPushButton::clicked, this, [this] { onMove(false); });
+    connect(rowButtons_.remove, &QPushButton::clicked, this, [this] { onRemove(); });
+    connect(closing.ok, &QPushButton::clicked, this, [this] { onOk(); });
     updateRowButtons();
 }
 
@@ -182,10 +160,11 @@ int CDeviceDlg::exec()
 void CDeviceDlg::applyMode()
 {
     if (assistant_.editable()) return;
-    for (QWidget* w : std::initializer_list<QWidget*>{baseDevices_, extensions_, addExtension_, list_, change_, up_,
-                                                      down_, remove_, sensors_, addSensor_}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{baseDevices_, extensions_, addExtension_, list_, sensors_,
+                                                      addSensor_}) {
         w->setEnabled(false);
     }
+    for (QPushButton* b : rowButtons_.all()) b->setEnabled(false);
 }
 
 void CDeviceDlg::refreshList(std::optional<size_t> select)
@@ -198,7 +177,7 @@ void CDeviceDlg::refreshList(std::optional<size_t> select)
 void CDeviceDlg::updateRowButtons()
 {
     const bool current = assistant_.editable() && list_->selectedSensor().has_value();
-    for (QPushButton* b : {change_, up_, down_, remove_}) b->setEnabled(current);
+    for (QPushButton* b : rowButtons_.all()) b->setEnabled(current);
 }
 
 void CDeviceDlg::warn(app::TextId id)
@@ -219,22 +198,12 @@ void CDeviceDlg::onBaseDeviceChosen(int index)
     if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
 }
 
-void CDeviceDlg::onAddExtension()
+void CDeviceDlg::addChosen(QComboBox* choice, AddFromCatalogue add)
 {
-    if (extensions_->currentIndex() < 0) return;
+    if (choice->currentIndex() < 0) return;
     // New rows go to the end of the list, so the current row keeps its place and stays selected.
     const auto current = list_->selectedSensor();
-    const auto result = assistant_.addExtension(static_cast<size_t>(extensions_->currentIndex()));
-    refreshList(current);
-    if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
-}
-
-void CDeviceDlg::onAddSensor()
-{
-    if (sensors_->currentIndex() < 0) return;
-    // New rows go to the end of the list, so the current row keeps its place and stays selected.
-    const auto current = list_->selectedSensor();
-    const auto result = assistant_.addSensor(static_cast<size_t>(sensors_->currentIndex()));
+    const auto result = (assistant_.*add)(static_cast<size_t>(choice->currentIndex()));
     refreshList(current);
     if (result != config::AssistantResult::Ok) warn(config::textIdOf(result));
 }

@@ -4,6 +4,7 @@
 // configuration. In view-only mode only the language of the given configuration can change.
 #include <QDialog>
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -48,8 +49,9 @@ private:
     void refreshList(std::optional<size_t> select = std::nullopt);
     void updateRowButtons();
     void onBaseDeviceChosen(int index);
-    void onAddExtension();
-    void onAddSensor();
+    // Adds what `choice` names from the catalogue (an extension's sensors or a single sensor).
+    using AddFromCatalogue = config::AssistantResult (config::ConfigurationAssistant::*)(size_t);
+    void addChosen(QComboBox* choice, AddFromCatalogue add);
     void onMove(bool up);
     void onRemove();
     void onOk();
@@ -66,10 +68,14 @@ private:
     QComboBox* extensions_ = nullptr;
     QPushButton* addExtension_ = nullptr;
     CSensorListCtrl* list_ = nullptr;
-    QPushButton* change_ = nullptr;
-    QPushButton* up_ = nullptr;
-    QPushButton* down_ = nullptr;
-    QPushButton* remove_ = nullptr;
+    // The buttons that act on the list's selected row, from left to right.
+    struct RowButtons {
+        QPushButton* change = nullptr;
+        QPushButton* up = nullptr;
+        QPushButton* down = nullptr;
+        QPushButton* remove = nullptr;
+        std::array<QPushButton*, 4> all() const { return {change, up, down, remove}; }
+    } rowButtons_;
     QComboBox* sensors_ = nullptr;
     QPushButton* addSensor_ = nullptr;
 };

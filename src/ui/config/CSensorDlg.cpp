@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -15,24 +14,41 @@
 
 namespace vst::ui {
 
-using dialogtext::fromCp1252;
-using dialogtext::identify;
-using dialogtext::toCp1252;
-using dialogtext::uiText;
+using namespace dialogtext;
+
+namespace {
+
+// An address in grid row `row`: its caption, "0x" and the two-digit hex edit, with the control ids
+// firstId, firstId + 1 and firstId + 2.
+CHexEdit* addAddressRow(QWidget* parent, QGridLayout* grid, int row, int firstId, app::TextId caption, uint8_t value)
+{
+    auto* label = makeLabel(parent, firstId, caption);
+    auto* prefix = makeLabel(parent, firstId + 1, QStringLiteral("0x"));
+    auto* edit = new CHexEdit(parent);
+    identify(edit, firstId + 2, label->text());
+    edit->setText(QString::asprintf("%02X", static_cast<unsigned>(value)));
+    label->setBuddy(edit);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(prefix, row, 1);
+    grid->addWidget(edit, row, 2);
+    return edit;
+}
+
+}  // namespace
 
 CSensorDlg::CSensorDlg(app::OperatorPrompt& prompt, const config::ConfiguredSensor& sensor, int moduleCount,
                        const config::AddressRange& addressRange, const config::AddressRange& auxRange, QWidget* parent)
     : QDialog(parent), prompt_(prompt), sensor_(sensor), addressRange_(addressRange), auxRange_(auxRange)
 {
     setWindowTitle(uiText(app::TextId{31100}));
+    auto* grid = new QGridLayout;
 
-    auto* sensorLabel = new QLabel(uiText(app::TextId{31101}), this);
-    identify(sensorLabel, 11100, sensorLabel->text());
-    auto* sensorName = new QLabel(fromCp1252(sensor.name), this);
-    identify(sensorName, 11101, sensorName->text());
+    auto* sensorLabel = makeLabel(this, 11100, app::TextId{31101});
+    auto* sensorName = makeLabel(this, 11101, fromCp1252(sensor.name));
+    grid->addWidget(sensorLabel, 0, 0);
+    grid->addWidget(sensorName, 0, 1, 1, 2);
 
-    auto* moduleLabel = new QLabel(uiText(app::TextId{31102}), this);
-    identify(moduleLabel, 11102, moduleLabel->text());
+    auto* moduleLabel = makeLabel(this, 11102, app::TextId{31102});
     modules_ = new QComboBox(this);
     identify(modules_, 11103, moduleLabel->text());
     for (int module = 1; module <= std::clamp(moduleCount, 0, config::kMaxModules); ++module) {
@@ -40,51 +56,18 @@ CSensorDlg::CSensorDlg(app::OperatorPrompt& prompt, const config::ConfiguredSens
     }
     if (sensor.module < modules_->count()) modules_->setCurrentIndex(sensor.module);
     moduleLabel->setBuddy(modules_);
-
-    auto* addressLabel = new QLabel(uiText(app::TextId{31103}), this);
-    identify(addressLabel, 11104, addressLabel->text());
-    auto* addressPrefix = new QLabel(QStringLiteral("0x"), this);
-    identify(addressPrefix, 11105, addressPrefix->text());
-    address_ = new CHexEdit(this);
-    identify(address_, 11106, addressLabel->text());
-    address_->setText(QString::asprintf("%02X", static_cast<unsigned>(sensor.address)));
-    addressLabel->setBuddy(address_);
-
-    auto* auxLabel = new QLabel(uiText(app::TextId{31104}), this);
-    identify(auxLabel, 11107, auxLabel->text());
-    auto* auxPrefix = new QLabel(QStringLiteral("0x"), this);
-    identify(auxPrefix, 11108, auxPrefix->text());
-    auxAddress_ = new CHexEdit(this);
-    identify(auxAddress_, 11109, auxLabel->text());
-    auxAddress_->setText(QString::asprintf("%02X", static_cast<unsigned>(sensor.auxAddress)));
-    auxLabel->setBuddy(auxAddress_);
-
-    auto* ok = new QPushButton(uiText(app::TextId{31105}), this);
-    identify(ok, 11110, ok->text());
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(uiText(app::TextId{31106}), this);
-    identify(cancel, 11111, cancel->text());
-    connect(ok, &QPushButton::clicked, this, [this] { onOk(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* grid = new QGridLayout;
-    grid->addWidget(sensorLabel, 0, 0);
-    grid->addWidget(sensorName, 0, 1, 1, 2);
     grid->addWidget(moduleLabel, 1, 0);
     grid->addWidget(modules_, 1, 1, 1, 2);
-    grid->addWidget(addressLabel, 2, 0);
-    grid->addWidget(addressPrefix, 2, 1);
-    grid->addWidget(address_, 2, 2);
-    grid->addWidget(auxLabel, 3, 0);
-    grid->addWidget(auxPrefix, 3, 1);
-    grid->addWidget(auxAddress_, 3, 2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+
+    address_ = addAddressRow(this, grid, 2, 11104, app::TextId{31103}, sensor.address);
+    auxAddress_ = addAddressRow(this, grid, 3, 11107, app::TextId{31104}, sensor.auxAddress);
+
+    const auto closing = makeClosingRow(this, 11110, app::TextId{31105}, 11111, app::TextId{31106});
+    connect(closing.ok, &QPushButton::clicked, this, [this] { onOk(); });
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(closing.layout);
 }
 
 void CSensorDlg::onOk()
