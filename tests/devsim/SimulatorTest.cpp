@@ -7,6 +7,7 @@
 #include <chrono>
 #include <set>
 
+#include "LoopbackDevices.h"
 #include "LoopbackSocket.h"
 #include "StationRequests.h"
 
@@ -19,24 +20,11 @@ constexpr Ipv4 kLoopback = 0x7F000001;  // 127.0.0.1
 
 Device loopbackDevice(Ipv4 address, uint8_t macLast)
 {
-    Device d;
-    d.mac = {0x02, 0x00, 0x00, 0x00, 0x00, macLast};
-    d.network.address = address;
-    d.network.mask = 0xFF000000;
+    Device d = deviceOnLoopback(address, 0x00, macLast);
     d.name = "Loop " + std::to_string(macLast);
     d.serialNumber = 1000 + macLast;
     d.restartMs = 200;
     return d;
-}
-
-SimulatorConfig quietConfig(std::vector<Device> devices)
-{
-    SimulatorConfig config;
-    config.devices = std::move(devices);
-    config.port = 0;
-    config.webPort = 0;
-    config.log = [](const std::string&) {};
-    return config;
 }
 
 // A simulator on all loopback addresses: bound to 0.0.0.0, but only for the loopback interface.

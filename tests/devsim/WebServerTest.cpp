@@ -10,6 +10,7 @@
 #include <cstring>
 #include <thread>
 
+#include "LoopbackDevices.h"
 #include "LoopbackSocket.h"
 #include "StationRequests.h"
 #include "WebClient.h"
@@ -28,10 +29,7 @@ constexpr char kNoRights[] = "/system/index.htm?state=-3";
 
 Device webDevice(Ipv4 address, uint8_t id)
 {
-    Device d;
-    d.mac = {0x02, 0x00, 0x00, 0x00, 0x0A, id};
-    d.network.address = address;
-    d.network.mask = 0xFF000000;
+    Device d = deviceOnLoopback(address, 0x0A, id);
     d.name = "Web " + std::to_string(id);
     d.serialNumber = 4000 + id;
     d.appVersion = 1.05;
@@ -51,12 +49,7 @@ class WebServer : public ::testing::Test {
 protected:
     void start(std::vector<Device> devices)
     {
-        SimulatorConfig config;
-        config.devices = std::move(devices);
-        config.port = 0;
-        config.webPort = 0;
-        config.log = [](const std::string&) {};
-        simulator = std::make_unique<Simulator>(std::move(config));
+        simulator = std::make_unique<Simulator>(quietConfig(std::move(devices)));
         std::string error;
         ASSERT_TRUE(simulator->start(&error)) << error;
         ASSERT_NE(simulator->webPort(), 0);

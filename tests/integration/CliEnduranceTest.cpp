@@ -21,16 +21,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class CliEndurance : public test::Testbed {
+class CliEndurance : public test::CommandTestbed {
 protected:
-    test::TempDir dir;
     // Device n's connection: the addresses its notice adds on the devices' side.
     std::map<int, std::vector<std::string>> connects;
 
-    void SetUp() override
+    void prepare() override
     {
-        Testbed::SetUp();
-        if (IsSkipped()) return;
         fs::create_directories(dir.path() / "snr" / "_Dauerlauf");
         fs::create_directories(dir.path() / "fw");
         dir.write("snr/SNR.LOG", "");

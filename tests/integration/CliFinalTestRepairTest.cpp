@@ -29,16 +29,12 @@ namespace {
 
 constexpr const char* kMac = "02:00:00:00:00:01";
 
-class CliRecordWorkflows : public test::Testbed {
+class CliRecordWorkflows : public test::CommandTestbed {
 protected:
-    using Run = test::CommandRun;
-    test::TempDir dir;
     devsim::Configuration customer{{"Name=Kunde", "Intervall=60"}, {"P1=Zaehler"}};
 
-    void SetUp() override
+    void prepare() override
     {
-        Testbed::SetUp();
-        if (IsSkipped()) return;
         fs::create_directory(dir.file("snr"));
         dir.write("snr/SNR.LOG", "");
         fs::copy(VST_TEMPLATES_PATH, dir.file("snr/_Vorlagen"), fs::copy_options::recursive);

@@ -19,15 +19,10 @@ using namespace vst;
 
 namespace {
 
-class CliFunctionTests : public test::Testbed {
+class CliFunctionTests : public test::CommandTestbed {
 protected:
-    using Run = test::CommandRun;
-    test::TempDir dir;
-
-    void SetUp() override
+    void prepare() override
     {
-        Testbed::SetUp();
-        if (IsSkipped()) return;
         auto d = test::simulatedDevice("192.168.0.101", 1, "Prüfling");
         d.password = "730";
         d.web.processTestLines[0] = {"Teste Analog-Eingänge", "NEED => MODE=1"};

@@ -25,15 +25,10 @@ using namespace vst;
 
 namespace {
 
-class CliProduction : public test::Testbed {
+class CliProduction : public test::CommandTestbed {
 protected:
-    using Run = test::CommandRun;
-    test::TempDir dir;
-
-    void SetUp() override
+    void prepare() override
     {
-        Testbed::SetUp();
-        if (IsSkipped()) return;
         std::filesystem::create_directories(dir.path() / "fw");
         std::filesystem::create_directories(dir.path() / "ipe");
         std::filesystem::create_directories(dir.path() / "snr");

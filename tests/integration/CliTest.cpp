@@ -16,11 +16,8 @@ using namespace vst;
 
 namespace {
 
-class Cli : public test::Testbed {
+class Cli : public test::CommandTestbed {
 protected:
-    using Run = test::CommandRun;
-    test::TempDir dir;
-
     // Runs the console front end with protocol time sped up like the tests' own.
     Run cli(const std::string& arguments, int timeScale = 10)
     {

@@ -28,6 +28,16 @@ protected:
         return j;
     }
 
+    // Two devices in card 0's subnet: `first` at 192.168.0.101 and `second`, of `secondKind`, at .102.
+    void startTwoDevices(const std::string& first, const std::string& second, int secondKind)
+    {
+        addDeviceAddress("192.168.0.101/24");
+        addDeviceAddress("192.168.0.102/24");
+        auto other = test::simulatedDevice("192.168.0.102", 2, second);
+        other.kind = secondKind;
+        startSimulator({test::simulatedDevice("192.168.0.101", 1, first), other});
+    }
+
     void runAll()
     {
         std::vector<std::thread> workers;
@@ -84,11 +94,7 @@ TEST_F(Search, DirectedOnlyWithoutAnswerEndsAfterItsScope)
 
 TEST_F(Search, WithoutTargetStartsInTheSubnetAndListsEachDeviceOnce)
 {
-    addDeviceAddress("192.168.0.101/24");
-    addDeviceAddress("192.168.0.102/24");
-    auto other = test::simulatedDevice("192.168.0.102", 2, "Zweiter");
-    other.kind = 1;
-    startSimulator({test::simulatedDevice("192.168.0.101", 1, "Erster"), other});
+    startTwoDevices("Erster", "Zweiter", 1);
     job(card0);
     runAll();
     EXPECT_EQ(steps(), texts({35100, 35102, 35103, 35104}));
@@ -115,11 +121,7 @@ TEST_F(Search, DirectedOnlyWithoutTargetEndsAtOnce)
 
 TEST_F(Search, KindFilterAndDirectedScope)
 {
-    addDeviceAddress("192.168.0.101/24");
-    addDeviceAddress("192.168.0.102/24");
-    auto foreign = test::simulatedDevice("192.168.0.102", 2, "Fremd");
-    foreign.kind = 3;
-    startSimulator({test::simulatedDevice("192.168.0.101", 1, "Eigen"), foreign});
+    startTwoDevices("Eigen", "Fremd", 3);
     job(card0, 0xC0A80066, true, true);  // only 192.168.0.102, only kind 0
     runAll();
     EXPECT_EQ(window.devices().count(), 0);

@@ -18,6 +18,8 @@
 #include "devsim/Simulator.h"
 #include "ops/Search.h"
 #include "support/RecordingChannel.h"
+#include "support/RunCommand.h"
+#include "support/TempDir.h"
 #include "platform/ManualClock.h"
 #include "platform/ScaledClock.h"
 
@@ -170,6 +172,23 @@ private:
     std::vector<std::pair<std::string, std::string>> added_;
 };
 
+// The fixture of tests that run the station's programs in the test network: a folder of the
+// test's own, which prepare() fills once the network is there (not when the test is skipped).
+class CommandTestbed : public Testbed {
+protected:
+    using Run = CommandRun;
+    TempDir dir;
+
+    void SetUp() override
+    {
+        Testbed::SetUp();
+        if (IsSkipped()) return;
+        prepare();
+    }
+
+    virtual void prepare() {}
+};
+
 // A kind-0 device at the address with a MAC ending in `id`.
 inline devsim::Device simulatedDevice(const std::string& address, uint8_t id, const std::string& name)
 {
@@ -184,6 +203,18 @@ inline devsim::Device simulatedDevice(const std::string& address, uint8_t id, co
     d.bootVersion = 1.02;
     d.restartMs = 2000;
     return d;
+}
+
+// What every operation on one device is given: the window it reports to, the device and the
+// password the operator typed.
+template <class Params>
+Params deviceParams(RecordingChannel& window, net::DeviceRecord* device, const std::string& password = "")
+{
+    Params p;
+    p.channel = &window;
+    p.device = device;
+    p.password.assign(password);
+    return p;
 }
 
 }  // namespace vst::test

@@ -26,11 +26,23 @@ protected:
 
     ops::UdpCommandParams params(net::DeviceRecord* device, const std::string& password = "")
     {
-        ops::UdpCommandParams p;
-        p.channel = &window;
-        p.device = device;
-        p.password.assign(password);
+        return test::deviceParams<ops::UdpCommandParams>(window, device, password);
+    }
+
+    // A backup or restore of the device with the file `name` in the test's folder.
+    ops::UdpCommandParams fileParams(net::DeviceRecord* device, const std::string& name)
+    {
+        auto p = params(device);
+        p.filePath.assign(dir.file(name));
         return p;
+    }
+
+    // Restores the device from the file `name` in the test's folder, written with `content`.
+    bool restoreFrom(net::DeviceRecord* device, const std::string& name, const std::string& content)
+    {
+        dir.write(name, content);
+        auto p = fileParams(device, name);
+        return ops::restoreConfiguration(p);
     }
 
     // The result the operation showed (the last message box).
@@ -145,16 +157,12 @@ TEST_F(UdpCommands, BackupAndRestoreRoundTrip)
     net::DeviceRecord* device = findDevice(d);
     ASSERT_NE(device, nullptr);
 
-    auto backup = params(device);
-    backup.filePath.assign(dir.file("config-processlist.bak"));
+    auto backup = fileParams(device, "config-processlist.bak");
     EXPECT_TRUE(ops::backupConfiguration(backup)) << result();
     EXPECT_EQ(result(), app::textAt(35225));
     EXPECT_EQ(dir.read("config-processlist.bak"), "[User]\nSprache=0\nOrt=Halle \xE4\n\n#PCN 1\n#PCS 2\n");
 
-    dir.write("new.bak", "[User]\nSprache=1\n\n#PCN 7\n");
-    auto restore = params(window.devices().at(0));
-    restore.filePath.assign(dir.file("new.bak"));
-    EXPECT_TRUE(ops::restoreConfiguration(restore)) << result();
+    EXPECT_TRUE(restoreFrom(window.devices().at(0), "new.bak", "[User]\nSprache=1\n\n#PCN 7\n")) << result();
     EXPECT_EQ(result(), app::textAt(35227));
     EXPECT_EQ(simulated().configuration.userLines, (std::vector<std::string>{"[User]", "Sprache=1"}));
     EXPECT_EQ(simulated().configuration.processLines, (std::vector<std::string>{"#PCN 7"}));
@@ -169,8 +177,7 @@ TEST_F(UdpCommands, FailedBackupKeepsTheEarlierFile)
     ASSERT_NE(device, nullptr);
     dir.write("keep.bak", "earlier backup\n");
     simulator->update(0, [](devsim::Device& dev) { dev.faults.silent = true; });
-    auto p = params(device);
-    p.filePath.assign(dir.file("keep.bak"));
+    auto p = fileParams(device, "keep.bak");
     EXPECT_FALSE(ops::backupConfiguration(p));
     EXPECT_EQ(result(), app::textAt(35202));
     EXPECT_EQ(dir.read("keep.bak"), "earlier backup\n");
@@ -186,8 +193,7 @@ TEST_F(UdpCommands, RestoreRefusesUnusableFiles)
 {
     net::DeviceRecord* device = findDevice(test::simulatedDevice("192.168.0.101", 1, "Datei"));
     ASSERT_NE(device, nullptr);
-    auto p = params(device);
-    p.filePath.assign(dir.file("missing.bak"));
+    auto p = fileParams(device, "missing.bak");
     EXPECT_FALSE(ops::restoreConfiguration(p));
     EXPECT_EQ(result(), app::textAt(35226));
     dir.write("long.bak", std::string(300, 'x') + "\n");
@@ -204,8 +210,7 @@ TEST_F(UdpCommands, BackupChunkWithoutTerminatorStaysInItsField)
     d.faults.set(devsim::Malformation::BackupWithoutNul);
     net::DeviceRecord* device = findDevice(d);
     ASSERT_NE(device, nullptr);
-    auto p = params(device);
-    p.filePath.assign(dir.file("b.bak"));
+    auto p = fileParams(device, "b.bak");
     ops::backupConfiguration(p);
     const std::string content = dir.read("b.bak");
     EXPECT_LE(content.size(), 300u);
@@ -221,17 +226,13 @@ TEST_F(UdpCommands, DuplicatedAnswersDoNotCorruptBackupOrRestore)
     net::DeviceRecord* device = findDevice(d);
     ASSERT_NE(device, nullptr);
 
-    auto backup = params(device);
-    backup.filePath.assign(dir.file("b.bak"));
+    auto backup = fileParams(device, "b.bak");
     EXPECT_TRUE(ops::backupConfiguration(backup)) << result();
     EXPECT_EQ(dir.read("b.bak"), "[User]\nSprache=0\n\n#PCN 1\n#PCS 2\n");
 
     // A file with CR LF line ends and trailing empty lines: the switch goes out, no CR and no
     // empty final chunk reach the device (restore-strict would refuse them).
-    dir.write("crlf.bak", "[User]\r\nSprache=1\r\n\r\n#PCN 7\r\n\r\n");
-    auto restore = params(window.devices().at(0));
-    restore.filePath.assign(dir.file("crlf.bak"));
-    EXPECT_TRUE(ops::restoreConfiguration(restore)) << result();
+    EXPECT_TRUE(restoreFrom(window.devices().at(0), "crlf.bak", "[User]\r\nSprache=1\r\n\r\n#PCN 7\r\n\r\n")) << result();
     EXPECT_EQ(result(), app::textAt(35227));
     EXPECT_EQ(simulated().configuration.userLines, (std::vector<std::string>{"[User]", "Sprache=1"}));
     EXPECT_EQ(simulated().configuration.processLines, (std::vector<std::string>{"#PCN 7"}));
@@ -263,8 +264,7 @@ TEST_F(UdpCommands, BackupThatNeverEndsStopsAndKeepsTheEarlierFile)
     net::DeviceRecord* device = findDevice(d);
     ASSERT_NE(device, nullptr);
     dir.write("keep.bak", "earlier backup\n");
-    auto p = params(device);
-    p.filePath.assign(dir.file("keep.bak"));
+    auto p = fileParams(device, "keep.bak");
     EXPECT_FALSE(ops::backupConfiguration(p));
     EXPECT_EQ(result(), app::textAt(35202));
     EXPECT_EQ(dir.read("keep.bak"), "earlier backup\n");

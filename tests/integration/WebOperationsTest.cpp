@@ -57,10 +57,7 @@ protected:
 
     ops::UpdateParams update(net::DeviceRecord* device, const std::string& file, const std::string& password = "")
     {
-        ops::UpdateParams p;
-        p.channel = &window;
-        p.device = device;
-        p.password.assign(password);
+        auto p = test::deviceParams<ops::UpdateParams>(window, device, password);
         p.firmwarePath.assign(file);
         return p;
     }
@@ -74,11 +71,7 @@ protected:
     }
     ops::SerialParams serial(net::DeviceRecord* device, const std::string& password = "")
     {
-        ops::SerialParams p;
-        p.channel = &window;
-        p.device = device;
-        p.password.assign(password);
-        return p;
+        return test::deviceParams<ops::SerialParams>(window, device, password);
     }
 };
 

@@ -14,12 +14,22 @@
 using namespace vst::platform;
 using vst::test::TempDir;
 
+namespace {
+
+// A store over the file s.ini in `dir`, which holds `text`.
+IniSettingsStore storeWith(TempDir& dir, const std::string& text)
+{
+    dir.write("s.ini", text);
+    return IniSettingsStore(dir.file("s.ini"));
+}
+
+}  // namespace
+
 TEST(IniSettings, ReadsNumbersAndTextsByKeyPath)
 {
     TempDir dir;
-    dir.write("s.ini", "; comment\n[SOFTWARE\\KW\\Vestrolan-Manager\\]\nLanguage=dword:10000\n"
-                       "[software\\kw]\r\nVodirurudorazSprache = Deutsch\r\n");
-    IniSettingsStore store(dir.file("s.ini"));
+    IniSettingsStore store = storeWith(dir, "; comment\n[SOFTWARE\\KW\\Vestrolan-Manager\\]\nLanguage=dword:10000\n"
+                                            "[software\\kw]\r\nVodirurudorazSprache = Deutsch\r\n");
     EXPECT_EQ(store.readNumber("SOFTWARE\\KW\\Vestrolan-Manager", "Language"), 10000u);
     EXPECT_EQ(store.readText("SOFTWARE\\KW\\", "VodirurudorazSprache", 512), "Deutsch");
     EXPECT_EQ(store.readText("SOFTWARE\\KW\\", "VodirurudorazSprache", 7), std::nullopt);
@@ -31,8 +41,7 @@ TEST(IniSettings, ReadsNumbersAndTextsByKeyPath)
 TEST(IniSettings, WriteCreatesKeyAndKeepsOtherValues)
 {
     TempDir dir;
-    dir.write("s.ini", "# keep\n[SOFTWARE\\KW]\nVodirurudorazSprache=Deutsch\n");
-    IniSettingsStore store(dir.file("s.ini"));
+    IniSettingsStore store = storeWith(dir, "# keep\n[SOFTWARE\\KW]\nVodirurudorazSprache=Deutsch\n");
     ASSERT_TRUE(store.writeNumber("SOFTWARE\\KW\\Vestrolan-Manager\\", "Language", 10000));
     EXPECT_EQ(store.readNumber("SOFTWARE\\KW\\Vestrolan-Manager\\", "Language"), 10000u);
     ASSERT_TRUE(store.writeNumber("SOFTWARE\\KW\\Vestrolan-Manager\\", "Language", 0));
@@ -50,8 +59,7 @@ TEST(IniSettings, WriteCreatesKeyAndKeepsOtherValues)
 TEST(IniSettings, WriteReplacesEveryCopyOfTheValue)
 {
     TempDir dir;
-    dir.write("s.ini", "[SOFTWARE\\KW]\nLanguage=dword:0\nLanguage=text\n[other]\n[software\\kw\\]\nlanguage=dword:1\n");
-    IniSettingsStore store(dir.file("s.ini"));
+    IniSettingsStore store = storeWith(dir, "[SOFTWARE\\KW]\nLanguage=dword:0\nLanguage=text\n[other]\n[software\\kw\\]\nlanguage=dword:1\n");
     ASSERT_TRUE(store.writeNumber("SOFTWARE\\KW", "Language", 10000));
     EXPECT_EQ(store.readNumber("SOFTWARE\\KW", "Language"), 10000u);
     EXPECT_EQ(dir.read("s.ini"), "[SOFTWARE\\KW]\nLanguage=dword:10000\nLanguage=dword:10000\n[other]\n"

@@ -26,7 +26,18 @@ using app::OperatingMode;
 
 namespace {
 
-class MainWindow : public test::WindowFixture {};
+class MainWindow : public test::WindowFixture {
+protected:
+    // Opens the window in `mode` with a batch in its label, then selects a newly listed device.
+    bool openAndSelectWithBatch(OperatingMode mode)
+    {
+        if (!open(modeSettings(mode))) return false;
+        qobject_cast<QLabel*>(control(10003))->setText(QStringLiteral("Charge 7"));
+        window->addDevice(test::record(1));
+        list()->selectOnly(0);
+        return true;
+    }
+};
 
 const std::vector<int> kAllControls = {10000, 10001, 10002, 10003, 10004, 10005, 10006, 10007, 10008, 10009,
                                        10010, 10011, 10012, 10013, 10014, 10015, 10016, 10017, 10018, 10019,
@@ -253,17 +264,11 @@ TEST_F(MainWindow, SelectingADeviceMakesItCurrent)
 
 TEST_F(MainWindow, SelectionResetsTheBatchLabelExceptInEnduranceMode)
 {
-    ASSERT_TRUE(open(modeSettings(OperatingMode::Production)));
-    qobject_cast<QLabel*>(control(10003))->setText(QStringLiteral("Charge 7"));
-    window->addDevice(test::record(1));
-    list()->selectOnly(0);
+    ASSERT_TRUE(openAndSelectWithBatch(OperatingMode::Production));
     EXPECT_EQ(labelText(10003), "-");
     EXPECT_TRUE(enabled(10021)) << "production mode enables the device buttons";
 
-    ASSERT_TRUE(open(modeSettings(OperatingMode::Endurance)));
-    qobject_cast<QLabel*>(control(10003))->setText(QStringLiteral("Charge 7"));
-    window->addDevice(test::record(1));
-    list()->selectOnly(0);
+    ASSERT_TRUE(openAndSelectWithBatch(OperatingMode::Endurance));
     EXPECT_EQ(labelText(10003), "Charge 7");
     EXPECT_FALSE(enabled(10010)) << "endurance mode leaves the controls as they are";
 }

@@ -98,10 +98,7 @@ public:
     {
         ++passwordDialogs;
         ui::CPasswordDlg dialog(*this);
-        const auto entry = next(passwords);
-        if (!entry) return std::nullopt;
-        dialog.edit()->setText(*entry);
-        if (!pressOk(dialog, dialog.okButton())) return std::nullopt;
+        if (!typeAndPressOk(dialog, passwords)) return std::nullopt;
         return dialog.password();
     }
 
@@ -126,10 +123,7 @@ public:
     std::optional<std::string> askRepairNumber() override
     {
         ui::CRepNoDlg dialog(*this);
-        const auto entry = next(repairNumbers);
-        if (!entry) return std::nullopt;
-        dialog.edit()->setText(*entry);
-        if (!pressOk(dialog, dialog.okButton())) return std::nullopt;
+        if (!typeAndPressOk(dialog, repairNumbers)) return std::nullopt;
         return dialog.repairNumber();
     }
 
@@ -150,20 +144,14 @@ public:
     {
         ++serialDialogs;
         ui::CSerialNoDlg dialog(*this, record);
-        const auto entry = next(serialNumbers);
-        if (!entry) return false;
-        dialog.edit()->setText(*entry);
-        return pressOk(dialog, dialog.okButton());
+        return typeAndPressOk(dialog, serialNumbers);
     }
 
     bool editDeviceName(net::DeviceRecord& record) override
     {
         ++nameDialogs;
         ui::CNameDlg dialog(*this, record);
-        const auto entry = next(names);
-        if (!entry) return false;
-        dialog.edit()->setText(*entry);
-        return pressOk(dialog, dialog.okButton());
+        return typeAndPressOk(dialog, names);
     }
 
     bool editNetworkSettings(net::DeviceRecord& record) override
@@ -227,6 +215,17 @@ private:
     {
         ok->click();
         return dialog.result() == QDialog::Accepted;
+    }
+
+    // Types the script's next text into a dialog's one edit field and presses OK; true when the
+    // dialog took it and closed, false when the script cancels the dialog or the dialog refuses.
+    template <class Dialog>
+    static bool typeAndPressOk(Dialog& dialog, std::deque<std::optional<QString>>& script)
+    {
+        const auto entry = next(script);
+        if (!entry) return false;
+        dialog.edit()->setText(*entry);
+        return pressOk(dialog, dialog.okButton());
     }
 };
 

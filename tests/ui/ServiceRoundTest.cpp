@@ -66,6 +66,12 @@ protected:
         window->deviceList()->selectOnly(row);
         ASSERT_NE(window->currentDevice(), nullptr);
     }
+    // Presses a button whose file dialog the operator answers with `name` in the records folder.
+    void clickWithFile(int id, const std::string& name)
+    {
+        prompt.files = {records.file(name)};
+        button(id)->click();
+    }
     QString cell(uint8_t id, int column) const { return window->deviceList()->item(rowOf(id), column)->text(); }
     uint32_t lastStyle() const { return prompt.shown.empty() ? 0 : prompt.shown.back().style; }
 
@@ -224,15 +230,13 @@ TEST_F(ServiceRound, BackupAndRestoreThroughTheFileDialogs)
     search();
     select(1);
 
-    prompt.files = {records.file("config-processlist.bak")};
-    button(10014)->click();
+    clickWithFile(10014, "config-processlist.bak");
     ASSERT_TRUE(idle());
     EXPECT_EQ(lastText(), app::loadText(35225));
     EXPECT_EQ(records.read("config-processlist.bak"), "[User]\nOrt=Halle\n\n#PCN 1\n");
 
     records.write("neu.bak", "[User]\nOrt=Lager\n\n#PCN 2\n#PCS 3\n");
-    prompt.files = {records.file("neu.bak")};
-    button(10015)->click();
+    clickWithFile(10015, "neu.bak");
     ASSERT_TRUE(idle());
     EXPECT_EQ(lastText(), app::loadText(35227));
     EXPECT_EQ(simulator->device(0).configuration.userLines, (std::vector<std::string>{"[User]", "Ort=Lager"}));
@@ -241,8 +245,7 @@ TEST_F(ServiceRound, BackupAndRestoreThroughTheFileDialogs)
     // A device that sends no configuration gives no backup: 37403, and the earlier file stays.
     simulator->update(0, [](devsim::Device& d) { d.configuration = {}; });
     select(1);
-    prompt.files = {records.file("config-processlist.bak")};
-    button(10014)->click();
+    clickWithFile(10014, "config-processlist.bak");
     ASSERT_TRUE(idle());
     EXPECT_EQ(lastText(), app::loadText(37403));
     EXPECT_EQ(records.read("config-processlist.bak"), "[User]\nOrt=Halle\n\n#PCN 1\n");
@@ -530,8 +533,7 @@ TEST_F(ServiceRound, PasswordIsAskedOnceAndAgainAfterARefusal)
     button(10013)->click();
     ASSERT_TRUE(idle());
     EXPECT_EQ(simulator->device(1).name, "Eins");
-    prompt.files = {records.file("tresor.bak")};
-    button(10014)->click();
+    clickWithFile(10014, "tresor.bak");
     ASSERT_TRUE(idle());
     EXPECT_EQ(lastText(), app::loadText(35225));
     EXPECT_EQ(prompt.passwordDialogs, 1) << "asked once for two operations";
