@@ -35,12 +35,10 @@ struct ChildProcessResult {
     bool outputCapped = false;
 };
 
-class ChildProcess {
+class ChildProcess : private HandleOwner {
 public:
     ChildProcess() = default;
     ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts the program; false when it could not be started (not found, not executable).
     bool start(const ChildProcessRequest& request);

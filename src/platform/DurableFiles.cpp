@@ -1,5 +1,5 @@
-// The parts of durable writes that are the same on every system: the names of temporary files and
-// the rule that decides which leftovers a station may remove.
+// The parts of durable writes that are the same on every system: the names of temporary files,
+// the rule that decides which leftovers a station may remove, and how a replacing write begins.
 #include <chrono>
 #include <mutex>
 #include <set>
@@ -109,6 +109,24 @@ void removeLeftoversOnce(const std::filesystem::path& folder)
         if (!done.insert(folder).second) return;
     }
     removeLeftoverTemporaryFiles(folder);
+}
+
+ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
+
+bool ReplacingFileWriter::open(const std::filesystem::path& target)
+{
+    abandon();
+    target_ = target;
+    failed_ = false;
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    removeLeftoversOnce(folder);
+    return createTemporary(folder);
+}
+
+bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
+{
+    ReplacingFileWriter writer;
+    return writer.open(file) && writer.write(bytes) && writer.commit();
 }
 
 bool appendLines(const std::filesystem::path& file, std::string_view lines, bool createMissing)

@@ -120,15 +120,8 @@ bool syncFolder(const std::filesystem::path& folder)
     return ok;
 }
 
-ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
-
-bool ReplacingFileWriter::open(const std::filesystem::path& target)
+bool ReplacingFileWriter::createTemporary(const std::filesystem::path& folder)
 {
-    abandon();
-    target_ = target;
-    failed_ = false;
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    removeLeftoversOnce(folder);
     // A short name of its own: the target's name plus a suffix could pass the file-name limit.
     temporary_ = (folder / (temporaryFilePrefix() + "XXXXXX.tmp")).string();
     fd_ = ::mkostemps(temporary_.data(), 4, O_CLOEXEC);
@@ -188,12 +181,6 @@ void ReplacingFileWriter::abandon()
 }
 
 std::string lastErrorText() { return utf8ToCp1252(std::strerror(errno)); }
-
-bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
-{
-    ReplacingFileWriter writer;
-    return writer.open(file) && writer.write(bytes) && writer.commit();
-}
 
 bool appendFile(const std::filesystem::path& file, std::string_view bytes) { return appendDurably(file, bytes, true); }
 

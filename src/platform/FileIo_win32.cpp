@@ -80,15 +80,8 @@ bool moveFile(std::string_view from, std::string_view to)
     return MoveFileExW(osPath(from).c_str(), osPath(to).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
 }
 
-ReplacingFileWriter::~ReplacingFileWriter() { abandon(); }
-
-bool ReplacingFileWriter::open(const std::filesystem::path& target)
+bool ReplacingFileWriter::createTemporary(const std::filesystem::path& folder)
 {
-    abandon();
-    target_ = target;
-    failed_ = false;
-    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
-    removeLeftoversOnce(folder);
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::random_device seed;
     std::mt19937 pick(seed() ^ GetCurrentProcessId() ^ GetTickCount());
@@ -160,12 +153,6 @@ std::string lastErrorText()
     }
     if (text.empty()) return "error " + std::to_string(error);
     return utf8ToCp1252(utf8From(text));
-}
-
-bool replaceFile(const std::filesystem::path& file, std::string_view bytes)
-{
-    ReplacingFileWriter writer;
-    return writer.open(file) && writer.write(bytes) && writer.commit();
 }
 
 bool appendFile(const std::filesystem::path& file, std::string_view bytes)

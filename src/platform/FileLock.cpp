@@ -11,7 +11,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/Clock.h"
 #include "platform/CodePage.h"
 
 namespace vst::platform {
@@ -57,37 +56,26 @@ FileRegionLock::Result FileRegionLock::failed(Result result, int nativeError, bo
     return result;
 }
 
-FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
+NativeFile FileRegionLock::openForLocking(const std::filesystem::path& file, int& nativeError, bool& missing)
 {
-    release();
     const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0) {
-        const int error = errno;
-        return failed(Result::CannotOpen, error, error == ENOENT);
+        nativeError = errno;
+        missing = nativeError == ENOENT;
     }
-    const uint32_t start = clock().tickCount();
-    while (!tryLock(fd)) {
-        const int error = errno;
-        if (locksUnsupported(error)) {
-            // Appended to all the same, without the lock.
-            fd_ = fd;
-            checkLastLine();
-            return failed(Result::Unlockable, error, false);
-        }
-        if (error != EAGAIN && error != EACCES && error != EINTR) {
-            ::close(fd);
-            return failed(Result::CannotOpen, error, false);
-        }
-        if (elapsedSince(start) >= timeoutMs) {
-            ::close(fd);
-            return Result::Busy;
-        }
-        clock().sleep(kRetryMs);
-    }
-    fd_ = fd;
-    checkLastLine();
-    return Result::Locked;
+    return fd;
 }
+
+FileRegionLock::Attempt FileRegionLock::tryLocking(NativeFile fd, int& nativeError)
+{
+    if (tryLock(fd)) return Attempt::Taken;
+    nativeError = errno;
+    if (locksUnsupported(nativeError)) return Attempt::NoLocks;
+    if (nativeError != EAGAIN && nativeError != EACCES && nativeError != EINTR) return Attempt::Failed;
+    return Attempt::HeldElsewhere;
+}
+
+void FileRegionLock::closeFile(NativeFile fd) { ::close(fd); }
 
 void FileRegionLock::checkLastLine()
 {

@@ -13,7 +13,7 @@
 
 namespace vst::platform {
 
-class FileRegionLock {
+class FileRegionLock : private HandleOwner {
 public:
     enum class Result {
         Locked,      // the lock is held; append() writes through it
@@ -31,8 +31,6 @@ public:
 
     FileRegionLock() = default;
     ~FileRegionLock() { release(); }
-    FileRegionLock(const FileRegionLock&) = delete;
-    FileRegionLock& operator=(const FileRegionLock&) = delete;
 
     // Opens the existing file for appending (it is never created) and takes the lock, trying again
     // until `timeoutMs` have passed on the station's clock.
@@ -67,6 +65,14 @@ private:
 
     // Looks at the file's last byte once the file is open (sets lineEndFirst_).
     void checkLastLine();
+
+    // The system's parts of acquire(). openForLocking returns kNoFile when the file cannot be
+    // opened; tryLocking makes one attempt at the lock. Both give the system error code of a
+    // failure in nativeError.
+    enum class Attempt { Taken, NoLocks, HeldElsewhere, Failed };
+    static NativeFile openForLocking(const std::filesystem::path& file, int& nativeError, bool& missing);
+    static Attempt tryLocking(NativeFile file, int& nativeError);
+    static void closeFile(NativeFile file);
 
     NativeFile fd_ = kNoFile;
     bool lineEndFirst_ = false;

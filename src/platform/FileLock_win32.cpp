@@ -5,7 +5,6 @@
 #include <atomic>
 #include <string>
 
-#include "platform/Clock.h"
 
 namespace vst::platform {
 namespace {
@@ -64,9 +63,8 @@ FileRegionLock::Result FileRegionLock::failed(Result result, int nativeError, bo
     return result;
 }
 
-FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file, uint32_t timeoutMs)
+NativeFile FileRegionLock::openForLocking(const std::filesystem::path& file, int& nativeError, bool& missing)
 {
-    release();
     // Write access, because FlushFileBuffers needs it; append() writes at the end of the file in
     // one step all the same. Read access for the byte-range lock and the look at the last byte.
     const HANDLE h = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE | SYNCHRONIZE,
@@ -74,32 +72,24 @@ FileRegionLock::Result FileRegionLock::acquire(const std::filesystem::path& file
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return failed(Result::CannotOpen, static_cast<int>(error),
-                      error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+        nativeError = static_cast<int>(error);
+        missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
-    const uint32_t start = clock().tickCount();
-    DWORD error = 0;
-    while (!tryLock(h, error)) {
-        if (error == ERROR_NOT_SUPPORTED) {
-            // The file system keeps no byte-range locks: appended to all the same, without the lock.
-            fd_ = h;
-            checkLastLine();
-            return failed(Result::Unlockable, static_cast<int>(error), false);
-        }
-        if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
-            CloseHandle(h);
-            return failed(Result::CannotOpen, static_cast<int>(error), false);
-        }
-        if (elapsedSince(start) >= timeoutMs) {
-            CloseHandle(h);
-            return Result::Busy;
-        }
-        clock().sleep(kRetryMs);
-    }
-    fd_ = h;
-    checkLastLine();
-    return Result::Locked;
+    return h;
 }
+
+FileRegionLock::Attempt FileRegionLock::tryLocking(NativeFile h, int& nativeError)
+{
+    DWORD error = 0;
+    if (tryLock(static_cast<HANDLE>(h), error)) return Attempt::Taken;
+    nativeError = static_cast<int>(error);
+    // The file system keeps no byte-range locks.
+    if (error == ERROR_NOT_SUPPORTED) return Attempt::NoLocks;
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) return Attempt::Failed;
+    return Attempt::HeldElsewhere;
+}
+
+void FileRegionLock::closeFile(NativeFile h) { CloseHandle(static_cast<HANDLE>(h)); }
 
 void FileRegionLock::checkLastLine()
 {

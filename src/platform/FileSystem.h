@@ -68,12 +68,10 @@ bool replaceFile(const std::filesystem::path& file, std::string_view bytes);
 // Writes a file that replaces another only when complete: the bytes go to a temporary file in
 // the target's folder, and commit() renames it over the target. Without commit the temporary
 // file is removed and the old file stays as it was.
-class ReplacingFileWriter {
+class ReplacingFileWriter : private HandleOwner {
 public:
     ReplacingFileWriter() = default;
     ~ReplacingFileWriter();
-    ReplacingFileWriter(const ReplacingFileWriter&) = delete;
-    ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
 
     // Creates the temporary file; false when the folder cannot take it.
     bool open(const std::filesystem::path& target);
@@ -85,6 +83,9 @@ public:
     bool isOpen() const { return fd_ != kNoFile; }
 
 private:
+    // Creates the temporary file in the folder (the system's part of open()).
+    bool createTemporary(const std::filesystem::path& folder);
+
     std::filesystem::path target_;
     std::string temporary_;
     NativeFile fd_ = kNoFile;

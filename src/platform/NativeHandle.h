@@ -18,4 +18,16 @@ using NativeFile = int;
 inline constexpr NativeFile kNoFile = -1;
 #endif
 
+// The base of the wrappers that own a system handle (a socket, a file, a process): the owner
+// closes its handle exactly once, so it is neither copied nor moved.
+class HandleOwner {
+public:
+    HandleOwner(const HandleOwner&) = delete;
+    HandleOwner& operator=(const HandleOwner&) = delete;
+
+protected:
+    HandleOwner() = default;
+    ~HandleOwner() = default;
+};
+
 }  // namespace vst::platform

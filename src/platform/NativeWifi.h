@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <wlanapi.h>
 
-#include <mutex>
 #include <string>
 
 #include "platform/Wlan.h"
@@ -37,7 +36,6 @@ public:
 
     bool open() override;
     std::optional<WlanInterfaceInfo> firstInterface() override;
-    void setEventHandler(std::function<void(WlanEvent)> handler) override;
     bool setOpenProfile(const std::string& ssid) override;
     bool connect(const std::string& ssid) override;
     void disconnect() override;
@@ -47,15 +45,14 @@ public:
     static void CALLBACK onNotification(PWLAN_NOTIFICATION_DATA data, PVOID context);
 
 private:
-    void notify(const WLAN_NOTIFICATION_DATA& data);
+    // Passes the chosen interface's connection events on to the handler.
+    void forward(const WLAN_NOTIFICATION_DATA& data);
 
     const NativeWifiApi& api_;
     HANDLE handle_ = nullptr;
     GUID interface_{};
     bool haveInterface_ = false;
     bool registered_ = false;
-    std::mutex mutex_;
-    std::function<void(WlanEvent)> handler_;
 };
 
 }  // namespace vst::platform

@@ -19,4 +19,17 @@ bool startNetworking()
     return started;
 }
 
+NativeSocket openNonBlockingSocket(int type, int protocol)
+{
+    if (!startNetworking()) return kNoSocket;
+    const SOCKET s = WSASocketW(AF_INET, type, protocol, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET) return kNoSocket;
+    u_long on = 1;
+    if (ioctlsocket(s, FIONBIO, &on) != 0) {
+        closesocket(s);
+        return kNoSocket;
+    }
+    return static_cast<NativeSocket>(s);
+}
+
 }  // namespace vst::platform

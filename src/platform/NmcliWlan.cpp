@@ -59,12 +59,6 @@ std::optional<WlanInterfaceInfo> NmcliWlanClient::firstInterface()
     return std::nullopt;
 }
 
-void NmcliWlanClient::setEventHandler(std::function<void(WlanEvent)> handler)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    handler_ = std::move(handler);
-}
-
 bool NmcliWlanClient::setOpenProfile(const std::string& ssid)
 {
     if (device_.empty()) return false;
@@ -80,10 +74,10 @@ bool NmcliWlanClient::connect(const std::string& ssid)
     if (device_.empty()) return false;
     // --wait 0: nmcli hands the request over and returns; the state is watched instead.
     if (!run({"--wait", "0", "connection", "up", "id", ssid, "ifname", device_})) return false;
-    stopWatching();
+    // The watcher reads ssid_: the old one ends before the name changes.
+    watcher_.stop();
     ssid_ = ssid;
-    watching_ = true;
-    watcher_ = std::thread([this] { watch(); });
+    watcher_.start([this] { watch(); });
     return true;
 }
 
@@ -108,38 +102,26 @@ bool NmcliWlanClient::deviceConnected()
 void NmcliWlanClient::watch()
 {
     bool connected = false;
-    while (watching_) {
+    while (!watcher_.stopping()) {
         const bool now = deviceConnected();
         if (now != connected) {
             connected = now;
-            std::function<void(WlanEvent)> handler;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                handler = handler_;
-            }
-            if (handler) handler(now ? WlanEvent::Connected : WlanEvent::Disconnected);
+            notify(now ? WlanEvent::Connected : WlanEvent::Disconnected);
         }
-        for (uint32_t waited = 0; watching_ && waited < kWatchIntervalMs; waited += 10) clock().sleep(10);
+        for (uint32_t waited = 0; !watcher_.stopping() && waited < kWatchIntervalMs; waited += 10) clock().sleep(10);
     }
-}
-
-void NmcliWlanClient::stopWatching()
-{
-    watching_ = false;
-    if (watcher_.joinable()) watcher_.join();
 }
 
 void NmcliWlanClient::disconnect()
 {
-    stopWatching();
+    watcher_.stop();
     if (!device_.empty()) run({"--wait", "0", "device", "disconnect", device_});
 }
 
 void NmcliWlanClient::close()
 {
-    stopWatching();
-    std::lock_guard<std::mutex> lock(mutex_);
-    handler_ = nullptr;
+    watcher_.stop();
+    setEventHandler(nullptr);
 }
 
 }  // namespace vst::platform

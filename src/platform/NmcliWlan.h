@@ -1,13 +1,10 @@
 #pragma once
 // The WLAN join over NetworkManager's command-line client: every call is one `nmcli` run from an
 // argument list with a time limit, and the connection state is read from the device state.
-#include <atomic>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/StoppableThread.h"
 #include "platform/Wlan.h"
 
 namespace vst::platform {
@@ -23,7 +20,6 @@ public:
 
     bool open() override;
     std::optional<WlanInterfaceInfo> firstInterface() override;
-    void setEventHandler(std::function<void(WlanEvent)> handler) override;
     bool setOpenProfile(const std::string& ssid) override;
     bool connect(const std::string& ssid) override;
     void disconnect() override;
@@ -37,14 +33,10 @@ public:
 private:
     void watch();
     bool deviceConnected();
-    void stopWatching();
 
     std::string device_;
     std::string ssid_;
-    std::function<void(WlanEvent)> handler_;
-    std::mutex mutex_;
-    std::thread watcher_;
-    std::atomic<bool> watching_{false};
+    StoppableThread watcher_;  // runs watch() while a connection is watched
 };
 
 }  // namespace vst::platform

@@ -7,7 +7,7 @@
 
 namespace vst::platform {
 
-class TcpSocket {
+class TcpSocket : private HandleOwner {
 public:
     enum class Connect { Done, InProgress, Failed };
     // Results of send and receive besides a byte count.
@@ -17,8 +17,6 @@ public:
 
     TcpSocket() = default;
     ~TcpSocket();
-    TcpSocket(const TcpSocket&) = delete;
-    TcpSocket& operator=(const TcpSocket&) = delete;
 
     bool open();
     bool isOpen() const { return fd_ != kNoSocket; }

@@ -19,16 +19,9 @@ TcpSocket::~TcpSocket() { close(); }
 
 bool TcpSocket::open()
 {
-    if (fd_ != kNoSocket || !startNetworking()) return false;
-    const SOCKET s = WSASocketW(AF_INET, SOCK_STREAM, IPPROTO_TCP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-    if (s == INVALID_SOCKET) return false;
-    u_long on = 1;
-    if (ioctlsocket(s, FIONBIO, &on) != 0) {
-        closesocket(s);
-        return false;
-    }
-    fd_ = static_cast<NativeSocket>(s);
-    return true;
+    if (fd_ != kNoSocket) return false;
+    fd_ = openNonBlockingSocket(SOCK_STREAM, IPPROTO_TCP);
+    return fd_ != kNoSocket;
 }
 
 bool TcpSocket::close()

@@ -8,12 +8,10 @@
 
 namespace vst::platform {
 
-class UdpSocket {
+class UdpSocket : private HandleOwner {
 public:
     UdpSocket() = default;
     ~UdpSocket();
-    UdpSocket(const UdpSocket&) = delete;
-    UdpSocket& operator=(const UdpSocket&) = delete;
 
     // Creates a non-blocking socket with broadcast and address reuse enabled.
     bool open();

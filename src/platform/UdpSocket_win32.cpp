@@ -8,32 +8,22 @@
 #include "platform/SocketAddress.h"
 
 namespace vst::platform {
-namespace {
-
-bool makeNonBlocking(SOCKET s)
-{
-    u_long on = 1;
-    return ioctlsocket(s, FIONBIO, &on) == 0;
-}
-
-}  // namespace
 
 UdpSocket::~UdpSocket() { close(); }
 
 bool UdpSocket::open()
 {
-    if (fd_ != kNoSocket || !startNetworking()) return false;
-    const SOCKET s = WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
-    if (s == INVALID_SOCKET) return false;
-    fd_ = static_cast<NativeSocket>(s);
+    if (fd_ != kNoSocket) return false;
+    fd_ = openNonBlockingSocket(SOCK_DGRAM, IPPROTO_UDP);
+    if (fd_ == kNoSocket) return false;
+    const SOCKET s = static_cast<SOCKET>(fd_);
     const BOOL on = TRUE;
     // A datagram answered by ICMP "port unreachable" would otherwise make the next receive fail
     // with WSAECONNRESET, which the polled state machines would take for an empty queue.
     BOOL off = FALSE;
     DWORD ignored = 0;
     WSAIoctl(s, SIO_UDP_CONNRESET, &off, sizeof off, nullptr, 0, &ignored, nullptr, nullptr);
-    if (!makeNonBlocking(s) ||
-        setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
+    if (setsockopt(s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&on), sizeof on) != 0 ||
         setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on) != 0) {
         close();
         return false;

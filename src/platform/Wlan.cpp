@@ -18,6 +18,22 @@ std::function<std::unique_ptr<WlanClient>()> factoryOverride;
 
 }  // namespace
 
+void WlanClient::setEventHandler(std::function<void(WlanEvent)> handler)
+{
+    std::lock_guard<std::mutex> lock(handlerMutex_);
+    handler_ = std::move(handler);
+}
+
+void WlanClient::notify(WlanEvent event)
+{
+    std::function<void(WlanEvent)> handler;
+    {
+        std::lock_guard<std::mutex> lock(handlerMutex_);
+        handler = handler_;
+    }
+    if (handler) handler(event);
+}
+
 std::unique_ptr<WlanClient> makeWlanClient()
 {
     {

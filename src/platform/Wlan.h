@@ -4,6 +4,7 @@
 // disconnected events, which arrive on a thread of the platform.
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -24,13 +25,22 @@ public:
     // The first wireless interface, or nullopt when there is none.
     virtual std::optional<WlanInterfaceInfo> firstInterface() = 0;
     // Events of the interface chosen last; the handler may run on another thread.
-    virtual void setEventHandler(std::function<void(WlanEvent)> handler) = 0;
+    void setEventHandler(std::function<void(WlanEvent)> handler);
     // Stores an open (unencrypted) profile for the network, replacing one of the same name.
     virtual bool setOpenProfile(const std::string& ssid) = 0;
     // Starts connecting with that profile and returns at once; the outcome arrives as an event.
     virtual bool connect(const std::string& ssid) = 0;
     virtual void disconnect() = 0;
     virtual void close() = 0;
+
+protected:
+    // Hands the event to the handler set last, if any. The handler runs outside the lock, so it
+    // may set another handler itself.
+    void notify(WlanEvent event);
+
+private:
+    std::mutex handlerMutex_;
+    std::function<void(WlanEvent)> handler_;
 };
 
 // The platform's client. Where the platform has no wireless service its open() fails.

@@ -36,12 +36,6 @@ std::optional<WlanInterfaceInfo> WlanDoubleClient::firstInterface()
     return WlanInterfaceInfo{kWlanDoubleStationLink, kWlanDoubleStationLink};
 }
 
-void WlanDoubleClient::setEventHandler(std::function<void(WlanEvent)> handler)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    handler_ = std::move(handler);
-}
-
 // Storing the profile also lays the cable: the link to the devices' side is made here, so the
 // connection itself can complete at once (the test network runs protocol time faster than real).
 bool WlanDoubleClient::setOpenProfile(const std::string& ssid)
@@ -57,42 +51,23 @@ bool WlanDoubleClient::setOpenProfile(const std::string& ssid)
            runQuietly({"ip", "link", "set", kWlanDoubleStationLink, "up"});
 }
 
-void WlanDoubleClient::notify(WlanEvent event)
-{
-    std::function<void(WlanEvent)> handler;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        handler = handler_;
-    }
-    if (handler) handler(event);
-}
-
 bool WlanDoubleClient::connect(const std::string&)
 {
     if (mode_ == "connect-refused" || devicePid_.empty()) return false;
-    stopJoiner();
-    stop_ = false;
     // The outcome arrives on a thread of its own, as a real connection completes in the background.
-    joiner_ = std::thread([this] {
+    joiner_.start([this] {
         if (mode_ == "never-connected") return;
         notify(WlanEvent::Connected);
         if (mode_ != "dropped") return;
-        for (int waited = 0; waited < 1000 && !stop_; waited += 10) clock().sleep(10);
-        if (!stop_) notify(WlanEvent::Disconnected);
+        for (int waited = 0; waited < 1000 && !joiner_.stopping(); waited += 10) clock().sleep(10);
+        if (!joiner_.stopping()) notify(WlanEvent::Disconnected);
     });
     return true;
 }
 
-void WlanDoubleClient::stopJoiner()
-{
-    if (!joiner_.joinable()) return;
-    stop_ = true;
-    joiner_.join();
-}
-
 void WlanDoubleClient::removeLink()
 {
-    stopJoiner();
+    joiner_.stop();
     // Deleting one end removes the pair; there may be none.
     runQuietly({"ip", "link", "del", kWlanDoubleStationLink});
 }
@@ -102,8 +77,7 @@ void WlanDoubleClient::disconnect() { removeLink(); }
 void WlanDoubleClient::close()
 {
     removeLink();
-    std::lock_guard<std::mutex> lock(mutex_);
-    handler_ = nullptr;
+    setEventHandler(nullptr);
 }
 
 }  // namespace vst::platform

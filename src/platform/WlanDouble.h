@@ -9,12 +9,9 @@
 //   dropped           the connection drops one second after it completed
 // any other value joins normally. It never touches a real wireless network, and the station says
 // that it is active (console: a note on standard error; window: its title).
-#include <atomic>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 
+#include "platform/StoppableThread.h"
 #include "platform/Wlan.h"
 
 namespace vst::platform {
@@ -32,23 +29,17 @@ public:
 
     bool open() override;
     std::optional<WlanInterfaceInfo> firstInterface() override;
-    void setEventHandler(std::function<void(WlanEvent)> handler) override;
     bool setOpenProfile(const std::string& ssid) override;
     bool connect(const std::string& ssid) override;
     void disconnect() override;
     void close() override;
 
 private:
-    void notify(WlanEvent event);
     void removeLink();
-    void stopJoiner();
 
     std::string mode_;
     std::string devicePid_;
-    std::mutex mutex_;
-    std::function<void(WlanEvent)> handler_;
-    std::thread joiner_;
-    std::atomic<bool> stop_{false};
+    StoppableThread joiner_;  // delivers the outcome of the last connect()
 };
 
 }  // namespace vst::platform

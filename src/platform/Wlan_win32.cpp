@@ -96,12 +96,6 @@ std::optional<WlanInterfaceInfo> NativeWifiClient::firstInterface()
     return first;
 }
 
-void NativeWifiClient::setEventHandler(std::function<void(WlanEvent)> handler)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    handler_ = std::move(handler);
-}
-
 bool NativeWifiClient::setOpenProfile(const std::string& ssid)
 {
     if (!handle_ || !haveInterface_ || ssid.empty()) return false;
@@ -138,12 +132,12 @@ void NativeWifiClient::close()
 
 void CALLBACK NativeWifiClient::onNotification(PWLAN_NOTIFICATION_DATA data, PVOID context)
 {
-    if (data && context) static_cast<NativeWifiClient*>(context)->notify(*data);
+    if (data && context) static_cast<NativeWifiClient*>(context)->forward(*data);
 }
 
 // Only the chosen interface's connection events count. A "connection complete" that carries a
 // failure reason is no connection: the wait for one then runs into its time limit.
-void NativeWifiClient::notify(const WLAN_NOTIFICATION_DATA& data)
+void NativeWifiClient::forward(const WLAN_NOTIFICATION_DATA& data)
 {
     if (data.NotificationSource != WLAN_NOTIFICATION_SOURCE_ACM) return;
     if (haveInterface_ && !IsEqualGUID(data.InterfaceGuid, interface_)) return;
@@ -157,9 +151,7 @@ void NativeWifiClient::notify(const WLAN_NOTIFICATION_DATA& data)
     } else if (data.NotificationCode == wlan_notification_acm_disconnected) {
         event = WlanEvent::Disconnected;
     }
-    if (!event) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (handler_) handler_(*event);
+    if (event) notify(*event);
 }
 
 }  // namespace vst::platform
